@@ -1,0 +1,120 @@
+#include "media/media_device.h"
+
+#include <utility>
+
+namespace morvel::media {
+
+namespace {
+constexpr const char* kNotOpen = "No MCI device open";
+constexpr const char* kUnknownError = "Unknown error code";
+}  // namespace
+
+MediaDevice::MediaDevice(std::unique_ptr<MediaEngine> engine, std::uintptr_t display)
+    : engine_(std::move(engine)), display_(display) {}
+
+MediaDevice::~MediaDevice() {
+    if (open_) {
+        engine_->close(true);
+    }
+}
+
+std::uint32_t MediaDevice::record(std::uint32_t result) {
+    lastResult_ = result;
+    return result;
+}
+
+bool MediaDevice::takeWait() {
+    const bool wait = waitNext_;
+    waitNext_ = true;
+    return wait;
+}
+
+void MediaDevice::requireOpen() const {
+    if (!open_) {
+        throw EMCIDeviceError(kNotOpen);
+    }
+}
+
+void MediaDevice::Open() {
+    if (open_) {
+        Close();
+    }
+    if (record(engine_->open(FileName, takeWait())) != 0) {
+        throw EMCIDeviceError(ErrorMessage());
+    }
+    open_ = true;
+    hasVideo_ = engine_->hasVideo();
+    if (hasVideo_ && display_ != 0) {
+        record(engine_->setWindow(display_));
+    }
+}
+
+void MediaDevice::Play() {
+    requireOpen();
+    takeWait();  // play never waits
+    record(engine_->play());
+}
+
+void MediaDevice::Stop() {
+    requireOpen();
+    record(engine_->stop(takeWait()));
+}
+
+void MediaDevice::Pause() {
+    requireOpen();
+    if (Mode() == kPaused) {
+        Resume();
+        return;
+    }
+    takeWait();
+    record(engine_->pause());
+}
+
+void MediaDevice::Resume() {
+    requireOpen();
+    takeWait();
+    if (record(engine_->resume()) != 0) {
+        record(engine_->play());
+    }
+}
+
+void MediaDevice::Close() {
+    if (record(engine_->close(takeWait())) == 0) {
+        open_ = false;
+        hasVideo_ = false;
+    }
+}
+
+int MediaDevice::Mode() {
+    if (!open_) {
+        return kNotReady;
+    }
+    int mode = kNotReady;
+    if (record(engine_->mode(mode)) != 0) {
+        return kNotReady;
+    }
+    return mode;
+}
+
+void MediaDevice::SetDisplayRect(VideoRect rect) {
+    if (open_ && hasVideo_) {
+        record(engine_->put(rect));
+    }
+}
+
+VideoRect MediaDevice::DisplayRect() {
+    VideoRect rect;
+    if (open_ && hasVideo_) {
+        record(engine_->where(rect));
+    }
+    return rect;
+}
+
+std::string MediaDevice::ErrorMessage() {
+    if (auto text = engine_->errorText(lastResult_)) {
+        return *text;
+    }
+    return kUnknownError;
+}
+
+}  // namespace morvel::media

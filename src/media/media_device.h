@@ -1,0 +1,62 @@
+// One playback device: what the saver and the preview window play through.
+//
+// Every use runs: set the file name, Open, set the display rectangle (video only), Play;
+// callers then poll Mode. Only Open raises on a platform failure; every other failure is
+// kept in the last result code. Destroying the device closes it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+
+#include "media/media_engine.h"
+
+namespace morvel::media {
+
+// The device error; callers catch every exception alike.
+class EMCIDeviceError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class MediaDevice {
+public:
+    // `display`: the window video is drawn into (a platform::Handle), 0 for none.
+    MediaDevice(std::unique_ptr<MediaEngine> engine, std::uintptr_t display);
+    ~MediaDevice();
+    MediaDevice(const MediaDevice&) = delete;
+    MediaDevice& operator=(const MediaDevice&) = delete;
+
+    std::string FileName;
+
+    void Open();
+    void Play();
+    void Stop();
+    void Pause();
+    void Resume();
+    void Close();
+    int Mode();
+    void SetDisplayRect(VideoRect rect);
+    VideoRect DisplayRect();
+    // The next request only goes without waiting.
+    void WaitOffForNextRequest() { waitNext_ = false; }
+
+    bool isOpen() const { return open_; }
+    std::uint32_t Error() const { return lastResult_; }
+    std::string ErrorMessage();
+
+private:
+    void requireOpen() const;
+    bool takeWait();
+    std::uint32_t record(std::uint32_t result);
+
+    std::unique_ptr<MediaEngine> engine_;
+    std::uintptr_t display_;
+    bool open_ = false;
+    bool hasVideo_ = false;
+    bool waitNext_ = true;
+    std::uint32_t lastResult_ = 0;
+};
+
+}  // namespace morvel::media

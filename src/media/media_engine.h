@@ -1,0 +1,55 @@
+// The small interface each backend implements for one playback device.
+//
+// An engine holds at most one open device. `MediaDevice` (media_device.h) layers the
+// contract the callers rely on over it; nothing else talks to an engine. Every request
+// returns the platform's result code, 0 for success.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace morvel::media {
+
+// Device modes as the callers see them.
+enum Mode : int {
+    kNotReady = 0,
+    kStopped = 1,
+    kPlaying = 2,
+    kRecording = 3,
+    kSeeking = 4,
+    kPaused = 5,
+    kOpen = 6,
+};
+
+struct VideoRect {
+    int right = 0;  // rectangles always start at (0, 0): right and bottom are width and height
+    int bottom = 0;
+    friend bool operator==(const VideoRect&, const VideoRect&) = default;
+};
+
+class MediaEngine {
+public:
+    virtual ~MediaEngine() = default;
+
+    // Opens `file` with automatic device selection. `wait`: the request waits for completion.
+    virtual std::uint32_t open(const std::string& file, bool wait) = 0;
+    // Whether the open device draws a picture; only meaningful while open.
+    virtual bool hasVideo() const = 0;
+    // Draws the video into the window with this handle (a platform::Handle).
+    virtual std::uint32_t setWindow(std::uintptr_t display) = 0;
+    // Destination rectangle; right and bottom 0 give the video its own size.
+    virtual std::uint32_t put(VideoRect rect) = 0;
+    virtual std::uint32_t where(VideoRect& rect) = 0;
+    // Plays from the current position with a completion notice; never waits.
+    virtual std::uint32_t play() = 0;
+    virtual std::uint32_t stop(bool wait) = 0;
+    virtual std::uint32_t pause() = 0;
+    virtual std::uint32_t resume() = 0;
+    virtual std::uint32_t close(bool wait) = 0;
+    virtual std::uint32_t mode(int& mode) = 0;
+    // The platform's text for a result code, if it has one.
+    virtual std::optional<std::string> errorText(std::uint32_t code) = 0;
+};
+
+}  // namespace morvel::media

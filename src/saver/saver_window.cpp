@@ -1,0 +1,395 @@
+#include "saver/saver_window.h"
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+#include <random>
+
+#include "saver/system_mute.h"
+#include "store/ini_file.h"
+#include "store/store_path.h"
+
+namespace morvel::saver {
+
+using platform::Color;
+using platform::Handle;
+using platform::Rect;
+
+namespace {
+
+constexpr int kTimer1Id = 1;
+constexpr int kTimer1IntervalMs = 1000;
+
+constexpr const char* kNoVideosCaption =
+    "You have not entered any video files for display. Simply click the \"settings\" button, "
+    "and add your video files for viewing. ";
+
+constexpr const char* kPasswordLibrary = "PASSWORD.CPL";
+constexpr const char* kPasswordEntryPoint = "VerifyScreenSavePwd";
+constexpr const char* kDesktopKey = "Control Panel\\desktop";
+constexpr const char* kUsePasswordValue = "ScreenSaveUsePassword";
+constexpr int kNtPlatformId = 2;
+
+bool IsQualifyingInput(std::uint32_t id) {
+    namespace msg = platform::msg;
+    switch (id) {
+        case msg::kKeyDown:
+        case msg::kKeyUp:
+        case msg::kSysKeyDown:
+        case msg::kSysKeyUp:
+        case msg::kLButtonDown:
+        case msg::kRButtonDown:
+        case msg::kMButtonDown:
+            return true;
+        default:
+            return false;
+    }
+}
+
+std::string UpperCase(std::string text) {
+    for (char& c : text) {
+        if (c >= 'a' && c <= 'z') {
+            c = static_cast<char>(c - 'a' + 'A');
+        }
+    }
+    return text;
+}
+
+bool IsBlank(const std::string& text) {
+    return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
+}
+
+}  // namespace
+
+int RoundHalfEven(double value) {
+    const double floor = std::floor(value);
+    const double fraction = value - floor;
+    if (fraction > 0.5) {
+        return static_cast<int>(floor) + 1;
+    }
+    if (fraction < 0.5) {
+        return static_cast<int>(floor);
+    }
+    const int lower = static_cast<int>(floor);
+    return lower % 2 == 0 ? lower : lower + 1;
+}
+
+Rect CentredPanel(platform::Size screen, int width, int height) {
+    return Rect{RoundHalfEven((screen.width - width) / 2.0),
+                RoundHalfEven((screen.height - height) / 2.0), width, height};
+}
+
+Rect PanelBoundsFor(int displaySize, platform::Size screen, int customWidth, int customHeight) {
+    const double sw = screen.width;
+    const double sh = screen.height;
+    auto fraction = [&](double divisor) {
+        const int w = RoundHalfEven(sw / divisor);
+        const int h = RoundHalfEven(sh / divisor);
+        return Rect{RoundHalfEven(sw / 2 - w / 2.0), RoundHalfEven(sh / 2 - h / 2.0), w, h};
+    };
+    switch (displaySize) {
+        case 1:
+            return Rect{0, 0, screen.width, screen.height};
+        case 2:
+            return fraction(2);
+        case 3:
+            return fraction(4);
+        default:
+            // A custom size missing from the file arrives as -1: such a panel is empty.
+            return CentredPanel(screen, std::max(customWidth, 0), std::max(customHeight, 0));
+    }
+}
+
+TForm1::TForm1(platform::Platform& platform)
+    : platform_(platform), window_(platform, windowSpec()) {
+    createControls();
+    MediaPlayer1 = std::make_unique<media::MediaDevice>(platform_.createMediaEngine(), 0);
+    MediaPlayer2 = std::make_unique<media::MediaDevice>(platform_.createMediaEngine(), Panel1_);
+    Timer1 = std::make_unique<platform::WindowTimer>(platform_, handle(), kTimer1Id,
+                                                     kTimer1IntervalMs, [this] { Timer1Timer(); });
+    platform::invokeHandler(platform_, [this] { FormCreate(); });
+    platform_.showWindow(handle(), true);
+}
+
+TForm1::~TForm1() { platform_.setMessageHandler(nullptr); }
+
+platform::WindowSpec TForm1::windowSpec() {
+    platform::WindowSpec spec;
+    spec.className = kSaverClassName;
+    spec.caption = kSaverCaption;
+    spec.style = platform::WindowStyle::FullScreenTopmost;
+    spec.background = Color::rgb(0, 0, 0);
+    spec.keyPreview = true;
+    spec.onCloseQuery = [this] {
+        bool canClose = true;
+        FormCloseQuery(canClose);
+        return canClose;
+    };
+    spec.onKeyDown = [this](int key) { FormKeyDown(key); };
+    spec.onMouseDown = [this](int button, int x, int y) { FormMouseDown(button, x, y); };
+    return spec;
+}
+
+void TForm1::createControls() {
+    platform::ControlSpec label;
+    label.kind = platform::ControlKind::Label;
+    label.name = "lblinfo";
+    label.bounds = Rect{68, 47, 469, 106};
+    label.caption = kNoVideosCaption;
+    label.font = platform::Font{"MS Sans Serif", 16, 0, true, Color::windowText()};
+    label.wordWrap = true;
+    label.visible = false;
+    lblinfo_ = platform_.createControl(handle(), label);
+
+    platform::ControlSpec panel;
+    panel.kind = platform::ControlKind::Panel;
+    panel.name = "Panel1";
+    panel.background = Color::rgb(0, 0, 0);
+    Panel1_ = platform_.createControl(handle(), panel);
+}
+
+void TForm1::FormCreate() {
+    platform_.setScreenSaverRunning(true);
+    state_.WindowsDir = platform_.windowsDirectory();
+    if (state_.WindowsDir.empty()) {
+        state_.WindowsDir = "c:\\windows";
+    }
+    state_.RepeatSound = false;
+    state_.StartMuteChoice = 5;
+    state_.EndMuteChoice = 5;
+    platform_.showCursor(false);
+    state_.DisplaySize = 5;
+    state_.PlayOrder = 2;
+    state_.LastIndex = 0;
+    platform_.setWindowColor(handle(), Color::rgb(0, 0, 0));
+    platform_.setMessageHandler(
+        [this](const platform::Message& message, bool& handled) { deactivate(message, handled); });
+    ReadSettings();
+    ApplyMuteChoice(platform_, state_.StartMuteChoice);
+    if (state_.SoundOn) {
+        StartBackgroundSound();
+    }
+    if (state_.PlayListCount > 0) {
+        SizeVideoPanel();
+        StartFirstVideo();
+        Timer1->setEnabled(true);
+    } else {
+        platform_.setVisible(Panel1_, false);
+        platform_.setVisible(lblinfo_, true);
+        platform_.setWindowColor(handle(), Color::rgb(255, 255, 255));
+    }
+}
+
+void TForm1::ReadSettings() {
+    state_.StorePath = store::storePath(state_.WindowsDir, platform_.pathSeparator());
+    const store::IniFile ini(state_.StorePath);
+
+    auto muteChoice = [&](const char* key, int current) {
+        const int value = ini.readInteger("Options", key, -1);
+        return value == 0 || value == 1 ? value : current;
+    };
+    state_.StartMuteChoice = muteChoice("Starton", state_.StartMuteChoice);
+    state_.EndMuteChoice = muteChoice("Endon", state_.EndMuteChoice);
+    const int picdis = ini.readInteger("Options", "Picdis", -1);
+    state_.DisplaySize = picdis >= 1 && picdis <= 4 ? picdis : 5;
+    state_.PlayOrder = ini.readInteger("Options", "Picord", -1) == 1 ? 1 : 2;
+    state_.CustomHeight = ini.readInteger("Options", "Height", -1);
+    state_.CustomWidth = ini.readInteger("Options", "Width", -1);
+    state_.SoundOn = ini.readBool("Options", "Sound", true);
+    state_.RepeatSound = ini.readBool("Options", "Repeat", true);
+
+    state_.PlayList.clear();
+    state_.PlayListCount = 0;
+    for (int n = 1; n <= kMaxVideos; ++n) {
+        const std::string value = ini.readString("vidConfig", "Name" + std::to_string(n), " ");
+        // A blank slot (a key missing from a hand-edited or new file) is as empty as "Null".
+        if (IsBlank(value) || UpperCase(value) == "NULL") {
+            continue;
+        }
+        if (!platform_.fileExists(value)) {
+            platform_.setCaption(lblinfo_, "File " + value +
+                                               " no longer exists in this location on your " +
+                                               "system!  Please go into your screensaver "
+                                               "settings and " +
+                                               "remove this from your viewing list!");
+            state_.PlayList.clear();
+            state_.PlayListCount = 0;
+            break;
+        }
+        state_.PlayList.push_back(value);
+        state_.PlayListCount = static_cast<int>(state_.PlayList.size());
+    }
+
+    state_.SoundFile = ini.readString("WavConfig", "Name1", " ");
+    if (!platform_.fileExists(state_.SoundFile)) {
+        state_.SoundOn = false;
+    }
+}
+
+void TForm1::ChooseNextVideo() {
+    if (state_.PlayOrder == 1) {
+        std::mt19937 generator(platform_.millisecondsSinceMidnight());
+        std::uniform_int_distribution<int> draw(0, state_.PlayListCount - 1);
+        state_.CurrentIndex = draw(generator) + 1;
+        return;
+    }
+    state_.CurrentIndex = state_.LastIndex + 1;
+    if (state_.CurrentIndex > state_.PlayListCount) {
+        state_.CurrentIndex = 1;
+    }
+    state_.LastIndex = state_.CurrentIndex;
+}
+
+void TForm1::SizeVideoPanel() {
+    platform_.setBounds(Panel1_, PanelBoundsFor(state_.DisplaySize, platform_.screenSize(),
+                                                state_.CustomWidth, state_.CustomHeight));
+}
+
+void TForm1::StartCurrentVideo() {
+    MediaPlayer2->FileName = state_.PlayList.at(static_cast<std::size_t>(state_.CurrentIndex - 1));
+    MediaPlayer2->Open();
+    if (state_.DisplaySize == 5) {
+        MediaPlayer2->SetDisplayRect({0, 0});
+        const media::VideoRect own = MediaPlayer2->DisplayRect();
+        platform_.setBounds(Panel1_, CentredPanel(platform_.screenSize(), own.right, own.bottom));
+        MediaPlayer2->SetDisplayRect(own);
+    } else {
+        const Rect panel = platform_.bounds(Panel1_);
+        MediaPlayer2->SetDisplayRect({panel.width, panel.height});
+    }
+    MediaPlayer2->Play();
+}
+
+void TForm1::StartFirstVideo() {
+    ChooseNextVideo();
+    try {
+        StartCurrentVideo();
+    } catch (const std::exception&) {
+        // A first video that cannot start is not reported: its device stays not ready, so
+        // the timer never moves on, and the background sound goes on.
+    }
+}
+
+void TForm1::Timer1Timer() {
+    if (MediaPlayer2->Mode() == media::kStopped) {
+        MediaPlayer2->Close();
+        ChooseNextVideo();
+        try {
+            StartCurrentVideo();
+        } catch (const std::exception&) {
+            ReportCorruptVideo();
+        }
+    }
+    if (state_.SoundOn && MediaPlayer1->Mode() == media::kStopped && state_.RepeatSound) {
+        try {
+            MediaPlayer1->FileName = state_.SoundFile;
+            MediaPlayer1->Open();
+            MediaPlayer1->Play();
+        } catch (const std::exception&) {
+            platform_.messageBox(handle(), "Error", "The sound file is corrupt and cannot be played!",
+                                 platform::MessageBoxKind::Error);
+        }
+    }
+}
+
+void TForm1::ReportCorruptVideo() {
+    Timer1->setEnabled(false);
+    if (MediaPlayer1->Mode() == media::kPlaying) {
+        MediaPlayer1->Stop();
+    }
+    state_.SoundOn = false;
+    platform_.messageBox(handle(), "Error",
+                         "An error occurred trying to play the video file " +
+                             MediaPlayer2->FileName + ". The " +
+                             "video file appears to be corrupt. Please verify that your video "
+                             "files " +
+                             "are viewable.",
+                         platform::MessageBoxKind::Error);
+}
+
+void TForm1::StartBackgroundSound() {
+    MediaPlayer1->WaitOffForNextRequest();
+    try {
+        MediaPlayer1->FileName = state_.SoundFile;
+        MediaPlayer1->Open();
+        MediaPlayer1->Play();
+    } catch (const std::exception&) {
+        state_.SoundOn = false;
+    }
+}
+
+void TForm1::FinishSaver() {
+    if (!state_.Dismissing) {
+        return;
+    }
+    Timer1->setEnabled(false);
+    if (MediaPlayer1->Mode() == media::kPlaying) {
+        MediaPlayer1->Stop();
+    }
+    if (MediaPlayer2->Mode() == media::kPlaying) {
+        MediaPlayer2->Stop();
+    }
+    platform_.setScreenSaverRunning(false);
+    ApplyMuteChoice(platform_, state_.EndMuteChoice);
+    platform_.closeWindow(handle());
+    platform_.quit();
+}
+
+bool TForm1::IsNTPlatform() { return platform_.platformId() == kNtPlatformId; }
+
+void TForm1::deactivate(const platform::Message& message, bool& /*handled*/) {
+    if (state_.Dismissing) {
+        return;
+    }
+    state_.Dismissing = IsQualifyingInput(message.id);
+    if (!state_.Dismissing) {
+        return;
+    }
+    if (IsNTPlatform()) {
+        FinishSaver();
+    } else if (auto desktopKey = platform_.openCurrentUserKey(kDesktopKey)) {
+        if (!desktopKey->hasValue(kUsePasswordValue)) {
+            FinishSaver();
+        } else if (desktopKey->readInteger(kUsePasswordValue) == 0u) {
+            FinishSaver();
+        } else {
+            // A value of another type is taken as "on": the platform's dialog decides.
+            CheckPassword();
+        }
+    } else {
+        FinishSaver();
+    }
+    state_.Dismissing = false;
+}
+
+void TForm1::CheckPassword() {
+    platform_.showCursor(true);
+    std::string path = platform_.systemDirectory();
+    if (!path.empty() && path.back() != platform_.pathSeparator()) {
+        path += platform_.pathSeparator();
+    }
+    path += kPasswordLibrary;
+    if (auto library = platform_.loadLibrary(path)) {
+        // Without the entry point nobody could ever get past the saver: it ends as it does
+        // when the library itself is missing.
+        if (!library->hasEntryPoint(kPasswordEntryPoint) ||
+            library->verifyScreenSavePassword(handle())) {
+            FinishSaver();
+        }
+    } else {
+        FinishSaver();
+    }
+    platform_.showCursor(false);
+}
+
+void TForm1::FormCloseQuery(bool& canClose) {
+    platform_.showCursor(true);
+    platform_.processMessages();
+    canClose = true;
+}
+
+void TForm1::FormKeyDown(int /*key*/) {}
+
+void TForm1::FormMouseDown(int /*button*/, int /*x*/, int /*y*/) {}
+
+}  // namespace morvel::saver
