@@ -26,7 +26,9 @@ void require(bool condition) {
     }
 }
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
 
 std::string_view trimRight(std::string_view s) {
     while (!s.empty() && isBlank(s.back())) {

@@ -38,7 +38,9 @@ using namespace std::string_view_literals;
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+bool isBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
+}
 
 std::string_view trimLeft(std::string_view s) {
     std::size_t i = 0;
@@ -56,9 +58,13 @@ std::string_view trimRight(std::string_view s) {
     return s.substr(0, n);
 }
 
-std::string_view trim(std::string_view s) { return trimRight(trimLeft(s)); }
+std::string_view trim(std::string_view s) {
+    return trimRight(trimLeft(s));
+}
 
-char lowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
+char lowerAscii(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
     if (a.size() != b.size()) {
@@ -86,7 +92,7 @@ struct Line {
 
 // Walks a text line by line, classifying each line.
 class LineReader {
-public:
+  public:
     explicit LineReader(std::string_view text)
         : text_(text), pos_(text.starts_with(kByteOrderMark) ? kByteOrderMark.size() : 0) {}
 
@@ -102,14 +108,15 @@ public:
         } else {
             line.terminated = true;
             line.end = newline + 1;
-            line.contentEnd = (newline > pos_ && text_[newline - 1] == '\r') ? newline - 1 : newline;
+            line.contentEnd =
+                (newline > pos_ && text_[newline - 1] == '\r') ? newline - 1 : newline;
         }
         pos_ = line.end;
         classify(line);
         return true;
     }
 
-private:
+  private:
     void classify(Line& line) const {
         const std::string_view body =
             trimLeft(text_.substr(line.begin, line.contentEnd - line.begin));
@@ -182,13 +189,15 @@ std::string_view lineEndOf(std::string_view text) {
     return (newline > 0 && text[newline - 1] == '\r') ? "\r\n" : "\n";
 }
 
-bool hasLineBreakOrNul(std::string_view s) { return s.find_first_of("\r\n\0"sv) != s.npos; }
+bool hasLineBreakOrNul(std::string_view s) {
+    return s.find_first_of("\r\n\0"sv) != s.npos;
+}
 
 void checkName(std::string_view name, bool isKey) {
-    const bool breaksFormat =
-        hasLineBreakOrNul(name) || name.find_first_of("]=") != std::string_view::npos ||
-        (isKey && !trimLeft(name).empty() &&
-         (trimLeft(name).front() == ';' || trimLeft(name).front() == '['));
+    const bool breaksFormat = hasLineBreakOrNul(name) ||
+                              name.find_first_of("]=") != std::string_view::npos ||
+                              (isKey && !trimLeft(name).empty() &&
+                               (trimLeft(name).front() == ';' || trimLeft(name).front() == '['));
     if (breaksFormat) {
         throw std::invalid_argument(std::string("The ") + (isKey ? "key" : "section") +
                                     " name cannot be stored in the settings file.");
@@ -314,9 +323,7 @@ std::string withValue(std::string_view text, std::string_view section, std::stri
 
     std::string result;
     result.reserve(text.size() + section.size() + key.size() + (value ? value->size() : 0) + 8);
-    const auto appendKeyLine = [&] {
-        result.append(key).append("=").append(*value);
-    };
+    const auto appendKeyLine = [&] { result.append(key).append("=").append(*value); };
 
     if (where.match) {
         result.append(text.substr(0, where.match->begin));
@@ -434,8 +441,7 @@ bool IniFile::readBool(std::string_view section, std::string_view key, bool defa
     return readInteger(section, key, defaultValue ? 1 : 0) != 0;
 }
 
-void IniFile::writeString(std::string_view section, std::string_view key,
-                          std::string_view value) {
+void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
     checkName(section, false);
     checkName(key, true);
     checkValue(value);

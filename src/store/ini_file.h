@@ -16,7 +16,7 @@ namespace morvel::store {
 
 // A write that could not reach the file. The message is "Unable to write to <path>".
 class StoreError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
@@ -43,7 +43,7 @@ std::optional<std::int32_t> parseInteger(std::string_view text);
 // --- The file --------------------------------------------------------------------------
 
 class IniFile {
-public:
+  public:
     explicit IniFile(std::string path);
 
     const std::string& path() const { return path_; }
@@ -61,7 +61,7 @@ public:
     void writeBool(std::string_view section, std::string_view key, bool value);
     void deleteKey(std::string_view section, std::string_view key);
 
-private:
+  private:
     std::string readAll() const;
     void replaceWith(const std::string& text);
 
