@@ -104,6 +104,9 @@ struct WindowSpec {
     std::string caption;
     WindowStyle style = WindowStyle::FixedDialog;
     Size clientSize;  // ignored for FullScreenTopmost
+    // When not empty: the size of the whole window, frame and title bar included, for forms
+    // laid out by their outer size; clientSize is then ignored.
+    Size outerSize;
     bool centered = true;
     Color background = Color::rgb(0, 0, 0);
     Handle owner = 0;
@@ -144,6 +147,12 @@ struct ControlSpec {
     Bevel bevel = Bevel::None;
     bool defaultButton = false;  // Enter presses it
     int listRowHeight = 0;       // list boxes: 0 for the font's height
+    // The control's place in the keyboard focus order among the controls of its parent,
+    // from 0; -1: after those that have a place, in creation order.
+    int tabOrder = -1;
+    // Scroll bars: the step of an arrow click and of a click beside the thumb.
+    int smallChange = 1;
+    int largeChange = 1;
 
     std::function<void()> onClick;
     std::function<void()> onDoubleClick;

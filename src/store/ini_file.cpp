@@ -445,17 +445,9 @@ void IniFile::writeString(std::string_view section, std::string_view key, std::s
     checkName(section, false);
     checkName(key, true);
     checkValue(value);
-    std::optional<std::string> text;
-    try {
-        text = readText(fs::path(path_));
-    } catch (const std::exception&) {
-    }
-    if (!text) {
-        // Rewriting a file we could not read would lose every other setting in it.
-        throw StoreError("Unable to write to " + path_);
-    }
-    std::string updated = withValue(*text, section, key, value);
-    if (updated != *text) {
+    const std::string text = readForUpdate();
+    std::string updated = withValue(text, section, key, value);
+    if (updated != text) {
         replaceWith(updated);
     }
 }
@@ -471,6 +463,36 @@ void IniFile::writeBool(std::string_view section, std::string_view key, bool val
 void IniFile::deleteKey(std::string_view section, std::string_view key) {
     checkName(section, false);
     checkName(key, true);
+    const std::string text = readForUpdate();
+    std::string updated = withValue(text, section, key, std::nullopt);
+    if (updated != text) {  // nothing deleted: the file, present or not, stays as it is
+        replaceWith(updated);
+    }
+}
+
+void IniFile::writeAll(const std::vector<KeyChange>& changes) {
+    for (const KeyChange& change : changes) {
+        checkName(change.section, false);
+        checkName(change.key, true);
+        if (change.value) {
+            checkValue(*change.value);
+        }
+    }
+    const std::string text = readForUpdate();
+    std::string updated = text;
+    for (const KeyChange& change : changes) {
+        std::optional<std::string_view> value;
+        if (change.value) {
+            value = *change.value;
+        }
+        updated = withValue(updated, change.section, change.key, value);
+    }
+    if (updated != text) {
+        replaceWith(updated);
+    }
+}
+
+std::string IniFile::readForUpdate() const {
     std::optional<std::string> text;
     try {
         text = readText(fs::path(path_));
@@ -479,10 +501,7 @@ void IniFile::deleteKey(std::string_view section, std::string_view key) {
     if (!text) {
         throw StoreError("Unable to write to " + path_);
     }
-    std::string updated = withValue(*text, section, key, std::nullopt);
-    if (updated != *text) {  // nothing deleted: the file, present or not, stays as it is
-        replaceWith(updated);
-    }
+    return std::move(*text);
 }
 
 std::string IniFile::readAll() const {

@@ -11,6 +11,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace morvel::store {
 
@@ -33,7 +34,9 @@ std::optional<std::string> findValue(std::string_view text, std::string_view sec
 
 // `text` with `key` in `section` set to `value` (nothing: the key deleted). Every line not
 // changed is kept byte for byte; an existing key is rewritten in its place, a new key goes
-// to the end of its section, a new section to the end of the text.
+// to the end of its section, a new section to the end of the text. A value with a line
+// break or a NUL, or a name that would read back as something else, throws
+// std::invalid_argument: it could not be stored without changing other lines.
 std::string withValue(std::string_view text, std::string_view section, std::string_view key,
                       std::optional<std::string_view> value);
 
@@ -41,6 +44,13 @@ std::string withValue(std::string_view text, std::string_view section, std::stri
 std::optional<std::int32_t> parseInteger(std::string_view text);
 
 // --- The file --------------------------------------------------------------------------
+
+// One key's new value for IniFile::writeAll; no value deletes the key.
+struct KeyChange {
+    std::string section;
+    std::string key;
+    std::optional<std::string> value;
+};
 
 class IniFile {
   public:
@@ -60,9 +70,16 @@ class IniFile {
     void writeInteger(std::string_view section, std::string_view key, std::int32_t value);
     void writeBool(std::string_view section, std::string_view key, bool value);
     void deleteKey(std::string_view section, std::string_view key);
+    // Makes the changes in order, as the single writes would, but in one replace of the
+    // file: either all of them reach it or none does. A name or value that cannot be stored
+    // throws std::invalid_argument before anything is written.
+    void writeAll(const std::vector<KeyChange>& changes);
 
   private:
     std::string readAll() const;
+    // The current text for a read-modify-write; throws StoreError when a file stands there
+    // but cannot be read, since rewriting it would lose every other setting in it.
+    std::string readForUpdate() const;
     void replaceWith(const std::string& text);
 
     std::string path_;

@@ -181,6 +181,7 @@ public:
         playing_ = true;
         paused_ = false;
         startedAtMs_ = platform_.now();
+        note("play");
         PlayRecord record{file_, display_, destination_.right, destination_.bottom, Rect{},
                           platform_.now()};
         if (const ControlState* panel = platform_.controlByHandle(display_)) {
@@ -196,6 +197,7 @@ public:
         settle();
         playing_ = false;
         paused_ = false;
+        note("stop");
         return 0;
     }
     std::uint32_t pause() override {
@@ -207,6 +209,7 @@ public:
             playing_ = false;
             paused_ = true;
         }
+        note("pause");
         return 0;
     }
     std::uint32_t resume() override {
@@ -219,6 +222,7 @@ public:
         paused_ = false;
         playing_ = true;
         startedAtMs_ = platform_.now();
+        note("resume");
         return 0;
     }
     std::uint32_t close(bool /*wait*/) override {
@@ -227,6 +231,7 @@ public:
         }
         open_ = false;
         ++platform_.mediaCloses;
+        note("close");
         return 0;
     }
     std::uint32_t mode(int& mode) override {
@@ -245,6 +250,7 @@ public:
     }
 
 private:
+    void note(const char* request) { platform_.mediaRequests.push_back(request + (" " + file_)); }
     media::VideoRect own() const {
         return script_.hasVideo ? media::VideoRect{script_.width, script_.height}
                                 : media::VideoRect{};
@@ -302,6 +308,21 @@ const ControlState* HeadlessPlatform::control(const std::string& name) const {
     for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
         if (it->second.spec.name == name) {
             return &it->second;
+        }
+    }
+    return nullptr;
+}
+
+const ControlState* HeadlessPlatform::control(const std::string& className,
+                                              const std::string& name) const {
+    const WindowState* form = window(className);
+    if (form == nullptr) {
+        return nullptr;
+    }
+    for (Handle handle : form->controls) {
+        const ControlState& candidate = controls_.at(handle);
+        if (candidate.spec.name == name) {
+            return &candidate;
         }
     }
     return nullptr;
@@ -876,6 +897,10 @@ void Simulation::waitForTest() {
 
 void Simulation::advance(std::int64_t ms) {
     platform_.setTarget(platform_.target() + ms);
+    if (!program_.joinable()) {
+        platform_.jumpToTarget();
+        return;
+    }
     resumeProgram();
 }
 
@@ -894,7 +919,18 @@ void Simulation::click(const std::string& controlName) {
     if (target == nullptr) {
         throw std::invalid_argument("no control named " + controlName);
     }
-    const Handle handle = target->handle;
+    clickHandle(target->handle);
+}
+
+void Simulation::click(const std::string& className, const std::string& controlName) {
+    const ControlState* target = platform_.control(className, controlName);
+    if (target == nullptr) {
+        throw std::invalid_argument("no control named " + controlName + " in " + className);
+    }
+    clickHandle(target->handle);
+}
+
+void Simulation::clickHandle(Handle handle) {
     platform_.enqueue(Message{handle, platform::msg::kLButtonDown, 1, 0});
     platform_.enqueue(Message{handle, platform::msg::kLButtonUp, 0, 0});
     runOnProgramThread([this, handle] {

@@ -157,6 +157,9 @@ public:
     std::vector<PlayRecord> plays;
     std::vector<OpenRecord> opens;
     int mediaCloses = 0;
+    // Every play, pause, resume, stop and close that reached an open engine, in order, as
+    // "<request> <file>".
+    std::vector<std::string> mediaRequests;
     int enginesAlive = 0;
     std::vector<platform::Message> delivered;  // messages dispatched to their window
     std::deque<Prompt> prompts;
@@ -167,6 +170,8 @@ public:
     const WindowState* window(const std::string& className) const;
     const WindowState* windowByHandle(Handle handle) const;
     const ControlState* control(const std::string& name) const;
+    // The control of this name in the newest window of this class (forms may share names).
+    const ControlState* control(const std::string& className, const std::string& name) const;
     const ControlState* controlByHandle(Handle handle) const;
     bool timerRunning(Handle window, int id) const;
     // The window that takes input now: the newest visible window.
@@ -252,6 +257,8 @@ public:
     void enqueueAction(std::function<void()> action);
     void setTarget(std::int64_t targetMs) { targetMs_ = std::max(targetMs_, targetMs); }
     std::int64_t target() const { return targetMs_; }
+    // Without a running program nothing waits for time: the clock moves on at once.
+    void jumpToTarget() { nowMs_ = std::max(nowMs_, targetMs_); }
     // Shows a prompt and runs a nested loop until the test answers it (or the program quits).
     Prompt& runPrompt(Prompt prompt);
     bool quitRequested() const { return quitRequested_; }
@@ -317,6 +324,8 @@ public:
     void post(std::uint32_t messageId, std::uintptr_t wParam = 0);
     // A click on a named control: the button messages, then its click handler.
     void click(const std::string& controlName);
+    // A click on the control of this name in the newest window of this class.
+    void click(const std::string& className, const std::string& controlName);
     void doubleClick(const std::string& controlName);
     void selectItem(const std::string& listName, int index);
     void scrollTo(const std::string& barName, int position);
@@ -339,6 +348,7 @@ public:
 
 private:
     void resumeProgram();
+    void clickHandle(Handle handle);
 
     std::filesystem::path folder_;
     HeadlessPlatform platform_;

@@ -1,0 +1,111 @@
+#include <gtest/gtest.h>
+
+#include "media/media_device.h"
+#include "saver_fixture.h"
+
+namespace morvel::testing {
+namespace {
+
+using media::EMCIDeviceError;
+using media::MediaDevice;
+
+class MediaDeviceTest : public SimulationTest {
+protected:
+    MediaDevice device{os.createMediaEngine(), 0x77};
+};
+
+TEST_F(MediaDeviceTest, RequestsOnAClosedDeviceFailWithoutTouchingTheEngine) {
+    EXPECT_EQ(device.Mode(), media::kNotReady);
+    for (auto request : {&MediaDevice::Play, &MediaDevice::Stop, &MediaDevice::Pause,
+                         &MediaDevice::Resume}) {
+        try {
+            (device.*request)();
+            ADD_FAILURE() << "a closed device accepted a request";
+        } catch (const EMCIDeviceError& error) {
+            EXPECT_STREQ(error.what(), "No MCI device open");
+        }
+    }
+    EXPECT_EQ(device.DisplayRect(), (media::VideoRect{}));
+    EXPECT_TRUE(os.opens.empty());
+}
+
+TEST_F(MediaDeviceTest, AFailedOpenRaisesThePlatformTextOrUnknownErrorCode) {
+    device.FileName = (sim.folder() / "missing.avi").string();
+    try {
+        device.Open();
+        ADD_FAILURE() << "opened a missing file";
+    } catch (const EMCIDeviceError& error) {
+        EXPECT_EQ(device.Error(), 275u);
+        EXPECT_STREQ(error.what(),
+                     "Cannot find the specified file. Make sure the path and filename are "
+                     "correct.");
+    }
+    device.FileName = makeMedia("odd.avi", {.openError = 999});
+    EXPECT_THROW(device.Open(), EMCIDeviceError);
+    EXPECT_EQ(device.ErrorMessage(), "Unknown error code");
+    EXPECT_FALSE(device.isOpen());
+}
+
+TEST_F(MediaDeviceTest, PlaysToTheEndAndReopensFromTheStart) {
+    device.FileName = makeMedia("a.avi", {.lengthMs = 2000});
+    device.Open();
+    EXPECT_EQ(device.Mode(), media::kStopped);
+    device.Play();
+    EXPECT_EQ(device.Mode(), media::kPlaying);
+    sim.advance(2000);
+    EXPECT_EQ(device.Mode(), media::kStopped);
+    device.Open();  // closes first
+    EXPECT_EQ(os.mediaCloses, 1);
+    device.Play();
+    EXPECT_EQ(device.Mode(), media::kPlaying);
+    ASSERT_EQ(os.plays.size(), 2u);
+    EXPECT_EQ(os.plays[1].display, 0x77u);
+}
+
+TEST_F(MediaDeviceTest, PauseTogglesAndResumeFallsBackToPlay) {
+    device.FileName = makeMedia("a.avi");
+    device.Open();
+    device.Pause();  // stopped: nothing to pause
+    EXPECT_EQ(device.Mode(), media::kStopped);
+    device.Play();
+    device.Pause();
+    EXPECT_EQ(device.Mode(), media::kPaused);
+    device.Pause();
+    EXPECT_EQ(device.Mode(), media::kPlaying);
+    device.Stop();
+    device.Resume();  // refused while stopped, so it plays
+    EXPECT_EQ(device.Mode(), media::kPlaying);
+}
+
+TEST_F(MediaDeviceTest, DisplayRectangleFollowsTheVideoAndIgnoresSoundOnlyFiles) {
+    device.FileName = makeMedia("a.avi", {.width = 321, .height = 241});
+    device.Open();
+    device.SetDisplayRect({640, 480});
+    EXPECT_EQ(device.DisplayRect(), (media::VideoRect{640, 480}));
+    device.SetDisplayRect({0, 0});
+    EXPECT_EQ(device.DisplayRect(), (media::VideoRect{321, 241}));
+
+    device.FileName = makeMedia("a.wav", {.hasVideo = false});
+    device.Open();
+    device.SetDisplayRect({640, 480});
+    EXPECT_EQ(device.DisplayRect(), (media::VideoRect{}));
+}
+
+TEST_F(MediaDeviceTest, WaitOffAppliesToTheNextRequestOnlyAndDestructionCloses) {
+    {
+        MediaDevice sound(os.createMediaEngine(), 0);
+        sound.FileName = makeMedia("a.wav", {.hasVideo = false});
+        sound.WaitOffForNextRequest();
+        sound.Open();
+        sound.Open();
+        EXPECT_EQ(os.enginesAlive, 2);
+    }
+    ASSERT_EQ(os.opens.size(), 2u);
+    EXPECT_FALSE(os.opens[0].wait);
+    EXPECT_TRUE(os.opens[1].wait);
+    EXPECT_EQ(os.mediaCloses, 2);
+    EXPECT_EQ(os.enginesAlive, 1);
+}
+
+}  // namespace
+}  // namespace morvel::testing

@@ -1,0 +1,340 @@
+// The settings dialog's options, its buttons and its start and end, driven as a user would.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "settings/maker.h"
+#include "settings_fixture.h"
+#include "store/ini_file.h"
+
+namespace morvel::testing {
+namespace {
+
+namespace fs = std::filesystem;
+using platform::MessageBoxKind;
+
+constexpr const char* kTitle = "Morvel Screensaver";
+const std::vector<std::string> kOptionButtons = {
+    "Radpicdef", "radpicl",      "radpicm",      "radpics",  "Radpicc",  "radsndon",
+    "radsndof",  "RadioButton1", "RadioButton2", "radrepon", "radrepoff"};
+const std::vector<std::string> kSoundButtons = {"Radstoff", "Radston", "Radenoff", "Radenon"};
+
+class SettingsOptionsTest : public SettingsTest {
+  protected:
+    bool soundChecked(const std::string& name) const {
+        return os.control("TFrmSound", name)->checked;
+    }
+    int storedInteger(const std::string& key) const {
+        return store::IniFile(storeFile()).readInteger("Options", key, -99);
+    }
+    // Swaps the Windows folder for a plain file, so that no write can reach the store.
+    void takeTheFolderAway() {
+        fs::rename(windowsFolder(), sim.folder() / "kept");
+        std::ofstream(windowsFolder()) << "not a folder";
+    }
+    void giveTheFolderBack() {
+        fs::remove(windowsFolder());
+        fs::rename(sim.folder() / "kept", windowsFolder());
+    }
+};
+
+TEST_F(SettingsOptionsTest, AFirstStartChoosesNothingAndWritesOnlyTheEmptyList) {
+    startSettings();
+    const headless::WindowState* form = os.window("TForm2");
+    EXPECT_EQ(form->spec.caption, "Morvel Screensaver Options");
+    EXPECT_EQ(form->spec.style, platform::WindowStyle::FixedDialog);
+    EXPECT_TRUE(form->visible);
+    EXPECT_TRUE(control("ListBox1").focused);
+    for (const std::string& name : kOptionButtons) {
+        EXPECT_FALSE(checked(name)) << name;
+    }
+    for (const std::string& name : kSoundButtons) {
+        EXPECT_FALSE(soundChecked(name)) << name;
+    }
+    EXPECT_EQ(caption("edwav"), "");
+    EXPECT_FALSE(control("radsndon").enabled);
+    EXPECT_FALSE(control("radsndof").enabled);
+    EXPECT_EQ(caption("Lblwidth"), "25");
+    EXPECT_EQ(caption("Lblheight"), "25");
+    EXPECT_TRUE(listed().empty());
+    EXPECT_EQ(caption("Lblcount"), "");
+    EXPECT_EQ(caption("LblVidName"), "");
+    ASSERT_NE(os.window("Tfrmdisc"), nullptr);
+    EXPECT_FALSE(os.window("Tfrmdisc")->visible);
+    // Both readers must see an empty list, not 500 blank keys; options wait for OK.
+    EXPECT_EQ(storeText(), slotsText());
+
+    pressOk();
+    EXPECT_TRUE(sim.ended());
+    EXPECT_EQ(storeText(), slotsText() +
+                               "[Options]\r\nSound=0\r\nRepeat=0\r\nPicdis=1\r\nPicord=2\r\n"
+                               "Height=25\r\nWidth=25\r\n[WavConfig]\r\nName1=\r\n");
+}
+
+TEST_F(SettingsOptionsTest, AFileWithoutOptionsShowsTheDefaultChoices) {
+    writeStore(slotsText());
+    startSettings();
+    for (const char* name : {"radsndon", "radrepon", "Radpicdef", "RadioButton2"}) {
+        EXPECT_TRUE(checked(name)) << name;
+    }
+    for (const std::string& name : kSoundButtons) {
+        EXPECT_FALSE(soundChecked(name)) << name;
+    }
+    EXPECT_EQ(caption("Lblwidth"), "25");
+    pressOk();
+    EXPECT_EQ(storeText(), slotsText() +
+                               "[Options]\r\nSound=1\r\nRepeat=1\r\nPicdis=5\r\nPicord=2\r\n"
+                               "Height=25\r\nWidth=25\r\n[WavConfig]\r\nName1=\r\n");
+}
+
+TEST_F(SettingsOptionsTest, StoredOptionsLoadClampedAndSaveInPlace) {
+    const std::string sound = (sim.folder() / "rain.wav").string();
+    writeStore(slotsText() +
+               "[Options]\r\nStarton=1\r\nSound=0\r\nRepeat=0\r\nPicdis=3\r\nPicord=1\r\n"
+               "Height=5000\r\nWidth=10\r\n[WavConfig]\r\nName1=" +
+               sound + "\r\n");
+    startSettings();
+    for (const char* name : {"radsndof", "radrepoff", "radpics", "RadioButton1"}) {
+        EXPECT_TRUE(checked(name)) << name;
+    }
+    EXPECT_TRUE(soundChecked("Radston"));
+    EXPECT_FALSE(soundChecked("Radenon") || soundChecked("Radenoff"));
+    EXPECT_EQ(caption("Lblheight"), "768");
+    EXPECT_EQ(caption("Lblwidth"), "25");
+    EXPECT_EQ(control("ScrollBar2").scrollPos, 768);
+    EXPECT_EQ(control("ScrollBar1").scrollPos, 25);
+    EXPECT_EQ(caption("edwav"), sound);
+    EXPECT_TRUE(control("radsndon").enabled);
+
+    pressOk();
+    // Endon stays absent: only the group with a choice is written.
+    EXPECT_EQ(storeText(), slotsText() +
+                               "[Options]\r\nStarton=1\r\nSound=0\r\nRepeat=0\r\nPicdis=3\r\n"
+                               "Picord=1\r\nHeight=768\r\nWidth=25\r\n[WavConfig]\r\nName1=" +
+                               sound + "\r\n");
+}
+
+struct DisplaySizeCase {
+    int stored;
+    const char* button;
+    int saved;
+};
+
+class DisplaySizeTest : public SettingsOptionsTest,
+                        public ::testing::WithParamInterface<DisplaySizeCase> {};
+
+TEST_P(DisplaySizeTest, LoadsAndSavesEachDisplaySize) {
+    writeStore(slotsText() + "[Options]\r\nPicdis=" + std::to_string(GetParam().stored) + "\r\n");
+    startSettings();
+    for (const char* name : {"Radpicdef", "radpicl", "radpicm", "radpics", "Radpicc"}) {
+        EXPECT_EQ(checked(name), std::string(name) == GetParam().button) << name;
+    }
+    pressOk();
+    EXPECT_EQ(storedInteger("Picdis"), GetParam().saved);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AllSizes, DisplaySizeTest,
+    ::testing::Values(DisplaySizeCase{1, "radpicl", 1}, DisplaySizeCase{2, "radpicm", 2},
+                      DisplaySizeCase{3, "radpics", 3}, DisplaySizeCase{4, "Radpicc", 4},
+                      DisplaySizeCase{5, "Radpicdef", 5}, DisplaySizeCase{7, "Radpicdef", 5},
+                      DisplaySizeCase{0, "Radpicdef", 5}));
+
+TEST_F(SettingsOptionsTest, OptionButtonsExcludeOnlyWithinTheirGroupAndFocusFollowsTheForm) {
+    writeStore(slotsText());
+    startSettings();
+    click("radpicl");
+    EXPECT_FALSE(checked("Radpicdef"));
+    EXPECT_TRUE(checked("RadioButton2"));
+    EXPECT_TRUE(checked("radrepon"));
+
+    std::vector<const headless::ControlState*> ordered;
+    for (platform::Handle handle : os.window("TForm2")->controls) {
+        const headless::ControlState* each = os.controlByHandle(handle);
+        if (each->spec.parent == 0 && each->spec.tabOrder >= 0) {
+            ordered.push_back(each);
+        }
+    }
+    std::sort(ordered.begin(), ordered.end(),
+              [](auto* a, auto* b) { return a->spec.tabOrder < b->spec.tabOrder; });
+    std::vector<std::string> names;
+    for (const auto* each : ordered) {
+        names.push_back(each->spec.name);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{"ListBox1", "GroupBox2", "GroupBox4", "GroupBox3",
+                                               "cmdhelp", "GroupBox6", "button4", "GroupBox5",
+                                               "Cmdexit", "BitBtn1"}));
+    EXPECT_TRUE(control("Cmdexit").spec.defaultButton);
+}
+
+TEST_F(SettingsOptionsTest, TheScrollBarsFollowTheScreenAndSetTheSizeLabels) {
+    os.screen = {1280, 720};
+    startSettings();
+    EXPECT_EQ(control("ScrollBar1").scrollMin, 25);
+    EXPECT_EQ(control("ScrollBar1").scrollMax, 1280);
+    EXPECT_EQ(control("ScrollBar2").scrollMax, 720);
+    EXPECT_EQ(control("ScrollBar1").scrollPos, 25);
+    sim.scrollTo("ScrollBar1", 640);
+    sim.scrollTo("ScrollBar2", 480);
+    EXPECT_EQ(caption("Lblwidth"), "640");
+    EXPECT_EQ(caption("Lblheight"), "480");
+    sim.scrollTo("ScrollBar2", 5000);
+    EXPECT_EQ(caption("Lblheight"), "720");
+    click("Radpicc");
+    pressOk();
+    EXPECT_EQ(storedInteger("Width"), 640);
+    EXPECT_EQ(storedInteger("Height"), 720);
+    EXPECT_EQ(storedInteger("Picdis"), 4);
+}
+
+TEST_F(SettingsOptionsTest, PickingASoundFileEnablesTheSoundChoiceAndOkStoresIt) {
+    const std::string text = slotsText() + "[Options]\r\nSound=1\r\n[WavConfig]\r\nName1=Null\r\n";
+    writeStore(text);
+    startSettings();
+    EXPECT_EQ(caption("edwav"), "");
+    EXPECT_FALSE(control("radsndon").enabled);
+    EXPECT_TRUE(checked("radsndon"));
+    click("radsndof");  // greyed out: no effect
+    EXPECT_TRUE(checked("radsndon"));
+
+    click("cmdwav");
+    const headless::Prompt* dialog = sim.openPrompt();
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_EQ(dialog->kind, headless::Prompt::Kind::OpenFile);
+    ASSERT_EQ(dialog->request.filters.size(), 1u);
+    EXPECT_EQ(dialog->request.filters[0].label, "wav (*.wav);midi (*.mid)");
+    EXPECT_EQ(dialog->request.filters[0].patterns, "*.wav;*.mid");
+    pick(std::nullopt);
+    EXPECT_EQ(caption("edwav"), "");
+    EXPECT_FALSE(control("radsndon").enabled);
+
+    const std::string song = (sim.folder() / "song.mid").string();
+    click("cmdwav");
+    pick(song);
+    EXPECT_EQ(caption("edwav"), song);
+    EXPECT_TRUE(control("radsndon").enabled && control("radsndof").enabled);
+    EXPECT_TRUE(checked("radsndon"));
+    EXPECT_EQ(storeText(), text);  // nothing reaches the file before OK
+
+    pressOk();
+    EXPECT_EQ(store::IniFile(storeFile()).readString("WavConfig", "Name1", "?"), song);
+    EXPECT_EQ(storedInteger("Sound"), 1);
+}
+
+TEST_F(SettingsOptionsTest, TheVideoSoundDialogKeepsItsChoicesUntilOk) {
+    writeStore(slotsText() + "[Options]\r\nStarton=1\r\n");
+    startSettings();
+    click("CmdSound");
+    const headless::WindowState* sound = os.window("TFrmSound");
+    ASSERT_NE(sound, nullptr);
+    EXPECT_TRUE(sound->visible && sound->modal);
+    EXPECT_EQ(sound->spec.owner, os.window("TForm2")->handle);
+    EXPECT_TRUE(soundChecked("Radston"));
+    sim.click("TFrmSound", "Radenoff");
+    sim.click("TFrmSound", "BitBtn3");
+    EXPECT_FALSE(os.window("TFrmSound")->visible);
+
+    click("CmdSound");
+    EXPECT_TRUE(soundChecked("Radston") && soundChecked("Radenoff"));
+    sim.click("TFrmSound", "Button1");  // Clear Settings
+    for (const std::string& name : kSoundButtons) {
+        EXPECT_FALSE(soundChecked(name)) << name;
+    }
+    sim.click("TFrmSound", "BitBtn3");
+    EXPECT_EQ(storedInteger("Starton"), 1);  // Return saves nothing
+
+    pressOk();
+    const std::string saved = storeText();
+    EXPECT_EQ(saved.find("Starton"), std::string::npos);
+    EXPECT_EQ(saved.find("Endon"), std::string::npos);
+}
+
+TEST_F(SettingsOptionsTest, AGroupWithoutChoiceKeepsItsStoredValue) {
+    writeStore(slotsText() + "[Options]\r\nStarton=2\r\nEndon=0\r\n");
+    startSettings();
+    EXPECT_FALSE(soundChecked("Radston") || soundChecked("Radstoff"));
+    EXPECT_TRUE(soundChecked("Radenoff"));
+    pressOk();
+    EXPECT_EQ(storedInteger("Starton"), 2);
+    EXPECT_EQ(storedInteger("Endon"), 0);
+}
+
+TEST_F(SettingsOptionsTest, ARefusedSaveKeepsTheOldFileWholeAndTheDialogOpen) {
+    writeStore(slotsText({video("a.avi")}) + "[Options]\r\nRepeat=1\r\nPicdis=2\r\n");
+    const std::string before = storeText();
+    startSettings();
+    click("radrepoff");
+    click("radpicl");
+    takeTheFolderAway();
+    pressOk();
+    expectBox(MessageBoxKind::Error, kTitle, "Unable to write to " + storeFile() + ".");
+    EXPECT_TRUE(dialogOpen());
+    EXPECT_TRUE(checked("radrepoff"));
+    giveTheFolderBack();
+    EXPECT_EQ(storeText(), before);
+
+    pressOk();  // the user's choices are still there to save
+    EXPECT_TRUE(sim.ended());
+    EXPECT_EQ(storedInteger("Repeat"), 0);
+    EXPECT_EQ(storedInteger("Picdis"), 1);
+}
+
+TEST_F(SettingsOptionsTest, AFolderThatCannotTakeTheFileIsReportedAndTheDialogStillWorks) {
+    fs::remove(windowsFolder());
+    std::ofstream(windowsFolder()) << "not a folder";
+    sim.start("morvel.scr /C");
+    expectBox(MessageBoxKind::Error, kTitle, "Unable to write to " + storeFile() + ".");
+    ASSERT_TRUE(dialogOpen());
+    EXPECT_TRUE(listed().empty());
+    EXPECT_EQ(caption("Lblwidth"), "25");
+    click("Button3");
+    expectBox(MessageBoxKind::Information, "Information",
+              "There are no items in the list. Click ADD to add some pictures to the list.");
+}
+
+TEST_F(SettingsOptionsTest, AboutSupportAndMoreSoftware) {
+    startSettings();
+    for (int time = 0; time < 2; ++time) {
+        click("cmdhelp");
+        const headless::WindowState* about = os.window("Tfrmdisc");
+        ASSERT_TRUE(about->visible && about->modal);
+        EXPECT_EQ(about->spec.caption, "Morvel Screensaver Displayer");
+        EXPECT_NE(os.control("Tfrmdisc", "Label1")->caption.find("3.23"), std::string::npos);
+        sim.click("Tfrmdisc", "Button1");
+        EXPECT_FALSE(os.window("Tfrmdisc")->visible);
+    }
+
+    click("BitBtn1");
+    const headless::Prompt* support = sim.openPrompt();
+    ASSERT_NE(support, nullptr);
+    EXPECT_EQ(support->caption, kTitle);
+    EXPECT_NE(support->text.find(settings::kSupportEmail), std::string::npos);
+    EXPECT_NE(support->text.find("Start menu"), std::string::npos);
+    sim.answer();
+    EXPECT_TRUE(os.shellOpens.empty());
+
+    const std::string opening =
+        "We will now display the software downloads site. Please be sure you are connected to "
+        "the internet, then click OK to view more software downloads.";
+    os.shellResult = 2;  // no browser
+    click("button4");
+    expectBox(MessageBoxKind::Plain, kTitle, opening);
+    ASSERT_EQ(os.shellOpens.size(), 1u);
+    EXPECT_EQ(os.shellOpens[0].target, settings::kWebSite);
+    EXPECT_EQ(os.shellOpens[0].show, platform::ShowCommand::Maximized);
+    EXPECT_EQ(os.shellOpens[0].parent, os.window("TForm2")->handle);
+    expectBox(MessageBoxKind::Plain, kTitle,
+              "You cannot view the download site because your browser would not open. You can "
+              "still view the download site by opening your web browser and pointing to " +
+                  std::string(settings::kWebSite));
+
+    os.shellResult = 42;
+    click("button4");
+    expectBox(MessageBoxKind::Plain, kTitle, opening);
+    EXPECT_EQ(sim.openPrompt(), nullptr);
+    EXPECT_TRUE(dialogOpen());
+}
+
+}  // namespace
+}  // namespace morvel::testing
