@@ -1,0 +1,337 @@
+"""End-to-end tests of morvel.scr under Wine: each test gets a fresh Wine prefix on a
+1024x768 virtual screen, writes the settings file, runs the saver and reads the screen.
+
+Prints its results the way GoogleTest does, so scripts/test counts them."""
+
+import re
+import subprocess
+import sys
+import time
+import traceback
+
+from winelab import ROOT, Failure, Lab, wait_until
+
+CLIP = "C:\\clips\\"
+SAVER = "Frmmorvel33"
+TITLE = "Morvel Screensaver"
+START = 30  # seconds a saver may take to put its first picture up under Wine
+END = 15    # seconds it may take to go away after the input that ends it
+
+TESTS = []
+
+
+def test(function):
+    TESTS.append(function)
+    return function
+
+
+def frame(left, top, width, height, inside, outside="black"):
+    """Pixels just inside each corner of a rectangle and just outside it."""
+    right, bottom = left + width - 1, top + height - 1
+    points = {(left, top): inside, (right, top): inside, (left, bottom): inside,
+              (right, bottom): inside, (left + width // 2, top + height // 2): inside}
+    for x, y in ((left - 1, top - 1), (right + 1, top), (left, bottom + 1), (right + 1, bottom + 1)):
+        if 0 <= x < 1024 and 0 <= y < 768:
+            points[(x, y)] = outside
+    return points
+
+
+def end_with(lab, saver, *xdotool_args):
+    lab.xdotool(*xdotool_args)
+    code = saver.wait_exit(END, f"the saver to end after xdotool {' '.join(xdotool_args)}")
+    if code != 0:
+        raise Failure(f"the saver ended with exit code {code}; boxes: {saver.boxes()}")
+    if lab.windows(SAVER):
+        raise Failure("a saver window is left after the process ended")
+
+
+def expect_no_report(saver):
+    if saver.boxes():
+        raise Failure(f"unexpected message boxes: {saver.boxes()}")
+
+
+def show_clip_at(lab, picdis, clip, rect, colour, extra=None):
+    lab.write_settings([CLIP + clip], dict({"Picdis": picdis}, **(extra or {})))
+    saver = lab.start_saver("/S")
+    lab.wait_colours(frame(*rect, colour), START, f"{colour} in {rect} on black")
+    expect_no_report(saver)
+    end_with(lab, saver, "key", "a")
+
+
+# --- Playback and sizes ------------------------------------------------------------------------
+
+@test
+def TwoClipsPlayInSequenceAtMediumSize(lab):
+    lab.write_settings([CLIP + "red.avi", CLIP + "blue.avi"], {"Picdis": 2})
+    saver = lab.start_saver("/S")
+    lab.wait_colours(frame(256, 192, 512, 384, "red"), START, "the first clip at 512x384")
+    lab.wait_colours(frame(256, 192, 512, 384, "blue"), 15, "the second clip after the first")
+    expect_no_report(saver)
+    end_with(lab, saver, "key", "a")
+
+
+@test
+def SmallSizeIsAQuarterOfTheScreen(lab):
+    show_clip_at(lab, 3, "lime.avi", (384, 288, 256, 192), "lime")
+
+
+@test
+def LargeSizeFillsTheScreen(lab):
+    lab.write_settings([CLIP + "lime.avi"], {"Picdis": 1})
+    saver = lab.start_saver("/S")
+    corners = {(0, 0): "lime", (1023, 0): "lime", (0, 767): "lime", (1023, 767): "lime",
+               (512, 384): "lime"}
+    lab.wait_colours(corners, START, "the clip over the whole screen")
+    end_with(lab, saver, "key", "a")
+
+
+@test
+def CustomSizeIsCentred(lab):
+    show_clip_at(lab, 4, "lime.avi", (312, 234, 400, 300), "lime", {"Width": 400, "Height": 300})
+
+
+@test
+def OwnSizeIsCentred(lab):
+    # 324x244: (1024 - 324) / 2 = 350, (768 - 244) / 2 = 262.
+    show_clip_at(lab, 5, "yellow-own-size.avi", (350, 262, 324, 244), "yellow")
+
+
+# --- What the user sees when the list is wrong ---------------------------------------------
+
+def expect_white_notice(lab, saver):
+    lab.wait_colours({(5, 5): "white", (1018, 762): "white", (600, 400): "white"}, START,
+                     "the white notice window")
+
+    def text_shown():
+        dark = lab.screenshot().dark_pixels(68, 47, 469, 106)
+        return dark > 100, f"{dark} dark pixels in the notice area"
+    wait_until("the notice text", text_shown, 10)
+    expect_no_report(saver)
+    end_with(lab, saver, "key", "a")
+
+
+@test
+def MissingFileShowsTheNotice(lab):
+    lab.write_settings([CLIP + "lime.avi", CLIP + "gone.avi"])
+    expect_white_notice(lab, lab.start_saver("/S"))
+
+
+@test
+def EmptyListShowsTheNotice(lab):
+    lab.write_settings([])
+    expect_white_notice(lab, lab.start_saver("/S"))
+
+
+# --- Switches ----------------------------------------------------------------------------------
+
+@test
+def SecondStartWhileRunningEndsAtOnce(lab):
+    lab.write_settings([CLIP + "lime.avi"])
+    first = lab.start_saver("/S", log="first.log")
+    lab.wait_colours({(512, 384): "lime"}, START, "the first saver's clip")
+    for switch in ("/S", "/c", "/a"):
+        second = lab.start_saver(switch, log="second.log")
+        code = second.wait_exit(END, f"the second start with {switch} to end")
+        if code != 0:
+            raise Failure(f"the second start with {switch} ended with code {code}")
+        count = len(lab.windows(SAVER))
+        if count != 1:
+            raise Failure(f"{count} saver windows after a second start with {switch}")
+        if not first.running():
+            raise Failure(f"the first saver ended after a second start with {switch}")
+    lab.wait_colours({(512, 384): "lime"}, 5, "the first saver still playing")
+    end_with(lab, first, "key", "a")
+
+
+@test
+def SwitchesWithoutAModeEndAtOnce(lab):
+    lab.write_settings([CLIP + "lime.avi"])
+    for args in (["/p", "1234"], ["/S:1234"], ["/"], []):
+        saver = lab.start_saver(*args)
+        code = saver.wait_exit(END, f"morvel.scr {' '.join(args)} to end by itself")
+        if code != 0:
+            raise Failure(f"morvel.scr {' '.join(args)} ended with code {code}")
+        if lab.windows(SAVER):
+            raise Failure(f"morvel.scr {' '.join(args)} left a saver window")
+
+
+# --- Input -------------------------------------------------------------------------------------
+
+def running_saver(lab):
+    lab.write_settings([CLIP + "lime.avi"])
+    saver = lab.start_saver("/S")
+    lab.wait_colours({(512, 384): "lime"}, START, "the clip")
+    return saver
+
+
+@test
+def KeyPressEndsTheSaver(lab):
+    end_with(lab, running_saver(lab), "key", "a")
+
+
+@test
+def KeyReleaseEndsTheSaver(lab):
+    # Only a release: the X server drops the release of a key it never saw go down, so the
+    # release event is sent to the saver's window directly.
+    saver = running_saver(lab)
+    window = lab.windows(SAVER)[0]
+    end_with(lab, saver, "keyup", "--window", window, "b")
+
+
+@test
+def MouseClickEndsTheSaver(lab):
+    end_with(lab, running_saver(lab), "click", "1")
+
+
+@test
+def MouseMoveDoesNotEndTheSaver(lab):
+    saver = running_saver(lab)
+    for x, y in ((10, 10), (900, 700), (300, 500), (512, 384)):
+        lab.xdotool("mousemove", str(x), str(y))
+        time.sleep(0.3)
+    time.sleep(2)  # long enough for the saver's one-second timer to have run twice
+    if not saver.running() or len(lab.windows(SAVER)) != 1:
+        raise Failure("moving the mouse ended the saver")
+    end_with(lab, saver, "click", "1")
+
+
+# --- Sound -------------------------------------------------------------------------------------
+
+@test
+def BackgroundSoundPlaysAndRepeats(lab):
+    lab.write_settings([CLIP + "lime.avi"], {"Sound": 1, "Repeat": 1}, sound=CLIP + "tone.wav")
+    saver = lab.start_saver("/S")
+    streams = set()
+
+    def played_twice():
+        listing = lab.pactl("list", "short", "sink-inputs") or ""
+        streams.update(line.split()[0] for line in listing.splitlines() if line.strip())
+        return len(streams) >= 2, f"sound streams seen: {sorted(streams)}"
+    wait_until("the one-second sound to play a second time", played_twice, START)
+    expect_no_report(saver)
+    end_with(lab, saver, "key", "a")
+
+
+@test
+def MuteAndUnmuteReachTheMixer(lab):
+    lab.write_settings([CLIP + "lime.avi"], {"Starton": 0, "Endon": 1})
+    saver = lab.start_saver("/S")
+    lab.wait_colours({(512, 384): "lime"}, START, "the clip")
+    expect_no_report(saver)
+    # An error while un-muting at the end would end the process with a report and code 1.
+    end_with(lab, saver, "key", "a")
+    expect_no_report(saver)
+
+
+@test
+def MuteWithoutSoundDeviceIsReported(lab):
+    lab.set_no_audio_driver()
+    lab.write_settings([CLIP + "lime.avi"], {"Starton": 0})
+    saver = lab.start_saver("/S")
+
+    def reported():
+        boxes = [b for b in saver.boxes() if b.startswith("Volume setting error... error is #")]
+        return bool(boxes) and lab.windows(TITLE), saver.boxes()
+    wait_until("the volume-setting report", reported, START)
+    end_with(lab, saver, "key", "a")
+
+
+# --- A corrupt file ----------------------------------------------------------------------------
+
+@test
+def CorruptClipIsReportedAndPlaybackHalts(lab):
+    lab.write_settings([CLIP + "red.avi", CLIP + "corrupt.avi", CLIP + "blue.avi"])
+    saver = lab.start_saver("/S")
+    lab.wait_colours({(512, 384): "red"}, START, "the first clip")
+    expected = (f"An error occurred trying to play the video file {CLIP}corrupt.avi. The video "
+                "file appears to be corrupt. Please verify that your video files are viewable.")
+
+    def reported():
+        return expected in saver.boxes() and bool(lab.windows("Error")), saver.boxes()
+    wait_until("the corrupt-file report", reported, 20)
+    time.sleep(2)  # playback has halted: the third clip never comes
+    shot = lab.screenshot()
+    if shot.colour(300, 250) == "blue":
+        raise Failure("playback went on to the next clip after the report")
+    end_with(lab, saver, "key", "a")
+
+
+# --- Runner ------------------------------------------------------------------------------------
+
+def run_backend_tests(lab):
+    """The backend's own GoogleTest suite, which needs a display: its per-test lines are
+    passed on, its totals folded into ours. Returns (passed, failed) test names."""
+    exe = ROOT / "build" / "mingw" / "morvel_win32_tests.exe"
+    lab.fresh_prefix()
+    try:
+        result = subprocess.run(["wine", str(exe)], env=lab.env, stdout=subprocess.PIPE,
+                                stderr=subprocess.STDOUT, text=True, errors="replace",
+                                timeout=300)
+        output, code = result.stdout, result.returncode
+    except subprocess.TimeoutExpired as error:
+        output, code = str(error.stdout or ""), -1
+    summary = re.compile(r"^\[(==========|  PASSED  |  FAILED  )\] (\d+ tests?|Running)")
+    for line in output.splitlines():
+        if line.startswith("[") and not summary.match(line) and "FAILED TEST" not in line:
+            print(line)
+        elif not line.startswith("[") and "wine32" not in line and line.strip():
+            print(line)
+    passed = re.findall(r"^\[       OK \] (\S+)", output, re.M)
+    failed = re.findall(r"^\[  FAILED  \] (\S+) \(", output, re.M)
+    if code != 0 and not failed:
+        failed = [f"{exe.name} (exit code {code})"]
+    lab.stop_wine()
+    return passed, failed
+
+
+def main(filters):
+    chosen = [t for t in TESTS if not filters or any(f in t.__name__ for f in filters)]
+    failures_dir = ROOT / "build" / "e2e" / "failures"
+    failures_dir.mkdir(parents=True, exist_ok=True)
+    lab = Lab(ROOT / "build" / "e2e")
+    failed = []
+    backend = 0  # tests of the backend's own suite, passed or failed
+    started = time.monotonic()
+    try:
+        if not filters or any(f in "Win32PlatformTest MciEngineTest" for f in filters):
+            passed, failed = run_backend_tests(lab)
+            backend = len(passed) + len(failed)
+        print(f"[==========] Running {len(chosen)} tests from 1 test suite.", flush=True)
+        for function in chosen:
+            name = f"WindowsEndToEnd.{function.__name__}"
+            print(f"[ RUN      ] {name}", flush=True)
+            begin = time.monotonic()
+            try:
+                lab.fresh_prefix()
+                function(lab)
+            except Exception as error:  # every failure is reported, the next test still runs
+                shot = failures_dir / f"{function.__name__}.png"
+                lab.save_screenshot(shot)
+                if not isinstance(error, Failure):
+                    traceback.print_exc()
+                print(f"{name}: {error}\n  screenshot: {shot.relative_to(ROOT)}", flush=True)
+                failed.append(name)
+                label = "[  FAILED  ]"
+            else:
+                label = "[       OK ]"
+            finally:
+                for saver in lab.savers:
+                    saver.stop()
+                lab.savers.clear()
+            print(f"{label} {name} ({int((time.monotonic() - begin) * 1000)} ms)", flush=True)
+    finally:
+        lab.close()
+    total_ms = int((time.monotonic() - started) * 1000)
+    ran = len(chosen) + backend
+    print(f"[==========] {ran} tests ran. ({total_ms} ms total)")
+    print(f"[  PASSED  ] {ran - len(failed)} tests.")
+    if failed:
+        print(f"[  FAILED  ] {len(failed)} tests, listed below:")
+        for name in failed:
+            print(f"[  FAILED  ] {name}")
+        return 1
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))

@@ -1,0 +1,322 @@
+"""A small laboratory for running morvel.scr under Wine: a virtual screen, a silent sound
+server, fresh Wine prefixes, generated clips, and the probes the tests and the demo use.
+
+Everything started here is stopped by Lab.close() (the callers also do it on exit)."""
+
+import os
+import random
+import shutil
+import signal
+import subprocess
+import time
+from pathlib import Path
+
+ROOT = Path(__file__).resolve().parents[2]
+SCR = ROOT / "build" / "mingw" / "morvel.scr"
+SCREEN = (1024, 768)
+
+# Named colours of the clips and of what the saver paints, for reading screenshots.
+COLOURS = {
+    "black": (0, 0, 0),
+    "white": (255, 255, 255),
+    "red": (255, 0, 0),
+    "blue": (0, 0, 255),
+    "lime": (0, 255, 0),
+    "yellow": (255, 255, 0),
+    "magenta": (255, 0, 255),
+}
+
+
+class Failure(Exception):
+    """A check that did not hold; the message says what was expected and what was seen."""
+
+
+def run(command, env=None, timeout=120, check=True):
+    result = subprocess.run(command, env=env, timeout=timeout, stdout=subprocess.PIPE,
+                            stderr=subprocess.STDOUT, text=True)
+    if check and result.returncode != 0:
+        raise RuntimeError(f"{' '.join(map(str, command))} failed:\n{result.stdout}")
+    return result.stdout
+
+
+def colour_name(rgb):
+    """The nearest named colour, or the numbers when nothing is near."""
+    best, distance = None, None
+    for name, ref in COLOURS.items():
+        d = sum((a - b) ** 2 for a, b in zip(rgb, ref))
+        if distance is None or d < distance:
+            best, distance = name, d
+    return best if distance <= 60 ** 2 else "rgb{}".format(tuple(rgb))
+
+
+def wait_until(what, probe, timeout, interval=0.25):
+    """Polls `probe` until it returns a true value; fails after `timeout` seconds with the
+    last thing it saw. `probe` returns (ok, seen)."""
+    deadline = time.monotonic() + timeout
+    seen = None
+    while True:
+        ok, seen = probe()
+        if ok:
+            return seen
+        if time.monotonic() >= deadline:
+            raise Failure(f"timed out after {timeout:g} s waiting for {what}; last seen: {seen}")
+        time.sleep(interval)
+
+
+class Screenshot:
+    def __init__(self, data, size):
+        self.data = data
+        self.width, self.height = size
+
+    def rgb(self, x, y):
+        i = (y * self.width + x) * 3
+        return tuple(self.data[i:i + 3])
+
+    def colour(self, x, y):
+        return colour_name(self.rgb(x, y))
+
+    def mismatches(self, expected):
+        """The points of {(x, y): colour} that show another colour."""
+        wrong = {}
+        for (x, y), name in expected.items():
+            seen = self.colour(x, y)
+            if seen != name:
+                wrong[(x, y)] = seen
+        return wrong
+
+    def dark_pixels(self, left, top, width, height):
+        count = 0
+        for y in range(top, top + height):
+            for x in range(left, left + width):
+                if sum(self.rgb(x, y)) < 200:
+                    count += 1
+        return count
+
+
+class Saver:
+    """One running morvel.scr."""
+
+    def __init__(self, lab, args, log):
+        self.lab = lab
+        self.log_path = log
+        self.log = open(log, "w")
+        self.process = subprocess.Popen(["wine", "C:\\morvel.scr", *args], env=lab.env,
+                                        stdout=self.log, stderr=subprocess.STDOUT,
+                                        start_new_session=True)
+
+    def running(self):
+        return self.process.poll() is None
+
+    def wait_exit(self, timeout, what="the saver to end"):
+        wait_until(what, lambda: (not self.running(), "still running"), timeout)
+        return self.process.returncode
+
+    def output(self):
+        self.log.flush()
+        return Path(self.log_path).read_text(errors="replace")
+
+    def boxes(self):
+        """The texts of the message boxes shown so far (Wine traces each one)."""
+        texts = []
+        for line in self.output().splitlines():
+            if "msgbox:MSGBOX_OnInit" in line and 'L"' in line:
+                texts.append(line.split('L"', 1)[1].rstrip('"').replace("\\\\", "\\"))
+        return texts
+
+    def stop(self):
+        if self.running():
+            os.killpg(self.process.pid, signal.SIGKILL)
+            self.process.wait(timeout=10)
+        self.log.close()
+
+
+class Lab:
+    def __init__(self, work, display=None, sound=True):
+        self.work = Path(work)
+        self.work.mkdir(parents=True, exist_ok=True)
+        self.started = []
+        self.savers = []
+        self.prefix = self.work / "prefix"
+        self.clips = self.work / "clips"
+        runtime = self.work / "run"
+        runtime.mkdir(exist_ok=True)
+        runtime.chmod(0o700)
+        self.env = dict(os.environ)
+        self.env.update({
+            "XDG_RUNTIME_DIR": str(runtime),
+            "PULSE_SERVER": f"unix:{runtime}/pulse/native",
+            "WINEPREFIX": str(self.prefix),
+            # Message boxes are traced so the checks can read their text.
+            "WINEDEBUG": "-all,+msgbox",
+            "WINEDLLOVERRIDES": "mscoree,mshtml=",
+        })
+        if display:
+            self.env["DISPLAY"] = display
+        else:
+            self.start_screen()
+        if sound:
+            self.start_sound()
+        else:
+            # The user's own sound server and settings stay in force.
+            for name in ("XDG_RUNTIME_DIR", "PULSE_SERVER"):
+                self.env.pop(name, None)
+                if name in os.environ:
+                    self.env[name] = os.environ[name]
+
+    # --- Processes of our own --------------------------------------------------------------
+
+    def spawn(self, command, log):
+        process = subprocess.Popen(command, env=self.env, stdout=open(log, "w"),
+                                   stderr=subprocess.STDOUT, start_new_session=True)
+        self.started.append(process)
+        return process
+
+    def start_screen(self):
+        for number in range(91, 140):
+            if not Path(f"/tmp/.X11-unix/X{number}").exists() and \
+                    not Path(f"/tmp/.X{number}-lock").exists():
+                break
+        display = f":{number}"
+        width, height = SCREEN
+        self.spawn(["Xvfb", display, "-screen", "0", f"{width}x{height}x24", "-nolisten", "tcp"],
+                   self.work / "xvfb.log")
+        self.env["DISPLAY"] = display
+        wait_until("the virtual screen", lambda: (Path(f"/tmp/.X11-unix/X{number}").exists(),
+                                                  "no socket"), 20)
+
+    def start_sound(self):
+        # A sink that plays into nothing, reachable only through a socket in our own folder.
+        self.spawn(["pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n",
+                    "--use-pid-file=no", "--disable-shm=yes",
+                    "--load=module-null-sink sink_name=silent",
+                    "--load=module-native-protocol-unix auth-anonymous=1"],
+                   self.work / "pulseaudio.log")
+        wait_until("the sound server", lambda: (self.pactl("info") is not None, "no answer"), 20)
+
+    def pactl(self, *args):
+        try:
+            return run(["pactl", *args], env=self.env, timeout=10)
+        except (RuntimeError, subprocess.TimeoutExpired):
+            return None
+
+    def close(self):
+        for saver in self.savers:
+            saver.stop()
+        self.stop_wine()
+        for process in reversed(self.started):
+            if process.poll() is None:
+                os.killpg(process.pid, signal.SIGTERM)
+                try:
+                    process.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    os.killpg(process.pid, signal.SIGKILL)
+        self.started.clear()
+
+    # --- Wine prefixes ------------------------------------------------------------------------
+
+    def template(self):
+        """A prefix made once and copied for every test: making one takes many seconds."""
+        template = self.work / "prefix-template"
+        stamp = template / ".morvel-wine-version"
+        version = run(["wine", "--version"], env=self.env).strip()
+        if stamp.exists() and stamp.read_text() == version:
+            return template
+        shutil.rmtree(template, ignore_errors=True)
+        env = dict(self.env, WINEPREFIX=str(template))
+        run(["wineboot", "-i"], env=env, timeout=300)
+        run(["wineserver", "-w"], env=env, timeout=120)
+        stamp.write_text(version)
+        return template
+
+    def fresh_prefix(self, clips=None):
+        self.stop_wine()
+        shutil.rmtree(self.prefix, ignore_errors=True)
+        run(["cp", "-a", str(self.template()), str(self.prefix)])
+        shutil.copy(SCR, self.prefix / "drive_c" / "morvel.scr")
+        shutil.copytree(clips or self.make_clips(), self.prefix / "drive_c" / "clips")
+
+    def stop_wine(self):
+        if self.prefix.exists():
+            run(["wineserver", "-k"], env=self.env, timeout=30, check=False)
+            run(["wineserver", "-w"], env=self.env, timeout=30, check=False)
+
+    def set_no_audio_driver(self):
+        # An empty driver list leaves Wine without any sound device.
+        run(["wine", "reg", "add", "HKCU\\Software\\Wine\\Drivers", "/v", "Audio", "/d", "",
+             "/f"], env=self.env)
+
+    # --- Clips and settings --------------------------------------------------------------------
+
+    def make_clips(self):
+        """Solid-colour clips, so one pixel says which clip shows. Video-1 is a codec Wine's
+        own AVI player decodes; it codes 4x4 blocks, so sizes are multiples of 4."""
+        clips = self.clips
+        if (clips / ".complete").exists():
+            return clips
+        clips.mkdir(parents=True, exist_ok=True)
+
+        def video(name, colour, size, seconds):
+            run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                 f"color=c={colour}:s={size}:d={seconds}:r=10", "-c:v", "msvideo1",
+                 str(clips / name)])
+
+        video("red.avi", "red", "320x240", 3)
+        video("blue.avi", "blue", "320x240", 3)
+        video("lime.avi", "lime", "320x240", 120)
+        video("magenta.avi", "magenta", "320x240", 120)
+        video("yellow-own-size.avi", "yellow", "324x244", 120)
+        run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+             "sine=frequency=440:duration=1", "-ar", "22050", "-ac", "1", "-c:a", "pcm_s16le",
+             str(clips / "tone.wav")])
+        noise = random.Random(20240601)
+        (clips / "corrupt.avi").write_bytes(bytes(noise.randrange(256) for _ in range(32768)))
+        (clips / ".complete").write_text("")
+        return clips
+
+    def write_settings(self, videos, options=None, sound="Null"):
+        """The saver's settings file, as the settings dialog writes it (CRLF)."""
+        values = {"Picdis": 2, "Picord": 2, "Sound": 0, "Repeat": 0, "Starton": 5, "Endon": 5,
+                  "Height": -1, "Width": -1}
+        values.update(options or {})
+        lines = ["[VidConfig]"]
+        for n in range(1, 501):
+            lines.append(f"Name{n}={videos[n - 1] if n <= len(videos) else 'Null'}")
+        lines += ["[WavConfig]", f"Name1={sound}", "[Options]"]
+        lines += [f"{key}={value}" for key, value in values.items()]
+        path = self.prefix / "drive_c" / "windows" / "morvel4.ini"
+        path.write_bytes(("\r\n".join(lines) + "\r\n").encode("ascii"))
+
+    # --- The saver and what it shows --------------------------------------------------------
+
+    def start_saver(self, *args, log="saver.log"):
+        saver = Saver(self, list(args), self.work / log)
+        self.savers.append(saver)
+        return saver
+
+    def screenshot(self):
+        width, height = SCREEN
+        data = subprocess.run(["import", "-silent", "-window", "root", "-depth", "8", "rgb:-"],
+                              env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                              timeout=30).stdout
+        if len(data) != width * height * 3:
+            raise Failure(f"screenshot of {len(data)} bytes, not {width}x{height} RGB")
+        return Screenshot(data, SCREEN)
+
+    def save_screenshot(self, path):
+        subprocess.run(["import", "-silent", "-window", "root", str(path)], env=self.env,
+                       timeout=30, check=False)
+
+    def wait_colours(self, expected, timeout, what):
+        def probe():
+            wrong = self.screenshot().mismatches(expected)
+            return not wrong, {f"{x},{y}": seen for (x, y), seen in wrong.items()}
+        wait_until(what, probe, timeout)
+
+    def windows(self, name):
+        result = subprocess.run(["xdotool", "search", "--name", f"^{name}$"], env=self.env,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                                timeout=10)
+        return result.stdout.split()
+
+    def xdotool(self, *args):
+        run(["xdotool", *args], env=self.env, timeout=10)

@@ -1,0 +1,30 @@
+// The program entry of morvel.scr: the system starts a screen saver with one switch.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <exception>
+
+#include "app/startup.h"
+#include "platform/win32/win32_platform.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
+                   int /*show*/) {
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES;
+    InitCommonControlsEx(&controls);
+
+    // The whole command line, not WinMain's copy: its first argument is the program itself.
+    std::vector<std::string> arguments = morvel::app::SplitCommandLine(GetCommandLineA());
+    if (!arguments.empty()) {
+        arguments.erase(arguments.begin());
+    }
+    morvel::win32::Win32Platform platform(instance);
+    try {
+        return morvel::app::RunProgram(platform, arguments);
+    } catch (const std::exception& error) {
+        // Nothing may leave the program unreported; the report ends the process.
+        platform.endProcessWithReport(morvel::platform::errorReportText(error.what()));
+    }
+}

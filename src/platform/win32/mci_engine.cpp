@@ -1,0 +1,175 @@
+#include "platform/win32/mci_engine.h"
+
+#include <mmsystem.h>
+
+#include <digitalv.h>
+
+namespace morvel::win32 {
+
+namespace {
+
+constexpr const char* kNotifyClass = "MorvelMciNotify";
+constexpr std::size_t kErrorTextSize = 4096;
+
+// Completion notices need a window to go to; the engine does nothing with them, since the
+// callers poll the device mode.
+LRESULT CALLBACK NotifyProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam) {
+    if (id == MM_MCINOTIFY) {
+        return 0;
+    }
+    return DefWindowProcA(window, id, wParam, lParam);
+}
+
+HWND CreateNotifyWindow(HINSTANCE instance) {
+    WNDCLASSEXA notify{};
+    notify.cbSize = sizeof(notify);
+    notify.lpfnWndProc = NotifyProc;
+    notify.hInstance = instance;
+    notify.lpszClassName = kNotifyClass;
+    RegisterClassExA(&notify);  // fails harmlessly for every engine after the first
+    return CreateWindowExA(0, kNotifyClass, nullptr, 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, instance,
+                           nullptr);
+}
+
+DWORD_PTR WaitFlag(bool wait) {
+    return wait ? MCI_WAIT : 0;
+}
+
+}  // namespace
+
+MciEngine::MciEngine(HINSTANCE instance) : notifyWindow_(CreateNotifyWindow(instance)) {}
+
+MciEngine::~MciEngine() {
+    if (device_ != 0) {
+        close(true);
+    }
+}
+
+std::uint32_t MciEngine::send(UINT command, DWORD_PTR flags, void* parameters) {
+    if (device_ == 0) {
+        return MCIERR_INVALID_DEVICE_ID;
+    }
+    return mciSendCommandA(device_, command, flags, reinterpret_cast<DWORD_PTR>(parameters));
+}
+
+std::uint32_t MciEngine::open(const std::string& file, bool wait) {
+    if (device_ != 0) {
+        close(true);
+    }
+    // No device type: the system picks the device from the file's extension.
+    MCI_OPEN_PARMSA parameters{};
+    parameters.lpstrElementName = file.c_str();
+    const MCIERROR result = mciSendCommandA(0, MCI_OPEN, MCI_OPEN_ELEMENT | WaitFlag(wait),
+                                            reinterpret_cast<DWORD_PTR>(&parameters));
+    if (result != 0) {
+        return result;
+    }
+    device_ = parameters.wDeviceID;
+    hasVideo_ = queryHasVideo();
+    return 0;
+}
+
+bool MciEngine::queryHasVideo() {
+    MCI_GETDEVCAPS_PARMS caps{};
+    caps.dwItem = MCI_GETDEVCAPS_HAS_VIDEO;
+    if (send(MCI_GETDEVCAPS, MCI_GETDEVCAPS_ITEM | MCI_WAIT, &caps) != 0) {
+        return false;
+    }
+    return caps.dwReturn != 0;
+}
+
+std::uint32_t MciEngine::setWindow(std::uintptr_t display) {
+    MCI_DGV_WINDOW_PARMSA parameters{};
+    parameters.hWnd = ToHwnd(display);
+    return send(MCI_WINDOW, MCI_DGV_WINDOW_HWND | MCI_WAIT, &parameters);
+}
+
+std::uint32_t MciEngine::put(media::VideoRect rect) {
+    MCI_DGV_PUT_PARMS parameters{};
+    DWORD_PTR flags = MCI_DGV_PUT_DESTINATION | MCI_WAIT;
+    if (rect.right != 0 || rect.bottom != 0) {
+        // MCI rectangles give the width and height in right and bottom.
+        parameters.rc = RECT{0, 0, rect.right, rect.bottom};
+        flags |= MCI_DGV_RECT;
+    } else {
+        // Back to the video's own size: its source rectangle is the whole frame.
+        RECT own{};
+        if (whereRect(MCI_DGV_WHERE_SOURCE, own) == 0 && own.right > 0 && own.bottom > 0) {
+            parameters.rc = RECT{0, 0, own.right, own.bottom};
+            flags |= MCI_DGV_RECT;
+        }
+    }
+    return send(MCI_PUT, flags, &parameters);
+}
+
+std::uint32_t MciEngine::whereRect(DWORD_PTR which, RECT& rect) {
+    MCI_DGV_RECT_PARMS parameters{};
+    const std::uint32_t result = send(MCI_WHERE, which | MCI_WAIT, &parameters);
+    if (result == 0) {
+        rect = parameters.rc;
+    }
+    return result;
+}
+
+std::uint32_t MciEngine::where(media::VideoRect& rect) {
+    RECT destination{};
+    const std::uint32_t result = whereRect(MCI_DGV_WHERE_DESTINATION, destination);
+    if (result == 0) {
+        rect = media::VideoRect{destination.right, destination.bottom};
+    }
+    return result;
+}
+
+std::uint32_t MciEngine::play() {
+    MCI_PLAY_PARMS parameters{};
+    parameters.dwCallback = reinterpret_cast<DWORD_PTR>(notifyWindow_.get());
+    return send(MCI_PLAY, MCI_NOTIFY, &parameters);
+}
+
+std::uint32_t MciEngine::stop(bool wait) {
+    MCI_GENERIC_PARMS parameters{};
+    return send(MCI_STOP, WaitFlag(wait), &parameters);
+}
+
+std::uint32_t MciEngine::pause() {
+    MCI_GENERIC_PARMS parameters{};
+    return send(MCI_PAUSE, 0, &parameters);
+}
+
+std::uint32_t MciEngine::resume() {
+    MCI_GENERIC_PARMS parameters{};
+    return send(MCI_RESUME, 0, &parameters);
+}
+
+std::uint32_t MciEngine::close(bool wait) {
+    MCI_GENERIC_PARMS parameters{};
+    const std::uint32_t result = send(MCI_CLOSE, WaitFlag(wait), &parameters);
+    if (result == 0) {
+        device_ = 0;
+        hasVideo_ = false;
+    }
+    return result;
+}
+
+std::uint32_t MciEngine::mode(int& mode) {
+    MCI_STATUS_PARMS parameters{};
+    parameters.dwItem = MCI_STATUS_MODE;
+    const std::uint32_t result = send(MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT, &parameters);
+    if (result != 0) {
+        return result;
+    }
+    const auto value = static_cast<long long>(parameters.dwReturn) - MCI_MODE_NOT_READY;
+    mode = value >= media::kNotReady && value <= media::kOpen ? static_cast<int>(value)
+                                                              : media::kNotReady;
+    return 0;
+}
+
+std::optional<std::string> MciEngine::errorText(std::uint32_t code) {
+    char text[kErrorTextSize] = {};
+    if (!mciGetErrorStringA(code, text, sizeof(text))) {
+        return std::nullopt;
+    }
+    return std::string(text);
+}
+
+}  // namespace morvel::win32

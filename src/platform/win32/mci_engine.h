@@ -1,0 +1,42 @@
+// The media engine over the Media Control Interface: one MCI device per engine.
+#pragma once
+
+#include <windows.h>
+
+#include "media/media_engine.h"
+#include "platform/win32/owned.h"
+
+namespace morvel::win32 {
+
+class MciEngine final : public media::MediaEngine {
+  public:
+    explicit MciEngine(HINSTANCE instance);
+    ~MciEngine() override;
+    MciEngine(const MciEngine&) = delete;
+    MciEngine& operator=(const MciEngine&) = delete;
+
+    std::uint32_t open(const std::string& file, bool wait) override;
+    bool hasVideo() const override { return hasVideo_; }
+    std::uint32_t setWindow(std::uintptr_t display) override;
+    std::uint32_t put(media::VideoRect rect) override;
+    std::uint32_t where(media::VideoRect& rect) override;
+    std::uint32_t play() override;
+    std::uint32_t stop(bool wait) override;
+    std::uint32_t pause() override;
+    std::uint32_t resume() override;
+    std::uint32_t close(bool wait) override;
+    std::uint32_t mode(int& mode) override;
+    std::optional<std::string> errorText(std::uint32_t code) override;
+
+  private:
+    std::uint32_t send(UINT command, DWORD_PTR flags, void* parameters);
+    bool queryHasVideo();
+    std::uint32_t whereRect(DWORD_PTR which, RECT& rect);
+
+    UINT device_ = 0;  // 0: no device open
+    bool hasVideo_ = false;
+    // Receives the completion notices of play requests; nothing else goes there.
+    OwnedWindow notifyWindow_;
+};
+
+}  // namespace morvel::win32

@@ -1,0 +1,272 @@
+// The Win32 backend against the semantics the forms rely on (the headless simulator's).
+// Runs under Wine with a display: scripts/e2e-windows starts it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "platform/win32/mci_engine.h"
+#include "platform/win32/owned.h"
+#include "platform/win32/win32_platform.h"
+
+namespace morvel::win32 {
+namespace {
+
+using platform::ControlKind;
+using platform::ControlSpec;
+using platform::Handle;
+using platform::Rect;
+
+class Win32PlatformTest : public ::testing::Test {
+  protected:
+    Win32PlatformTest() : platform_(GetModuleHandleA(nullptr)) {}
+
+    Handle form(const std::string& className = "TFormTest") {
+        platform::WindowSpec spec;
+        spec.className = className;
+        spec.caption = "Backend test";
+        spec.clientSize = {400, 300};
+        return platform_.createWindow(spec);
+    }
+
+    Handle control(Handle window, ControlKind kind, Rect bounds, Handle parent = 0) {
+        ControlSpec spec;
+        spec.kind = kind;
+        spec.bounds = bounds;
+        spec.parent = parent;
+        spec.caption = "x";
+        return platform_.createControl(window, spec);
+    }
+
+    // Where the control's window really is, in its form's client coordinates.
+    static Rect placed(Handle handle) {
+        RECT screen;
+        GetWindowRect(ToHwnd(handle), &screen);
+        POINT origin{screen.left, screen.top};
+        ScreenToClient(GetParent(ToHwnd(handle)), &origin);
+        return Rect{origin.x, origin.y, screen.right - screen.left, screen.bottom - screen.top};
+    }
+
+    Win32Platform platform_;
+};
+
+TEST_F(Win32PlatformTest, ControlsInGroupsKeepTheirOwnBoundsAndAreOffsetOnScreen) {
+    const Handle window = form();
+    const Handle group = control(window, ControlKind::GroupBox, {10, 20, 200, 150});
+    const Handle inner = control(window, ControlKind::Button, {5, 15, 80, 25}, group);
+    EXPECT_EQ(platform_.bounds(inner), (Rect{5, 15, 80, 25}));
+    EXPECT_EQ(placed(inner), (Rect{15, 35, 80, 25}));
+
+    platform_.setBounds(group, {30, 40, 200, 150});  // moving the group moves what it holds
+    EXPECT_EQ(placed(inner), (Rect{35, 55, 80, 25}));
+    EXPECT_EQ(platform_.bounds(inner), (Rect{5, 15, 80, 25}));
+    platform_.destroyWindow(window);
+}
+
+TEST_F(Win32PlatformTest, HidingAGroupHidesWhatItHoldsWithoutChangingTheirOwnFlags) {
+    const Handle window = form();
+    const Handle group = control(window, ControlKind::GroupBox, {10, 10, 200, 150});
+    const Handle shown = control(window, ControlKind::Button, {5, 15, 80, 25}, group);
+    const Handle hidden = control(window, ControlKind::Button, {5, 50, 80, 25}, group);
+    platform_.setVisible(hidden, false);
+    platform_.setVisible(group, false);
+    EXPECT_FALSE(IsWindowVisible(ToHwnd(shown)));
+    EXPECT_TRUE(platform_.isVisible(shown));
+    platform_.setVisible(group, true);
+    EXPECT_NE(GetWindowLongA(ToHwnd(shown), GWL_STYLE) & WS_VISIBLE, 0);
+    EXPECT_EQ(GetWindowLongA(ToHwnd(hidden), GWL_STYLE) & WS_VISIBLE, 0);
+    EXPECT_FALSE(platform_.isVisible(hidden));
+    platform_.destroyWindow(window);
+}
+
+TEST_F(Win32PlatformTest, CheckingARadioButtonUnchecksOnlyThoseOfTheSameParent) {
+    const Handle window = form();
+    const Handle groupA = control(window, ControlKind::GroupBox, {0, 0, 150, 100});
+    const Handle groupB = control(window, ControlKind::GroupBox, {200, 0, 150, 100});
+    const Handle a1 = control(window, ControlKind::RadioButton, {5, 15, 100, 20}, groupA);
+    const Handle a2 = control(window, ControlKind::RadioButton, {5, 40, 100, 20}, groupA);
+    const Handle b1 = control(window, ControlKind::RadioButton, {5, 15, 100, 20}, groupB);
+    platform_.setChecked(a1, true);
+    platform_.setChecked(b1, true);
+    platform_.setChecked(a2, true);
+    EXPECT_FALSE(platform_.isChecked(a1));
+    EXPECT_TRUE(platform_.isChecked(a2));
+    EXPECT_TRUE(platform_.isChecked(b1));
+    platform_.destroyWindow(window);
+}
+
+TEST_F(Win32PlatformTest, ListBoxItemsAndSelection) {
+    const Handle window = form();
+    const Handle list = control(window, ControlKind::ListBox, {0, 0, 200, 100});
+    platform_.addItem(list, "C:\\one.avi");
+    platform_.addItem(list, "C:\\two.avi");
+    platform_.addItem(list, "C:\\three.avi");
+    EXPECT_EQ(platform_.selectedIndex(list), -1);
+    platform_.setSelectedIndex(list, 2);
+    EXPECT_EQ(platform_.selectedIndex(list), 2);
+    platform_.deleteItem(list, 0);
+    platform_.deleteItem(list, 7);  // out of range: nothing happens
+    ASSERT_EQ(platform_.itemCount(list), 2);
+    EXPECT_EQ(platform_.itemText(list, 0), "C:\\two.avi");
+    EXPECT_THROW(platform_.itemText(list, 2), std::out_of_range);
+    EXPECT_THROW(platform_.itemText(list, -1), std::out_of_range);
+    platform_.setSelectedIndex(list, 9);
+    EXPECT_EQ(platform_.selectedIndex(list), -1);
+    platform_.clearItems(list);
+    EXPECT_EQ(platform_.itemCount(list), 0);
+    platform_.destroyWindow(window);
+}
+
+TEST_F(Win32PlatformTest, ScrollPositionStaysInItsRange) {
+    const Handle window = form();
+    const Handle bar = control(window, ControlKind::ScrollBar, {0, 0, 200, 17});
+    platform_.setScrollRange(bar, 1, 10);
+    platform_.setScrollPosition(bar, 25);
+    EXPECT_EQ(platform_.scrollPosition(bar), 10);
+    platform_.setScrollPosition(bar, -3);
+    EXPECT_EQ(platform_.scrollPosition(bar), 1);
+    platform_.setScrollRange(bar, 5, 8);  // a position left outside is brought back in
+    EXPECT_EQ(platform_.scrollPosition(bar), 5);
+    platform_.destroyWindow(window);
+}
+
+TEST_F(Win32PlatformTest, LabelWithoutSizeTakesTheSizeOfItsCaption) {
+    const Handle window = form();
+    ControlSpec spec;
+    spec.kind = ControlKind::Label;
+    spec.bounds = {10, 10, 0, 0};
+    spec.caption = "Short";
+    const Handle label = platform_.createControl(window, spec);
+    const Rect shortText = platform_.bounds(label);
+    EXPECT_GT(shortText.width, 0);
+    EXPECT_GT(shortText.height, 0);
+    platform_.setCaption(label, "A much longer caption & more");
+    EXPECT_GT(platform_.bounds(label).width, shortText.width);
+    EXPECT_EQ(platform_.caption(label), "A much longer caption & more");
+    platform_.destroyWindow(window);
+}
+
+TEST_F(Win32PlatformTest, TheHandlerSeesRemovedMessagesAndCanSwallowThem) {
+    platform::WindowSpec spec;
+    spec.className = "TFormKeys";
+    spec.clientSize = {100, 100};
+    std::vector<int> keysReachingTheForm;
+    spec.onKeyDown = [&](int key) { keysReachingTheForm.push_back(key); };
+    const Handle window = platform_.createWindow(spec);
+    std::vector<std::uint32_t> seen;
+    platform_.setMessageHandler([&](const platform::Message& message, bool& handled) {
+        if (message.window == window && message.id == WM_KEYDOWN) {
+            seen.push_back(message.id);
+            handled = message.wParam == 'S';
+        }
+    });
+    PostMessageA(ToHwnd(window), WM_KEYDOWN, 'S', 0);
+    PostMessageA(ToHwnd(window), WM_KEYDOWN, 'K', 0);
+    platform_.processMessages();
+    EXPECT_EQ(seen, (std::vector<std::uint32_t>{WM_KEYDOWN, WM_KEYDOWN}));
+    EXPECT_EQ(keysReachingTheForm, (std::vector<int>{'K'}));
+    platform_.setMessageHandler(nullptr);
+    platform_.destroyWindow(window);
+}
+
+TEST_F(Win32PlatformTest, ModalLoopFeedsTheHandlerAndEndsWhenTheWindowCloses) {
+    const Handle owner = form("TFormOwner");
+    platform::WindowSpec spec;
+    spec.className = "TFormModal";
+    spec.clientSize = {100, 100};
+    spec.owner = owner;
+    bool allowClose = false;
+    spec.onCloseQuery = [&] { return allowClose; };
+    const Handle modal = platform_.createWindow(spec);
+    int keysSeen = 0;
+    platform_.setMessageHandler([&](const platform::Message& message, bool&) {
+        keysSeen += message.id == WM_KEYDOWN ? 1 : 0;
+    });
+    int ticks = 0;
+    platform_.startTimer(modal, 7, 10, [&] {
+        ++ticks;
+        if (ticks == 1) {
+            PostMessageA(ToHwnd(owner), WM_KEYDOWN, 'A', 0);
+            EXPECT_FALSE(platform_.closeWindow(modal));  // the close query refuses
+            allowClose = true;
+        } else if (ticks == 2) {
+            EXPECT_TRUE(platform_.closeWindow(modal));
+        }
+    });
+    platform_.showModal(modal);
+    EXPECT_EQ(ticks, 2);
+    EXPECT_EQ(keysSeen, 1);
+    EXPECT_TRUE(IsWindowEnabled(ToHwnd(owner)));
+    platform_.stopTimer(modal, 7);
+    platform_.setMessageHandler(nullptr);
+    platform_.destroyWindow(modal);
+    platform_.destroyWindow(owner);
+}
+
+TEST_F(Win32PlatformTest, RegistryIntegersAreOnlyFourByteDwords) {
+    constexpr const char* kPath = "Software\\MorvelBackendTest";
+    HKEY raw = nullptr;
+    ASSERT_EQ(
+        RegCreateKeyExA(HKEY_CURRENT_USER, kPath, 0, nullptr, 0, KEY_WRITE, nullptr, &raw, nullptr),
+        ERROR_SUCCESS);
+    {
+        const OwnedKey key(raw);
+        const DWORD one = 1;
+        RegSetValueExA(key.get(), "Number", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&one),
+                       sizeof(one));
+        RegSetValueExA(key.get(), "Text", 0, REG_SZ, reinterpret_cast<const BYTE*>("1"), 2);
+    }
+    auto key = platform_.openCurrentUserKey(kPath);
+    ASSERT_NE(key, nullptr);
+    EXPECT_EQ(key->readInteger("Number"), 1u);
+    EXPECT_TRUE(key->hasValue("Text"));
+    EXPECT_EQ(key->readInteger("Text"), std::nullopt);
+    EXPECT_FALSE(key->hasValue("Missing"));
+    EXPECT_EQ(platform_.openCurrentUserKey("Software\\MorvelNoSuchKey"), nullptr);
+    key.reset();
+    RegDeleteKeyA(HKEY_CURRENT_USER, kPath);
+}
+
+TEST_F(Win32PlatformTest, FilesAndFolders) {
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "morvel-files";
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder / "sub");
+    std::ofstream(folder / "clip.avi") << "x";
+    EXPECT_TRUE(platform_.fileExists((folder / "clip.avi").string()));
+    EXPECT_FALSE(platform_.fileExists((folder / "sub").string()));
+    EXPECT_FALSE(platform_.fileExists((folder / "none.avi").string()));
+    EXPECT_EQ(platform_.filesInFolder(folder.string()), std::vector<std::string>{"clip.avi"});
+    EXPECT_TRUE(platform_.filesInFolder((folder / "none").string()).empty());
+    std::filesystem::remove_all(folder);
+
+    EXPECT_FALSE(platform_.windowsDirectory().empty());
+    EXPECT_FALSE(platform_.systemDirectory().empty());
+    EXPECT_EQ(platform_.platformId(), 2);
+}
+
+TEST(MciEngineTest, RequestsWithoutAnOpenDeviceFailWithTheDeviceError) {
+    MciEngine engine(GetModuleHandleA(nullptr));
+    int mode = -1;
+    media::VideoRect rect;
+    EXPECT_NE(engine.mode(mode), 0u);
+    EXPECT_NE(engine.play(), 0u);
+    EXPECT_NE(engine.where(rect), 0u);
+    EXPECT_NE(engine.close(true), 0u);
+    EXPECT_FALSE(engine.hasVideo());
+}
+
+TEST(MciEngineTest, AMissingFileFailsToOpenWithAText) {
+    MciEngine engine(GetModuleHandleA(nullptr));
+    const std::uint32_t code = engine.open("C:\\no\\such\\clip.avi", true);
+    EXPECT_NE(code, 0u);
+    const auto text = engine.errorText(code);
+    ASSERT_TRUE(text.has_value());
+    EXPECT_FALSE(text->empty());
+    EXPECT_EQ(engine.errorText(0xFFFFu), std::nullopt);
+}
+
+}  // namespace
+}  // namespace morvel::win32

@@ -1,0 +1,481 @@
+// Controls: standard child windows of their form, and the panel, a window class of our own.
+#include <windows.h>
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "platform/win32/win32_platform.h"
+
+namespace morvel::win32 {
+
+using platform::ControlKind;
+
+namespace {
+
+constexpr const char* kPanelClass = "MorvelPanel";
+constexpr int kTooltipWidth = 400;
+
+struct ClassAndStyle {
+    const char* className;
+    DWORD style;
+    DWORD exStyle;
+};
+
+ClassAndStyle ControlClass(const platform::ControlSpec& spec) {
+    // Every control clips its siblings, so a group box never paints over what it holds.
+    const DWORD child = WS_CHILD | WS_CLIPSIBLINGS;
+    const DWORD edge = spec.bevel == platform::Bevel::Lowered ? WS_EX_CLIENTEDGE : 0;
+    switch (spec.kind) {
+        case ControlKind::Label: {
+            const DWORD notify = spec.onClick || spec.onDoubleClick ? SS_NOTIFY : 0;
+            const DWORD wrap = spec.wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP;
+            // No prefix: a file name with '&' in it is shown as it is.
+            return {"STATIC", child | wrap | SS_NOPREFIX | notify,
+                    spec.bevel == platform::Bevel::Lowered ? WS_EX_STATICEDGE : 0u};
+        }
+        case ControlKind::Panel:
+            return {kPanelClass, child, edge};
+        case ControlKind::Button:
+            return {"BUTTON",
+                    child | WS_TABSTOP | (spec.defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON),
+                    0};
+        case ControlKind::RadioButton:
+            return {"BUTTON", child | WS_TABSTOP | BS_RADIOBUTTON, 0};
+        case ControlKind::GroupBox:
+            return {"BUTTON", child | BS_GROUPBOX, 0};
+        case ControlKind::ListBox:
+            return {"LISTBOX",
+                    child | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
+                        LBS_HASSTRINGS,
+                    WS_EX_CLIENTEDGE};
+        case ControlKind::Edit:
+            return {"EDIT", child | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+        case ControlKind::ScrollBar:
+            return {"SCROLLBAR", child | WS_TABSTOP | SBS_HORZ, 0};
+    }
+    return {"STATIC", child, 0};
+}
+
+}  // namespace
+
+// --- The panel's window procedure ----------------------------------------------------------
+
+LRESULT CALLBACK Win32Platform::PanelProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam) {
+    if (id == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (self == nullptr) {
+        return DefWindowProcA(window, id, wParam, lParam);
+    }
+    try {
+        return self->handlePanelMessage(window, id, wParam, lParam);
+    } catch (const std::exception& error) {
+        self->endProcessWithReport(platform::errorReportText(error.what()));
+    } catch (...) {
+        self->endProcessWithReport("Unknown error");
+    }
+}
+
+// The panel paints only its colour and caption; a video drawn into it paints itself.
+LRESULT Win32Platform::handlePanelMessage(HWND window, UINT id, WPARAM wParam, LPARAM lParam) {
+    const ControlData* panel = findControl(window);
+    if (panel == nullptr) {
+        return DefWindowProcA(window, id, wParam, lParam);
+    }
+    switch (id) {
+        case WM_ERASEBKGND: {
+            RECT client;
+            GetClientRect(window, &client);
+            const HBRUSH brush =
+                panel->brush ? panel->brush.get() : windowData(ToHandle(panel->window)).brush.get();
+            FillRect(reinterpret_cast<HDC>(wParam), &client, brush);
+            return 1;
+        }
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            const HDC dc = BeginPaint(window, &paint);
+            if (!panel->spec.caption.empty()) {
+                RECT client;
+                GetClientRect(window, &client);
+                const HGDIOBJ previous = SelectObject(dc, font(panel->spec.font));
+                SetBkMode(dc, TRANSPARENT);
+                SetTextColor(dc, ToColorRef(panel->spec.font.color));
+                DrawTextA(dc, panel->spec.caption.c_str(), -1, &client,
+                          DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+                SelectObject(dc, previous);
+            }
+            EndPaint(window, &paint);
+            return 0;
+        }
+        case WM_LBUTTONUP:
+            platform::invokeHandler(*this, std::function<void()>(panel->spec.onClick));
+            return 0;
+        case WM_LBUTTONDBLCLK:
+            platform::invokeHandler(*this, std::function<void()>(panel->spec.onDoubleClick));
+            return 0;
+        default:
+            return DefWindowProcA(window, id, wParam, lParam);
+    }
+}
+
+// --- Creation and placement ----------------------------------------------------------------
+
+Handle Win32Platform::createControl(Handle window, const platform::ControlSpec& spec) {
+    const HWND form = ToHwnd(window);
+    WindowData& formData = windowData(window);
+    if (spec.parent != 0 && findControl(ToHwnd(spec.parent)) == nullptr) {
+        throw std::invalid_argument("Control " + spec.name + " placed in an unknown parent");
+    }
+    auto data = std::make_unique<ControlData>();
+    data->spec = spec;
+    data->window = form;
+    data->bounds = spec.bounds;
+    data->visible = spec.visible;
+    data->enabled = spec.enabled;
+    data->naturalWidth = spec.bounds.width == 0;
+    data->naturalHeight = spec.bounds.height == 0;
+    if (spec.background) {
+        data->brush.reset(CreateSolidBrush(ToColorRef(*spec.background)));
+    }
+    const HWND control = createControlWindow(form, spec);
+    ControlData& stored = *(controls_[control] = std::move(data));
+
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font(spec.font)), FALSE);
+    if (spec.kind == ControlKind::ListBox && spec.listRowHeight > 0) {
+        SendMessageA(control, LB_SETITEMHEIGHT, 0, spec.listRowHeight);
+    }
+    if (spec.kind == ControlKind::ScrollBar) {
+        setScrollRange(ToHandle(control), stored.scrollMin, stored.scrollMax);
+    }
+    fitNaturalSize(control, stored);
+    placeControl(control);
+    if (spec.parent != 0) {
+        // Above the group or panel it sits in, which was created before it.
+        SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    }
+    EnableWindow(control, effectiveEnabled(stored));
+    applyVisibility(control);
+    if (!spec.hint.empty()) {
+        addTooltip(formData, form, control, spec.hint);
+    }
+    return ToHandle(control);
+}
+
+HWND Win32Platform::createControlWindow(HWND form, const platform::ControlSpec& spec) {
+    static int nextId = 100;
+    const ClassAndStyle kind = ControlClass(spec);
+    // The panel's procedure needs the platform from its very first message.
+    void* createParameter = spec.kind == ControlKind::Panel ? this : nullptr;
+    const HWND control = CreateWindowExA(
+        kind.exStyle, kind.className, spec.caption.c_str(), kind.style, 0, 0, 0, 0, form,
+        reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextId++)), instance_, createParameter);
+    if (control == nullptr) {
+        throw std::runtime_error("Unable to create control " + spec.name);
+    }
+    return control;
+}
+
+std::vector<HWND> Win32Platform::childrenOf(HWND parent) const {
+    std::vector<HWND> children;
+    for (const auto& [handle, control] : controls_) {
+        if (control->spec.parent == ToHandle(parent)) {
+            children.push_back(handle);
+        }
+    }
+    return children;
+}
+
+POINT Win32Platform::parentOrigin(const ControlData& control) const {
+    POINT origin{0, 0};
+    for (Handle parent = control.spec.parent; parent != 0;) {
+        const ControlData* above = findControl(ToHwnd(parent));
+        if (above == nullptr) {
+            break;
+        }
+        origin.x += above->bounds.left;
+        origin.y += above->bounds.top;
+        parent = above->spec.parent;
+    }
+    return origin;
+}
+
+void Win32Platform::placeControl(HWND control) {
+    const ControlData& data = controlData(ToHandle(control));
+    const POINT origin = parentOrigin(data);
+    MoveWindow(control, origin.x + data.bounds.left, origin.y + data.bounds.top, data.bounds.width,
+               data.bounds.height, TRUE);
+    for (HWND child : childrenOf(control)) {
+        placeControl(child);
+    }
+}
+
+bool Win32Platform::effectiveVisible(const ControlData& control) const {
+    const ControlData* parent =
+        control.spec.parent == 0 ? nullptr : findControl(ToHwnd(control.spec.parent));
+    return control.visible && (parent == nullptr || effectiveVisible(*parent));
+}
+
+bool Win32Platform::effectiveEnabled(const ControlData& control) const {
+    const ControlData* parent =
+        control.spec.parent == 0 ? nullptr : findControl(ToHwnd(control.spec.parent));
+    return control.enabled && (parent == nullptr || effectiveEnabled(*parent));
+}
+
+void Win32Platform::applyVisibility(HWND control) {
+    ShowWindow(control, effectiveVisible(controlData(ToHandle(control))) ? SW_SHOWNA : SW_HIDE);
+    for (HWND child : childrenOf(control)) {
+        applyVisibility(child);
+    }
+}
+
+// A label or button without a width or height takes the size of its caption.
+void Win32Platform::fitNaturalSize(HWND control, ControlData& data) {
+    if (!data.naturalWidth && !data.naturalHeight) {
+        return;
+    }
+    const std::string text = caption(ToHandle(control));
+    WindowDc dc(control);
+    dc.selectFont(font(data.spec.font));
+    RECT extent{0, 0, data.naturalWidth ? 0 : data.bounds.width, 0};
+    const UINT wrap = data.spec.wordWrap && !data.naturalWidth ? DT_WORDBREAK : DT_SINGLELINE;
+    DrawTextA(dc.get(), text.empty() ? " " : text.c_str(), -1, &extent,
+              DT_CALCRECT | DT_NOPREFIX | wrap);
+    const bool framed =
+        data.spec.kind == ControlKind::Button || data.spec.kind == ControlKind::RadioButton;
+    if (data.naturalWidth) {
+        data.bounds.width = extent.right + (framed ? 24 : 0);
+    }
+    if (data.naturalHeight) {
+        data.bounds.height = extent.bottom + (framed ? 8 : 0);
+    }
+}
+
+void Win32Platform::addTooltip(WindowData& form, HWND formWindow, HWND control,
+                               const std::string& text) {
+    if (form.tooltip == nullptr) {
+        form.tooltip =
+            CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+                            WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
+                            CW_USEDEFAULT, CW_USEDEFAULT, formWindow, nullptr, instance_, nullptr);
+        if (form.tooltip == nullptr) {
+            return;  // a missing tooltip is no reason to fail the form
+        }
+        SendMessageA(form.tooltip, TTM_SETMAXTIPWIDTH, 0, kTooltipWidth);
+    }
+    TOOLINFOA tool{};
+    tool.cbSize = sizeof(tool);
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = formWindow;
+    tool.uId = reinterpret_cast<UINT_PTR>(control);
+    std::string copy = text;  // the tooltip keeps its own copy of the text
+    tool.lpszText = copy.data();
+    SendMessageA(form.tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+HFONT Win32Platform::font(const platform::Font& font) {
+    int height = -font.pixelHeight;
+    if (font.pixelHeight == 0) {
+        WindowDc screen(nullptr);
+        height = -MulDiv(font.points, GetDeviceCaps(screen.get(), LOGPIXELSY), 72);
+    }
+    const FontKey key{font.face, height, font.bold};
+    auto found = fonts_.find(key);
+    if (found == fonts_.end()) {
+        OwnedFont created(CreateFontA(height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
+                                      FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
+                                      CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
+                                      DEFAULT_PITCH | FF_DONTCARE, font.face.c_str()));
+        found = fonts_.emplace(key, std::move(created)).first;
+    }
+    return found->second.get();
+}
+
+Win32Platform::ControlData* Win32Platform::findControl(HWND control) const {
+    auto found = controls_.find(control);
+    return found == controls_.end() ? nullptr : found->second.get();
+}
+
+Win32Platform::ControlData& Win32Platform::controlData(Handle control) const {
+    ControlData* data = findControl(ToHwnd(control));
+    if (data == nullptr) {
+        throw std::invalid_argument("No control with handle " + std::to_string(control));
+    }
+    return *data;
+}
+
+// --- Properties ------------------------------------------------------------------------------
+
+void Win32Platform::setBounds(Handle control, platform::Rect bounds) {
+    ControlData& data = controlData(control);
+    data.bounds = bounds;
+    data.naturalWidth = false;
+    data.naturalHeight = false;
+    placeControl(ToHwnd(control));
+}
+
+platform::Rect Win32Platform::bounds(Handle control) const {
+    return controlData(control).bounds;
+}
+
+void Win32Platform::setCaption(Handle control, const std::string& caption) {
+    ControlData& data = controlData(control);
+    SetWindowTextA(ToHwnd(control), caption.c_str());
+    data.spec.caption = caption;
+    if (data.naturalWidth || data.naturalHeight) {
+        fitNaturalSize(ToHwnd(control), data);
+        placeControl(ToHwnd(control));
+    }
+    if (data.spec.kind == ControlKind::Panel) {
+        InvalidateRect(ToHwnd(control), nullptr, TRUE);
+    }
+}
+
+std::string Win32Platform::caption(Handle control) const {
+    const HWND window = ToHwnd(control);
+    controlData(control);
+    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
+    const int length = GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<std::size_t>(std::max(length, 0)));
+    return text;
+}
+
+void Win32Platform::setVisible(Handle control, bool visible) {
+    controlData(control).visible = visible;
+    applyVisibility(ToHwnd(control));
+}
+
+bool Win32Platform::isVisible(Handle control) const {
+    return controlData(control).visible;
+}
+
+void Win32Platform::setEnabled(Handle control, bool enabled) {
+    controlData(control).enabled = enabled;
+    std::vector<HWND> pending{ToHwnd(control)};
+    while (!pending.empty()) {
+        const HWND next = pending.back();
+        pending.pop_back();
+        EnableWindow(next, effectiveEnabled(controlData(ToHandle(next))));
+        const std::vector<HWND> children = childrenOf(next);
+        pending.insert(pending.end(), children.begin(), children.end());
+    }
+}
+
+bool Win32Platform::isEnabled(Handle control) const {
+    return controlData(control).enabled;
+}
+
+void Win32Platform::setFocus(Handle control) {
+    controlData(control);
+    SetFocus(ToHwnd(control));
+}
+
+// Radio buttons are checked by hand: one checked unchecks the others of its parent.
+void Win32Platform::setChecked(Handle control, bool checked) {
+    const ControlData& data = controlData(control);
+    if (checked && data.spec.kind == ControlKind::RadioButton) {
+        for (const auto& [handle, other] : controls_) {
+            if (ToHandle(handle) != control && other->window == data.window &&
+                other->spec.parent == data.spec.parent &&
+                other->spec.kind == ControlKind::RadioButton) {
+                SendMessageA(handle, BM_SETCHECK, BST_UNCHECKED, 0);
+            }
+        }
+    }
+    SendMessageA(ToHwnd(control), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+}
+
+bool Win32Platform::isChecked(Handle control) const {
+    controlData(control);
+    return SendMessageA(ToHwnd(control), BM_GETCHECK, 0, 0) == BST_CHECKED;
+}
+
+// --- List boxes --------------------------------------------------------------------------------
+
+void Win32Platform::addItem(Handle list, const std::string& text) {
+    controlData(list);
+    SendMessageA(ToHwnd(list), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+}
+
+void Win32Platform::deleteItem(Handle list, int index) {
+    controlData(list);
+    if (index >= 0 && index < itemCount(list)) {
+        SendMessageA(ToHwnd(list), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+    }
+}
+
+void Win32Platform::clearItems(Handle list) {
+    controlData(list);
+    SendMessageA(ToHwnd(list), LB_RESETCONTENT, 0, 0);
+}
+
+int Win32Platform::itemCount(Handle list) const {
+    controlData(list);
+    return static_cast<int>(SendMessageA(ToHwnd(list), LB_GETCOUNT, 0, 0));
+}
+
+std::string Win32Platform::itemText(Handle list, int index) const {
+    controlData(list);
+    const LRESULT length =
+        index < 0 ? LB_ERR
+                  : SendMessageA(ToHwnd(list), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+    if (length == LB_ERR) {
+        throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
+    }
+    std::string text(static_cast<std::size_t>(length) + 1, '\0');
+    const LRESULT copied = SendMessageA(ToHwnd(list), LB_GETTEXT, static_cast<WPARAM>(index),
+                                        reinterpret_cast<LPARAM>(text.data()));
+    text.resize(static_cast<std::size_t>(std::max<LRESULT>(copied, 0)));
+    return text;
+}
+
+int Win32Platform::selectedIndex(Handle list) const {
+    controlData(list);
+    const LRESULT selected = SendMessageA(ToHwnd(list), LB_GETCURSEL, 0, 0);
+    return selected == LB_ERR ? -1 : static_cast<int>(selected);
+}
+
+void Win32Platform::setSelectedIndex(Handle list, int index) {
+    controlData(list);
+    const bool inRange = index >= 0 && index < itemCount(list);
+    SendMessageA(ToHwnd(list), LB_SETCURSEL, inRange ? static_cast<WPARAM>(index) : WPARAM(-1), 0);
+}
+
+// --- Scroll bars -------------------------------------------------------------------------------
+
+void Win32Platform::setScrollRange(Handle bar, int minimum, int maximum) {
+    ControlData& data = controlData(bar);
+    data.scrollMin = minimum;
+    data.scrollMax = std::max(minimum, maximum);
+    SCROLLINFO info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_RANGE;
+    info.nMin = data.scrollMin;
+    info.nMax = data.scrollMax;
+    SetScrollInfo(ToHwnd(bar), SB_CTL, &info, TRUE);
+    setScrollPosition(bar, scrollPosition(bar));
+}
+
+void Win32Platform::setScrollPosition(Handle bar, int position) {
+    const ControlData& data = controlData(bar);
+    SCROLLINFO info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_POS;
+    info.nPos = std::clamp(position, data.scrollMin, data.scrollMax);
+    SetScrollInfo(ToHwnd(bar), SB_CTL, &info, TRUE);
+}
+
+int Win32Platform::scrollPosition(Handle bar) const {
+    controlData(bar);
+    SCROLLINFO info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_POS;
+    GetScrollInfo(ToHwnd(bar), SB_CTL, &info);
+    return info.nPos;
+}
+
+}  // namespace morvel::win32

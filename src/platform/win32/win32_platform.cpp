@@ -1,0 +1,584 @@
+// The application side of the Win32 backend: the message pump, the hook that shows every
+// removed message to the application-wide handler, and the forms' window procedure.
+#include "platform/win32/win32_platform.h"
+
+#include <windowsx.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "platform/win32/mci_engine.h"
+
+namespace morvel::win32 {
+
+namespace {
+
+constexpr const char* kPanelClass = "MorvelPanel";
+constexpr const char* kUnknownError = "Unknown error";
+
+// The platform whose hook runs on this thread. A hook procedure has no context argument.
+Win32Platform* gHookOwner = nullptr;
+
+// A dialog-unit-free window placement: the outer rectangle for a client size and style.
+RECT OuterRect(SIZE client, DWORD style, DWORD exStyle) {
+    RECT rect{0, 0, client.cx, client.cy};
+    AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+    return rect;
+}
+
+// Wakes a nested loop blocked in GetMessage so that it looks at its exit condition again.
+void WakeMessageLoop() {
+    PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);
+}
+
+}  // namespace
+
+COLORREF ToColorRef(platform::Color color) {
+    if (color.systemWindowText) {
+        return GetSysColor(COLOR_WINDOWTEXT);
+    }
+    return RGB(color.red, color.green, color.blue);
+}
+
+Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
+    WNDCLASSEXA panel{};
+    panel.cbSize = sizeof(panel);
+    panel.style = CS_DBLCLKS;
+    panel.lpfnWndProc = PanelProc;
+    panel.hInstance = instance_;
+    panel.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    panel.lpszClassName = kPanelClass;
+    RegisterClassExA(&panel);
+
+    gHookOwner = this;
+    hook_.reset(SetWindowsHookExA(WH_GETMESSAGE, GetMessageHook, nullptr, GetCurrentThreadId()));
+}
+
+Win32Platform::~Win32Platform() {
+    hook_.reset();
+    gHookOwner = nullptr;
+    // Forms left open by a caller that ended early go before the fonts they use.
+    while (!creationOrder_.empty()) {
+        destroyWindow(ToHandle(creationOrder_.back()));
+    }
+}
+
+// --- Application ---------------------------------------------------------------------------
+
+void Win32Platform::setMessageHandler(MessageHandler handler) {
+    handler_ = std::move(handler);
+}
+
+LRESULT CALLBACK Win32Platform::GetMessageHook(int code, WPARAM wParam, LPARAM lParam) {
+    // Only messages taken off the queue count; a look with PM_NOREMOVE is not a message seen.
+    if (code == HC_ACTION && wParam == PM_REMOVE && gHookOwner != nullptr) {
+        gHookOwner->seeRemovedMessage(*reinterpret_cast<MSG*>(lParam));
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void Win32Platform::seeRemovedMessage(MSG& message) {
+    if (!handler_ || ending_) {
+        return;
+    }
+    const platform::Message seen{ToHandle(message.hwnd), message.message, message.wParam,
+                                 message.lParam};
+    bool handled = false;
+    // A copy: the handler may replace or clear itself while it runs.
+    const MessageHandler handler = handler_;
+    try {
+        platform::invokeMessageHandler(*this, handler, seen, handled);
+    } catch (...) {
+        endProcessWithReport(kUnknownError);
+    }
+    if (handled) {
+        message.message = WM_NULL;
+    }
+}
+
+void Win32Platform::dispatch(MSG& message) {
+    if (message.message == WM_NULL) {
+        return;  // swallowed by the application-wide handler, or a wake-up call
+    }
+    previewKey(message);
+    if (handleDialogKeys(message)) {
+        return;
+    }
+    TranslateMessage(&message);
+    DispatchMessageA(&message);
+}
+
+void Win32Platform::runMessageLoop() {
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+        dispatch(message);
+    }
+}
+
+void Win32Platform::processMessages() {
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (message.message == WM_QUIT) {
+            // The quit belongs to the loop that called us: hand it back.
+            PostQuitMessage(static_cast<int>(message.wParam));
+            return;
+        }
+        dispatch(message);
+    }
+}
+
+void Win32Platform::quit() {
+    PostQuitMessage(0);
+}
+
+void Win32Platform::endProcessWithReport(const std::string& message) {
+    ending_ = true;
+    // The report's own loop must not reach the failing handler again.
+    hook_.reset();
+    while (ShowCursor(TRUE) < 0) {
+    }
+    MessageBoxA(nullptr, message.c_str(), title_.c_str(),
+                MB_ICONERROR | MB_OK | MB_TASKMODAL | MB_TOPMOST | MB_SETFOREGROUND);
+    ExitProcess(1);
+}
+
+// Key messages of a form's controls reach the form first when it asked for them.
+void Win32Platform::previewKey(const MSG& message) {
+    if (message.message != WM_KEYDOWN && message.message != WM_SYSKEYDOWN) {
+        return;
+    }
+    const ControlData* control = findControl(message.hwnd);
+    if (control == nullptr) {
+        return;
+    }
+    const WindowData& form = windowData(ToHandle(control->window));
+    if (form.spec.keyPreview) {
+        onKeyDown(form, message.wParam);
+    }
+}
+
+// Tab moves between controls and Enter presses the default button, as in a dialog box.
+bool Win32Platform::handleDialogKeys(const MSG& message) {
+    if (message.message != WM_KEYDOWN || findControl(message.hwnd) == nullptr) {
+        return false;
+    }
+    const HWND form = findControl(message.hwnd)->window;
+    if (message.wParam == VK_TAB) {
+        const bool backwards = GetKeyState(VK_SHIFT) < 0;
+        if (HWND next = GetNextDlgTabItem(form, message.hwnd, backwards)) {
+            SetFocus(next);
+        }
+        return true;
+    }
+    if (message.wParam != VK_RETURN) {
+        return false;
+    }
+    for (const auto& [handle, control] : controls_) {
+        if (control->window == form && control->spec.defaultButton && IsWindowVisible(handle) &&
+            IsWindowEnabled(handle)) {
+            SendMessageA(handle, BM_CLICK, 0, 0);
+            return true;
+        }
+    }
+    return false;
+}
+
+// --- Forms ---------------------------------------------------------------------------------
+
+void Win32Platform::registerClass(const std::string& className) {
+    if (std::find(registeredClasses_.begin(), registeredClasses_.end(), className) !=
+        registeredClasses_.end()) {
+        return;
+    }
+    WNDCLASSEXA form{};
+    form.cbSize = sizeof(form);
+    form.style = CS_DBLCLKS;
+    form.lpfnWndProc = FormProc;
+    form.hInstance = instance_;
+    form.hIcon = LoadIcon(instance_, MAKEINTRESOURCE(1));
+    form.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    form.lpszClassName = className.c_str();
+    // A class the process registered before (by an earlier platform) serves as well.
+    if (RegisterClassExA(&form) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+        throw std::runtime_error("Unable to register window class " + className);
+    }
+    registeredClasses_.push_back(className);
+}
+
+Handle Win32Platform::createWindow(const platform::WindowSpec& spec) {
+    registerClass(spec.className);
+    DWORD style = WS_CLIPCHILDREN;
+    DWORD exStyle = 0;
+    const SIZE screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+    RECT place{0, 0, screen.cx, screen.cy};
+    switch (spec.style) {
+        case platform::WindowStyle::FullScreenTopmost:
+            style |= WS_POPUP;
+            exStyle |= WS_EX_TOPMOST;
+            break;
+        case platform::WindowStyle::FixedDialog:
+            style |= WS_CAPTION | WS_BORDER;
+            place = OuterRect({spec.clientSize.width, spec.clientSize.height}, style, exStyle);
+            break;
+        case platform::WindowStyle::FixedDialogWithClose:
+            style |= WS_CAPTION | WS_SYSMENU;
+            place = OuterRect({spec.clientSize.width, spec.clientSize.height}, style, exStyle);
+            break;
+    }
+    const int width = place.right - place.left;
+    const int height = place.bottom - place.top;
+    int x = place.left;
+    int y = place.top;
+    if (spec.style != platform::WindowStyle::FullScreenTopmost) {
+        x = spec.centered ? (screen.cx - width) / 2 : CW_USEDEFAULT;
+        y = spec.centered ? (screen.cy - height) / 2 : CW_USEDEFAULT;
+    }
+
+    auto data = std::make_unique<WindowData>();
+    data->platform = this;
+    data->spec = spec;
+    data->color = ToColorRef(spec.background);
+    data->brush.reset(CreateSolidBrush(data->color));
+    const HWND window =
+        CreateWindowExA(exStyle, spec.className.c_str(), spec.caption.c_str(), style, x, y, width,
+                        height, ToHwnd(spec.owner), nullptr, instance_, data.get());
+    if (window == nullptr) {
+        throw std::runtime_error("Unable to create window " + spec.caption);
+    }
+    windows_[window] = std::move(data);
+    creationOrder_.push_back(window);
+    return ToHandle(window);
+}
+
+void Win32Platform::destroyWindow(Handle handle) {
+    const HWND window = ToHwnd(handle);
+    auto found = windows_.find(window);
+    if (found == windows_.end()) {
+        return;
+    }
+    for (const auto& [id, callback] : found->second->timers) {
+        KillTimer(window, static_cast<UINT_PTR>(id));
+    }
+    DestroyWindow(window);
+    std::erase_if(controls_, [&](const auto& entry) { return entry.second->window == window; });
+    windows_.erase(window);
+    std::erase(creationOrder_, window);
+    WakeMessageLoop();
+}
+
+void Win32Platform::showWindow(Handle handle, bool visible) {
+    windowData(handle);  // only our own forms
+    const HWND window = ToHwnd(handle);
+    ShowWindow(window, visible ? SW_SHOW : SW_HIDE);
+    if (visible) {
+        SetForegroundWindow(window);
+        UpdateWindow(window);
+    } else {
+        WakeMessageLoop();
+    }
+}
+
+void Win32Platform::showModal(Handle handle) {
+    const HWND window = ToHwnd(handle);
+    WindowData& data = windowData(handle);
+    const HWND owner = ToHwnd(data.spec.owner);
+    const bool reenableOwner = owner != nullptr && IsWindowEnabled(owner);
+    if (reenableOwner) {
+        EnableWindow(owner, FALSE);
+    }
+    data.modal = true;
+    ShowWindow(window, SW_SHOW);
+    SetForegroundWindow(window);
+    MSG message;
+    while (IsWindow(window) && IsWindowVisible(window)) {
+        const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+        if (got == 0) {
+            PostQuitMessage(static_cast<int>(message.wParam));  // for the loop outside
+            break;
+        }
+        if (got < 0) {
+            break;
+        }
+        dispatch(message);
+    }
+    if (reenableOwner) {
+        EnableWindow(owner, TRUE);
+        SetActiveWindow(owner);
+    }
+    if (auto found = windows_.find(window); found != windows_.end()) {
+        found->second->modal = false;
+    }
+}
+
+bool Win32Platform::closeWindow(Handle handle) {
+    const auto query = windowData(handle).spec.onCloseQuery;
+    bool canClose = true;
+    if (query) {
+        canClose = false;
+        platform::invokeHandler(*this, [&] { canClose = query(); });
+    }
+    const HWND window = ToHwnd(handle);
+    if (canClose && windows_.count(window) != 0) {
+        ShowWindow(window, SW_HIDE);
+        WakeMessageLoop();
+    }
+    return canClose;
+}
+
+void Win32Platform::setWindowColor(Handle handle, platform::Color color) {
+    WindowData& data = windowData(handle);
+    data.color = ToColorRef(color);
+    data.brush.reset(CreateSolidBrush(data.color));
+    RedrawWindow(ToHwnd(handle), nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
+}
+
+Win32Platform::WindowData& Win32Platform::windowData(Handle handle) const {
+    auto found = windows_.find(ToHwnd(handle));
+    if (found == windows_.end()) {
+        throw std::invalid_argument("No window with handle " + std::to_string(handle));
+    }
+    return *found->second;
+}
+
+bool Win32Platform::isMainWindow(HWND window) const {
+    return !creationOrder_.empty() && creationOrder_.front() == window &&
+           !windows_.at(window)->modal;
+}
+
+// --- The form's window procedure -------------------------------------------------------------
+
+LRESULT CALLBACK Win32Platform::FormProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam) {
+    if (id == WM_NCCREATE) {
+        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+        SetWindowLongPtrA(window, GWLP_USERDATA,
+                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* data = reinterpret_cast<WindowData*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (data == nullptr) {
+        return DefWindowProcA(window, id, wParam, lParam);
+    }
+    if (id == WM_NCDESTROY) {
+        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+        return DefWindowProcA(window, id, wParam, lParam);
+    }
+    // No exception may unwind through the system's code that called us.
+    Win32Platform& self = *data->platform;
+    try {
+        return self.handleFormMessage(window, *data, id, wParam, lParam);
+    } catch (const std::exception& error) {
+        self.endProcessWithReport(platform::errorReportText(error.what()));
+    } catch (...) {
+        self.endProcessWithReport(kUnknownError);
+    }
+}
+
+LRESULT Win32Platform::handleFormMessage(HWND window, WindowData& data, UINT id, WPARAM wParam,
+                                         LPARAM lParam) {
+    switch (id) {
+        case WM_ERASEBKGND:
+            return onEraseBackground(window, data, reinterpret_cast<HDC>(wParam));
+        case WM_CTLCOLORSTATIC:
+        case WM_CTLCOLORBTN:
+        case WM_CTLCOLORLISTBOX:
+            return onControlColor(window, data, reinterpret_cast<HDC>(wParam),
+                                  reinterpret_cast<HWND>(lParam), id == WM_CTLCOLORSTATIC);
+        case WM_COMMAND:
+            if (lParam != 0) {
+                onCommand(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
+                return 0;
+            }
+            break;
+        case WM_HSCROLL:
+            if (lParam != 0) {
+                onHorizontalScroll(reinterpret_cast<HWND>(lParam), LOWORD(wParam));
+                return 0;
+            }
+            break;
+        case WM_TIMER:
+            onTimer(data, static_cast<int>(wParam));
+            return 0;
+        case WM_CLOSE:
+            onClose(window);
+            return 0;
+        case WM_KEYDOWN:
+            onKeyDown(data, wParam);
+            return 0;
+        case WM_SYSKEYDOWN:
+            onKeyDown(data, wParam);
+            break;  // the system still gets Alt+F4 and the menu keys
+        case WM_LBUTTONDOWN:
+        case WM_RBUTTONDOWN:
+        case WM_MBUTTONDOWN:
+            onMouseDown(data, id, lParam);
+            return 0;
+        default:
+            break;
+    }
+    return DefWindowProcA(window, id, wParam, lParam);
+}
+
+LRESULT Win32Platform::onEraseBackground(HWND window, const WindowData& data, HDC dc) {
+    RECT client;
+    GetClientRect(window, &client);
+    FillRect(dc, &client, data.brush.get());
+    return 1;
+}
+
+// Labels, radio buttons and group boxes take their parent's colour unless they have their
+// own; edits and lists keep the system's look unless told otherwise.
+LRESULT Win32Platform::onControlColor(HWND window, const WindowData& data, HDC dc, HWND control,
+                                      bool isStatic) {
+    const ControlData* target = findControl(control);
+    if (target == nullptr) {
+        return DefWindowProcA(window, isStatic ? WM_CTLCOLORSTATIC : WM_CTLCOLORBTN,
+                              reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+    }
+    const bool systemLook = target->spec.kind == platform::ControlKind::Edit ||
+                            target->spec.kind == platform::ControlKind::ListBox;
+    const ControlData* painter = target;
+    while (painter != nullptr && !painter->spec.background) {
+        painter = painter->spec.parent == 0 ? nullptr : findControl(ToHwnd(painter->spec.parent));
+    }
+    if (systemLook && !target->spec.background) {
+        return DefWindowProcA(window, isStatic ? WM_CTLCOLORSTATIC : WM_CTLCOLORLISTBOX,
+                              reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+    }
+    SetTextColor(dc, ToColorRef(target->spec.font.color));
+    SetBkColor(dc, painter != nullptr ? ToColorRef(*painter->spec.background) : data.color);
+    return reinterpret_cast<LRESULT>(painter != nullptr ? painter->brush.get() : data.brush.get());
+}
+
+void Win32Platform::onCommand(HWND controlWindow, WORD notification) {
+    ControlData* control = findControl(controlWindow);
+    if (control == nullptr) {
+        return;
+    }
+    // Copies: a handler may destroy the control, and its callbacks with it.
+    std::function<void()> handler;
+    switch (control->spec.kind) {
+        case platform::ControlKind::Button:
+            handler = notification == BN_CLICKED ? control->spec.onClick : nullptr;
+            break;
+        case platform::ControlKind::RadioButton:
+            if (notification == BN_CLICKED) {
+                setChecked(ToHandle(controlWindow), true);
+                handler = control->spec.onClick;
+            }
+            break;
+        case platform::ControlKind::ListBox:
+            handler = notification == LBN_SELCHANGE ? control->spec.onClick
+                      : notification == LBN_DBLCLK  ? control->spec.onDoubleClick
+                                                    : nullptr;
+            break;
+        case platform::ControlKind::Label:
+            handler = notification == STN_CLICKED  ? control->spec.onClick
+                      : notification == STN_DBLCLK ? control->spec.onDoubleClick
+                                                   : nullptr;
+            break;
+        default:
+            break;
+    }
+    platform::invokeHandler(*this, handler);
+}
+
+void Win32Platform::onHorizontalScroll(HWND bar, WORD request) {
+    ControlData* control = findControl(bar);
+    if (control == nullptr || control->spec.kind != platform::ControlKind::ScrollBar) {
+        return;
+    }
+    SCROLLINFO info{};
+    info.cbSize = sizeof(info);
+    info.fMask = SIF_ALL;
+    GetScrollInfo(bar, SB_CTL, &info);
+    int position = info.nPos;
+    switch (request) {
+        case SB_LINELEFT:
+        case SB_PAGELEFT:
+            --position;
+            break;
+        case SB_LINERIGHT:
+        case SB_PAGERIGHT:
+            ++position;
+            break;
+        case SB_THUMBTRACK:
+        case SB_THUMBPOSITION:
+            position = info.nTrackPos;
+            break;
+        case SB_LEFT:
+            position = control->scrollMin;
+            break;
+        case SB_RIGHT:
+            position = control->scrollMax;
+            break;
+        default:
+            return;  // the end of a scroll action moves nothing
+    }
+    setScrollPosition(ToHandle(bar), position);
+    const auto handler = control->spec.onScroll;
+    platform::invokeHandler(*this, handler);
+}
+
+void Win32Platform::onTimer(WindowData& data, int timerId) {
+    auto found = data.timers.find(timerId);
+    if (found == data.timers.end()) {
+        return;
+    }
+    // A copy: the callback may stop or restart its own timer.
+    const auto callback = found->second;
+    platform::invokeHandler(*this, callback);
+}
+
+// The close box asks like any other close; closing the program's first window ends the
+// program, as the user expects of a main window, so no hidden process is left behind.
+void Win32Platform::onClose(HWND window) {
+    const bool main = isMainWindow(window);
+    if (closeWindow(ToHandle(window)) && main) {
+        quit();
+    }
+}
+
+void Win32Platform::onKeyDown(const WindowData& data, WPARAM key) {
+    if (!data.spec.onKeyDown) {
+        return;
+    }
+    const auto onKey = data.spec.onKeyDown;
+    platform::invokeHandler(*this, [&] { onKey(static_cast<int>(key)); });
+}
+
+void Win32Platform::onMouseDown(const WindowData& data, UINT id, LPARAM lParam) {
+    if (!data.spec.onMouseDown) {
+        return;
+    }
+    const int button = id == WM_LBUTTONDOWN ? 0 : id == WM_RBUTTONDOWN ? 1 : 2;
+    const int x = GET_X_LPARAM(lParam);
+    const int y = GET_Y_LPARAM(lParam);
+    const auto onMouse = data.spec.onMouseDown;
+    platform::invokeHandler(*this, [&] { onMouse(button, x, y); });
+}
+
+// --- Timers ------------------------------------------------------------------------------------
+
+void Win32Platform::startTimer(Handle window, int timerId, int intervalMs,
+                               std::function<void()> callback) {
+    WindowData& data = windowData(window);
+    data.timers[timerId] = std::move(callback);
+    SetTimer(ToHwnd(window), static_cast<UINT_PTR>(timerId), static_cast<UINT>(intervalMs),
+             nullptr);
+}
+
+void Win32Platform::stopTimer(Handle window, int timerId) {
+    auto found = windows_.find(ToHwnd(window));
+    if (found == windows_.end()) {
+        return;  // the window and its timers are gone already
+    }
+    KillTimer(ToHwnd(window), static_cast<UINT_PTR>(timerId));
+    found->second->timers.erase(timerId);
+}
+
+// --- Media -------------------------------------------------------------------------------------
+
+std::unique_ptr<media::MediaEngine> Win32Platform::createMediaEngine() {
+    return std::make_unique<MciEngine>(instance_);
+}
+
+}  // namespace morvel::win32

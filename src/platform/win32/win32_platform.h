@@ -1,0 +1,190 @@
+// The Win32 backend: plain windows, standard controls, MCI and the wave mixer.
+//
+// Every form is a top-level window of its own registered class (WindowSpec::className), so
+// other processes find a running saver by class and caption. Controls are standard child
+// windows of their form, all direct children of it: a control placed in a group or a panel
+// is offset by its parents' positions, which keeps every notification arriving at the form.
+// Per-window and per-control state lives here, keyed by window handle; the form's handle
+// also carries a pointer to its state (GWLP_USERDATA) for the window procedure.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/win32/owned.h"
+
+namespace morvel::win32 {
+
+using platform::Handle;
+
+class Win32Platform final : public platform::Platform {
+  public:
+    explicit Win32Platform(HINSTANCE instance);
+    ~Win32Platform() override;
+    Win32Platform(const Win32Platform&) = delete;
+    Win32Platform& operator=(const Win32Platform&) = delete;
+
+    // --- Application ---------------------------------------------------------------------
+    void setApplicationTitle(const std::string& title) override { title_ = title; }
+    std::string applicationTitle() const override { return title_; }
+    void setMessageHandler(MessageHandler handler) override;
+    void runMessageLoop() override;
+    void processMessages() override;
+    void quit() override;
+    [[noreturn]] void endProcessWithReport(const std::string& message) override;
+
+    // --- Windows and controls ------------------------------------------------------------
+    Handle createWindow(const platform::WindowSpec& spec) override;
+    void destroyWindow(Handle window) override;
+    void showWindow(Handle window, bool visible) override;
+    void showModal(Handle window) override;
+    bool closeWindow(Handle window) override;
+    void setWindowColor(Handle window, platform::Color color) override;
+
+    Handle createControl(Handle window, const platform::ControlSpec& spec) override;
+    void setBounds(Handle control, platform::Rect bounds) override;
+    platform::Rect bounds(Handle control) const override;
+    void setCaption(Handle control, const std::string& caption) override;
+    std::string caption(Handle control) const override;
+    void setVisible(Handle control, bool visible) override;
+    bool isVisible(Handle control) const override;
+    void setEnabled(Handle control, bool enabled) override;
+    bool isEnabled(Handle control) const override;
+    void setFocus(Handle control) override;
+    void setChecked(Handle control, bool checked) override;
+    bool isChecked(Handle control) const override;
+    void addItem(Handle list, const std::string& text) override;
+    void deleteItem(Handle list, int index) override;
+    void clearItems(Handle list) override;
+    int itemCount(Handle list) const override;
+    std::string itemText(Handle list, int index) const override;
+    int selectedIndex(Handle list) const override;
+    void setSelectedIndex(Handle list, int index) override;
+    void setScrollRange(Handle bar, int minimum, int maximum) override;
+    void setScrollPosition(Handle bar, int position) override;
+    int scrollPosition(Handle bar) const override;
+
+    void startTimer(Handle window, int timerId, int intervalMs,
+                    std::function<void()> callback) override;
+    void stopTimer(Handle window, int timerId) override;
+
+    // --- Modal boxes and dialogs ---------------------------------------------------------
+    void messageBox(Handle owner, const std::string& caption, const std::string& text,
+                    platform::MessageBoxKind kind) override;
+    std::optional<std::string> openFileDialog(Handle owner,
+                                              const platform::OpenFileRequest& request) override;
+    std::optional<std::string> folderDialog(Handle owner, const std::string& title) override;
+    std::vector<std::string> filesInFolder(const std::string& folder) override;
+
+    // --- Screen and system ---------------------------------------------------------------
+    platform::Size screenSize() const override;
+    int showCursor(bool show) override;
+    void setScreenSaverRunning(bool running) override;
+    std::string windowsDirectory() override;
+    std::string systemDirectory() override;
+    char pathSeparator() const override { return '\\'; }
+    int platformId() override;
+    bool fileExists(const std::string& path) override;
+    std::uint32_t millisecondsSinceMidnight() override;
+    std::unique_ptr<platform::RegistryKey> openCurrentUserKey(const std::string& path) override;
+    std::unique_ptr<platform::Library> loadLibrary(const std::string& path) override;
+    bool findWindow(const std::string& className, const std::string& caption) override;
+    std::intptr_t shellOpen(Handle parent, const std::string& target,
+                            platform::ShowCommand show) override;
+
+    std::uint32_t mixerFindLine(std::uint32_t mixerId, std::uint32_t componentType,
+                                std::uint32_t& lineId) override;
+    std::uint32_t mixerFindControl(std::uint32_t mixerId, std::uint32_t lineId,
+                                   std::uint32_t controlType, std::uint32_t& controlId) override;
+    std::uint32_t mixerSetBoolean(std::uint32_t mixerId, std::uint32_t controlId,
+                                  bool value) override;
+
+    std::unique_ptr<media::MediaEngine> createMediaEngine() override;
+
+  private:
+    struct WindowData {
+        Win32Platform* platform = nullptr;
+        platform::WindowSpec spec;
+        COLORREF color = 0;
+        OwnedBrush brush;
+        HWND tooltip = nullptr;  // owned by the window: destroyed with it
+        std::map<int, std::function<void()>> timers;
+        bool modal = false;
+    };
+    struct ControlData {
+        platform::ControlSpec spec;
+        HWND window = nullptr;  // the form it belongs to
+        platform::Rect bounds;  // within the parent, as the form sees it
+        bool visible = true;    // its own flags; a hidden parent hides it as well
+        bool enabled = true;
+        OwnedBrush brush;  // its own background, when it has one
+        int scrollMin = 0;
+        int scrollMax = 100;
+        bool naturalWidth = false;  // sized to its caption
+        bool naturalHeight = false;
+    };
+    using FontKey = std::tuple<std::string, int, bool>;
+
+    // Window procedures and the message pump.
+    static LRESULT CALLBACK FormProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK PanelProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam);
+    LRESULT handleFormMessage(HWND window, WindowData& data, UINT id, WPARAM wParam, LPARAM lParam);
+    LRESULT handlePanelMessage(HWND window, UINT id, WPARAM wParam, LPARAM lParam);
+    void seeRemovedMessage(MSG& message);
+    void dispatch(MSG& message);
+    bool handleDialogKeys(const MSG& message);
+    void previewKey(const MSG& message);
+
+    // Form messages, one handler each.
+    LRESULT onEraseBackground(HWND window, const WindowData& data, HDC dc);
+    LRESULT onControlColor(HWND window, const WindowData& data, HDC dc, HWND control,
+                           bool isStatic);
+    void onCommand(HWND control, WORD notification);
+    void onHorizontalScroll(HWND bar, WORD request);
+    void onTimer(WindowData& data, int timerId);
+    void onClose(HWND window);
+    void onKeyDown(const WindowData& data, WPARAM key);
+    void onMouseDown(const WindowData& data, UINT id, LPARAM lParam);
+
+    // Windows and controls.
+    void registerClass(const std::string& className);
+    WindowData& windowData(Handle window) const;
+    ControlData& controlData(Handle control) const;
+    ControlData* findControl(HWND control) const;
+    HWND createControlWindow(HWND form, const platform::ControlSpec& spec);
+    POINT parentOrigin(const ControlData& control) const;
+    void placeControl(HWND control);
+    void applyVisibility(HWND control);
+    bool effectiveVisible(const ControlData& control) const;
+    bool effectiveEnabled(const ControlData& control) const;
+    void fitNaturalSize(HWND control, ControlData& data);
+    void addTooltip(WindowData& form, HWND formWindow, HWND control, const std::string& text);
+    HFONT font(const platform::Font& font);
+    std::vector<HWND> childrenOf(HWND parent) const;
+    bool isMainWindow(HWND window) const;
+
+    HINSTANCE instance_;
+    std::string title_;
+    MessageHandler handler_;
+    OwnedHook hook_;
+    bool ending_ = false;
+    std::vector<std::string> registeredClasses_;
+    std::map<HWND, std::unique_ptr<WindowData>> windows_;
+    std::map<HWND, std::unique_ptr<ControlData>> controls_;
+    std::vector<HWND> creationOrder_;  // top-level windows, oldest first
+    std::map<FontKey, OwnedFont> fonts_;
+};
+
+// The control's face colour as a COLORREF.
+COLORREF ToColorRef(platform::Color color);
+
+}  // namespace morvel::win32
