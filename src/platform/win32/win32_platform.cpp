@@ -225,6 +225,10 @@ Handle Win32Platform::createWindow(const platform::WindowSpec& spec) {
             place = OuterRect({spec.clientSize.width, spec.clientSize.height}, style, exStyle);
             break;
     }
+    if (spec.style != platform::WindowStyle::FullScreenTopmost && spec.outerSize.width > 0 &&
+        spec.outerSize.height > 0) {
+        place = RECT{0, 0, spec.outerSize.width, spec.outerSize.height};
+    }
     const int width = place.right - place.left;
     const int height = place.bottom - place.top;
     int x = place.left;
@@ -493,12 +497,16 @@ void Win32Platform::onHorizontalScroll(HWND bar, WORD request) {
     int position = info.nPos;
     switch (request) {
         case SB_LINELEFT:
+            position -= control->spec.smallChange;
+            break;
         case SB_PAGELEFT:
-            --position;
+            position -= control->spec.largeChange;
             break;
         case SB_LINERIGHT:
+            position += control->spec.smallChange;
+            break;
         case SB_PAGERIGHT:
-            ++position;
+            position += control->spec.largeChange;
             break;
         case SB_THUMBTRACK:
         case SB_THUMBPOSITION:
