@@ -49,7 +49,6 @@ public:
     TForm1& operator=(const TForm1&) = delete;
 
     platform::Handle handle() const { return window_.get(); }
-    const SaverState& state() const { return state_; }
 
     // Handlers.
     void FormCreate();

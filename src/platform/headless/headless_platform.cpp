@@ -299,11 +299,6 @@ const WindowState* HeadlessPlatform::window(const std::string& className) const 
     return nullptr;
 }
 
-const WindowState* HeadlessPlatform::windowByHandle(Handle handle) const {
-    auto it = windows_.find(handle);
-    return it == windows_.end() ? nullptr : &it->second;
-}
-
 const ControlState* HeadlessPlatform::control(const std::string& name) const {
     for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
         if (it->second.spec.name == name) {

@@ -168,7 +168,6 @@ public:
 
     std::int64_t now() const { return nowMs_; }
     const WindowState* window(const std::string& className) const;
-    const WindowState* windowByHandle(Handle handle) const;
     const ControlState* control(const std::string& name) const;
     // The control of this name in the newest window of this class (forms may share names).
     const ControlState* control(const std::string& className, const std::string& name) const;
@@ -261,7 +260,6 @@ public:
     void jumpToTarget() { nowMs_ = std::max(nowMs_, targetMs_); }
     // Shows a prompt and runs a nested loop until the test answers it (or the program quits).
     Prompt& runPrompt(Prompt prompt);
-    bool quitRequested() const { return quitRequested_; }
 
 private:
     struct Timer {
