@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <uxtheme.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -16,6 +17,7 @@ namespace {
 
 constexpr const char* kPanelClass = "MorvelPanel";
 constexpr int kTooltipWidth = 400;
+constexpr UINT_PTR kGroupBoxSubclass = 1;
 
 struct ClassAndStyle {
     const char* className;
@@ -91,9 +93,7 @@ LRESULT Win32Platform::handlePanelMessage(HWND window, UINT id, WPARAM wParam, L
         case WM_ERASEBKGND: {
             RECT client;
             GetClientRect(window, &client);
-            const HBRUSH brush =
-                panel->brush ? panel->brush.get() : windowData(ToHandle(panel->window)).brush.get();
-            FillRect(reinterpret_cast<HDC>(wParam), &client, brush);
+            FillRect(reinterpret_cast<HDC>(wParam), &client, backgroundBrush(*panel));
             return 1;
         }
         case WM_PAINT: {
@@ -123,6 +123,71 @@ LRESULT Win32Platform::handlePanelMessage(HWND window, UINT id, WPARAM wParam, L
     }
 }
 
+// --- Group boxes ---------------------------------------------------------------------------
+
+// A group box paints only its frame and caption, and the form clips its children out of its
+// own background, so the group fills what lies inside its frame itself.
+LRESULT CALLBACK Win32Platform::GroupBoxProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam,
+                                             UINT_PTR subclassId, DWORD_PTR self) {
+    auto& backend = *reinterpret_cast<Win32Platform*>(self);
+    if (id == WM_NCDESTROY) {
+        RemoveWindowSubclass(window, GroupBoxProc, subclassId);
+    } else if (id == WM_ERASEBKGND) {
+        try {
+            return backend.eraseGroupBox(window, reinterpret_cast<HDC>(wParam));
+        } catch (const std::exception& error) {
+            backend.endProcessWithReport(platform::errorReportText(error.what()));
+        } catch (...) {
+            backend.endProcessWithReport("Unknown error");
+        }
+    }
+    return DefSubclassProc(window, id, wParam, lParam);
+}
+
+LRESULT Win32Platform::eraseGroupBox(HWND group, HDC dc) {
+    const ControlData* data = findControl(group);
+    if (data == nullptr) {
+        return DefSubclassProc(group, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
+    }
+    // What the group holds are its siblings above it: they paint themselves.
+    const int saved = SaveDC(dc);
+    for (HWND above = GetWindow(group, GW_HWNDPREV); above != nullptr;
+         above = GetWindow(above, GW_HWNDPREV)) {
+        if (!IsWindowVisible(above)) {
+            continue;
+        }
+        RECT area;
+        GetWindowRect(above, &area);
+        MapWindowPoints(nullptr, group, reinterpret_cast<POINT*>(&area), 2);
+        ExcludeClipRect(dc, area.left, area.top, area.right, area.bottom);
+    }
+    RECT client;
+    GetClientRect(group, &client);
+    FillRect(dc, &client, backgroundBrush(*data));
+    RestoreDC(dc, saved);
+    return 1;
+}
+
+const Win32Platform::ControlData* Win32Platform::colorSource(const ControlData& control) const {
+    const ControlData* source = &control;
+    while (source != nullptr && !source->spec.background) {
+        source = source->spec.parent == 0 ? nullptr : findControl(ToHwnd(source->spec.parent));
+    }
+    return source;
+}
+
+HBRUSH Win32Platform::backgroundBrush(const ControlData& control) const {
+    const ControlData* source = colorSource(control);
+    return source != nullptr ? source->brush.get()
+                             : windowData(ToHandle(control.window)).brush.get();
+}
+
+COLORREF Win32Platform::backgroundColor(const ControlData& control) const {
+    const ControlData* source = colorSource(control);
+    return source != nullptr ? ToColorRef(*source->spec.background)
+                             : windowData(ToHandle(control.window)).color;
+}
+
 // --- Creation and placement ----------------------------------------------------------------
 
 Handle Win32Platform::createControl(Handle window, const platform::ControlSpec& spec) {
@@ -139,6 +204,7 @@ Handle Win32Platform::createControl(Handle window, const platform::ControlSpec& 
     data->enabled = spec.enabled;
     data->naturalWidth = spec.bounds.width == 0;
     data->naturalHeight = spec.bounds.height == 0;
+    data->sequence = nextSequence_++;
     if (spec.background) {
         data->brush.reset(CreateSolidBrush(ToColorRef(*spec.background)));
     }
@@ -146,6 +212,14 @@ Handle Win32Platform::createControl(Handle window, const platform::ControlSpec& 
     ControlData& stored = *(controls_[control] = std::move(data));
 
     SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font(spec.font)), FALSE);
+    if (spec.kind == ControlKind::GroupBox) {
+        SetWindowSubclass(control, GroupBoxProc, kGroupBoxSubclass,
+                          reinterpret_cast<DWORD_PTR>(this));
+    }
+    if (spec.kind == ControlKind::RadioButton && !spec.font.color.systemWindowText) {
+        // A visual style draws the caption in its own colour; this one has a colour of its own.
+        SetWindowTheme(control, L"", L"");
+    }
     if (spec.kind == ControlKind::ListBox && spec.listRowHeight > 0) {
         SendMessageA(control, LB_SETITEMHEIGHT, 0, spec.listRowHeight);
     }
@@ -245,13 +319,15 @@ void Win32Platform::fitNaturalSize(HWND control, ControlData& data) {
     const UINT wrap = data.spec.wordWrap && !data.naturalWidth ? DT_WORDBREAK : DT_SINGLELINE;
     DrawTextA(dc.get(), text.empty() ? " " : text.c_str(), -1, &extent,
               DT_CALCRECT | DT_NOPREFIX | wrap);
-    const bool framed =
-        data.spec.kind == ControlKind::Button || data.spec.kind == ControlKind::RadioButton;
+    // Room for a button's frame, or for a radio button's circle and focus rectangle: a radio
+    // button no taller than its text keeps off the frame of the group it sits in.
+    const bool button = data.spec.kind == ControlKind::Button;
+    const bool radio = data.spec.kind == ControlKind::RadioButton;
     if (data.naturalWidth) {
-        data.bounds.width = extent.right + (framed ? 24 : 0);
+        data.bounds.width = extent.right + (button || radio ? 24 : 0);
     }
     if (data.naturalHeight) {
-        data.bounds.height = extent.bottom + (framed ? 8 : 0);
+        data.bounds.height = extent.bottom + (button ? 8 : radio ? 2 : 0);
     }
 }
 
@@ -369,9 +445,13 @@ bool Win32Platform::isEnabled(Handle control) const {
     return controlData(control).enabled;
 }
 
+// The form keeps the control for when it is next activated; an active form moves it now.
 void Win32Platform::setFocus(Handle control) {
-    controlData(control);
-    SetFocus(ToHwnd(control));
+    const HWND form = controlData(control).window;
+    windowData(ToHandle(form)).focus = ToHwnd(control);
+    if (GetActiveWindow() == form) {
+        SetFocus(ToHwnd(control));
+    }
 }
 
 // Radio buttons are checked by hand: one checked unchecks the others of its parent.

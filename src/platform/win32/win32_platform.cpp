@@ -157,30 +157,211 @@ void Win32Platform::previewKey(const MSG& message) {
     }
 }
 
-// Tab moves between controls and Enter presses the default button, as in a dialog box.
+// Tab moves between controls, the arrows between the radio buttons of a set, and Enter
+// presses the default button, as in a dialog box.
 bool Win32Platform::handleDialogKeys(const MSG& message) {
-    if (message.message != WM_KEYDOWN || findControl(message.hwnd) == nullptr) {
+    if (message.message != WM_KEYDOWN) {
         return false;
     }
-    const HWND form = findControl(message.hwnd)->window;
-    if (message.wParam == VK_TAB) {
-        const bool backwards = GetKeyState(VK_SHIFT) < 0;
-        if (HWND next = GetNextDlgTabItem(form, message.hwnd, backwards)) {
-            SetFocus(next);
-        }
-        return true;
-    }
-    if (message.wParam != VK_RETURN) {
+    const ControlData* control = findControl(message.hwnd);
+    if (control == nullptr && windows_.count(message.hwnd) == 0) {
         return false;
     }
-    for (const auto& [handle, control] : controls_) {
-        if (control->window == form && control->spec.defaultButton && IsWindowVisible(handle) &&
-            IsWindowEnabled(handle)) {
-            SendMessageA(handle, BM_CLICK, 0, 0);
+    const HWND form = control != nullptr ? control->window : message.hwnd;
+    switch (message.wParam) {
+        case VK_TAB: {
+            const HWND next = nextTabStop(form, message.hwnd, GetKeyState(VK_SHIFT) < 0);
+            if (next == nullptr) {
+                return false;  // a form without controls to visit sees the key itself
+            }
+            moveFocus(form, next);
             return true;
         }
+        case VK_LEFT:
+        case VK_UP:
+        case VK_RIGHT:
+        case VK_DOWN:
+            return control != nullptr && control->spec.kind == platform::ControlKind::RadioButton &&
+                   moveAmongRadioButtons(message.hwnd,
+                                         message.wParam == VK_LEFT || message.wParam == VK_UP);
+        case VK_RETURN:
+            for (const auto& [handle, other] : controls_) {
+                if (other->window == form && other->spec.defaultButton && IsWindowVisible(handle) &&
+                    IsWindowEnabled(handle)) {
+                    SendMessageA(handle, BM_CLICK, 0, 0);
+                    return true;
+                }
+            }
+            return false;
+        default:
+            return false;
     }
-    return false;
+}
+
+// An arrow key moves to the next radio button of the set and checks it.
+bool Win32Platform::moveAmongRadioButtons(HWND radio, bool backwards) {
+    const ControlData& from = *findControl(radio);
+    std::vector<HWND> set;
+    for (HWND other : focusOrder(from.window)) {
+        const ControlData& data = *findControl(other);
+        if (data.spec.kind == platform::ControlKind::RadioButton &&
+            data.spec.parent == from.spec.parent && (other == radio || canTakeFocus(other))) {
+            set.push_back(other);
+        }
+    }
+    const auto at = std::find(set.begin(), set.end(), radio);
+    if (set.size() < 2 || at == set.end()) {
+        return set.size() == 1;
+    }
+    const std::size_t index = static_cast<std::size_t>(at - set.begin());
+    const HWND next = set[(index + (backwards ? set.size() - 1 : 1)) % set.size()];
+    moveFocus(from.window, next);
+    SendMessageA(from.window, WM_COMMAND,
+                 MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(next)), BN_CLICKED),
+                 reinterpret_cast<LPARAM>(next));
+    return true;
+}
+
+// --- Keyboard focus ------------------------------------------------------------------------
+
+namespace {
+
+using Siblings = std::map<Handle, std::vector<std::pair<std::tuple<bool, int, int>, HWND>>>;
+
+void AppendInFocusOrder(Siblings& byParent, Handle parent, std::vector<HWND>& order) {
+    auto found = byParent.find(parent);
+    if (found == byParent.end()) {
+        return;
+    }
+    std::sort(found->second.begin(), found->second.end());
+    for (const auto& [key, control] : found->second) {
+        order.push_back(control);
+        AppendInFocusOrder(byParent, ToHandle(control), order);
+    }
+}
+
+}  // namespace
+
+// Each parent's controls by their place (those without one after, as created); what a group
+// or panel holds comes where the group itself stands.
+std::vector<HWND> Win32Platform::focusOrder(HWND form) const {
+    Siblings byParent;
+    for (const auto& [handle, control] : controls_) {
+        if (control->window == form) {
+            const int place = control->spec.tabOrder;
+            byParent[control->spec.parent].push_back(
+                {{place < 0, std::max(place, 0), control->sequence}, handle});
+        }
+    }
+    std::vector<HWND> order;
+    AppendInFocusOrder(byParent, 0, order);
+    return order;
+}
+
+// By kind, not by WS_TABSTOP: a radio button drops that style whenever it is unchecked. By
+// its own flags and its parents', so that the order is known before the form is shown.
+bool Win32Platform::canTakeFocus(HWND control) const {
+    const ControlData* data = findControl(control);
+    if (data == nullptr || !effectiveVisible(*data) || !effectiveEnabled(*data)) {
+        return false;
+    }
+    switch (data->spec.kind) {
+        case platform::ControlKind::Label:
+        case platform::ControlKind::Panel:
+        case platform::ControlKind::GroupBox:
+            return false;
+        default:
+            return true;
+    }
+}
+
+// A set of radio buttons is one stop: the checked one, or the first when none is.
+bool Win32Platform::isTabStop(HWND control, const std::vector<HWND>& order) const {
+    const ControlData& data = *findControl(control);
+    if (!canTakeFocus(control)) {
+        return false;
+    }
+    if (data.spec.kind != platform::ControlKind::RadioButton) {
+        return true;
+    }
+    HWND first = nullptr;
+    for (HWND other : order) {
+        const ControlData& candidate = *findControl(other);
+        if (candidate.spec.kind != platform::ControlKind::RadioButton ||
+            candidate.spec.parent != data.spec.parent || !canTakeFocus(other)) {
+            continue;
+        }
+        if (SendMessageA(other, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+            return other == control;
+        }
+        first = first == nullptr ? other : first;
+    }
+    return first == control;
+}
+
+// The stop after (or before) `from`, round the form; from the form itself, the first (last).
+HWND Win32Platform::nextTabStop(HWND form, HWND from, bool backwards) const {
+    const std::vector<HWND> order = focusOrder(form);
+    if (order.empty()) {
+        return nullptr;
+    }
+    const std::size_t count = order.size();
+    const auto at = std::find(order.begin(), order.end(), from);
+    const std::size_t start = at != order.end() ? static_cast<std::size_t>(at - order.begin())
+                              : backwards       ? 0
+                                                : count - 1;
+    const ControlData* fromData = findControl(from);
+    for (std::size_t step = 1; step <= count; ++step) {
+        const HWND candidate =
+            order[backwards ? (start + count - step) % count : (start + step) % count];
+        const ControlData& data = *findControl(candidate);
+        const bool sameRadioSet = candidate != from && fromData != nullptr &&
+                                  fromData->spec.kind == platform::ControlKind::RadioButton &&
+                                  data.spec.kind == platform::ControlKind::RadioButton &&
+                                  data.spec.parent == fromData->spec.parent;
+        if (!sameRadioSet && isTabStop(candidate, order)) {
+            return candidate;
+        }
+    }
+    return nullptr;
+}
+
+std::vector<Handle> Win32Platform::tabStops(Handle window) const {
+    const HWND form = ToHwnd(window);
+    windowData(window);
+    std::vector<Handle> stops;
+    for (HWND next = nextTabStop(form, form, false);
+         next != nullptr && (stops.empty() || ToHandle(next) != stops.front());
+         next = nextTabStop(form, next, false)) {
+        stops.push_back(ToHandle(next));
+    }
+    return stops;
+}
+
+void Win32Platform::moveFocus(HWND form, HWND control) {
+    windowData(ToHandle(form)).focus = control;
+    SetFocus(control);
+}
+
+// The control that had the focus, or the first stop when it can no longer take it.
+bool Win32Platform::restoreFocus(HWND form, WindowData& data) {
+    const ControlData* remembered = findControl(data.focus);
+    HWND target = remembered != nullptr && remembered->window == form && canTakeFocus(data.focus)
+                      ? data.focus
+                      : nextTabStop(form, form, false);
+    if (target == nullptr) {
+        return false;
+    }
+    moveFocus(form, target);
+    return true;
+}
+
+void Win32Platform::rememberFocus(HWND window, WindowData& data) {
+    const HWND focus = GetFocus();
+    const ControlData* control = findControl(focus);
+    if (control != nullptr && control->window == window) {
+        data.focus = focus;
+    }
 }
 
 // --- Forms ---------------------------------------------------------------------------------
@@ -381,11 +562,18 @@ LRESULT Win32Platform::handleFormMessage(HWND window, WindowData& data, UINT id,
     switch (id) {
         case WM_ERASEBKGND:
             return onEraseBackground(window, data, reinterpret_cast<HDC>(wParam));
+        case WM_ACTIVATE:
+            if (LOWORD(wParam) == WA_INACTIVE) {
+                rememberFocus(window, data);
+            } else if (HIWORD(wParam) == 0 && restoreFocus(window, data)) {
+                return 0;  // not the default, which gives the focus to the form itself
+            }
+            break;
         case WM_CTLCOLORSTATIC:
         case WM_CTLCOLORBTN:
         case WM_CTLCOLORLISTBOX:
-            return onControlColor(window, data, reinterpret_cast<HDC>(wParam),
-                                  reinterpret_cast<HWND>(lParam), id == WM_CTLCOLORSTATIC);
+            return onControlColor(window, id, reinterpret_cast<HDC>(wParam),
+                                  reinterpret_cast<HWND>(lParam));
         case WM_COMMAND:
             if (lParam != 0) {
                 onCommand(reinterpret_cast<HWND>(lParam), HIWORD(wParam));
@@ -428,28 +616,25 @@ LRESULT Win32Platform::onEraseBackground(HWND window, const WindowData& data, HD
     return 1;
 }
 
-// Labels, radio buttons and group boxes take their parent's colour unless they have their
-// own; edits and lists keep the system's look unless told otherwise.
-LRESULT Win32Platform::onControlColor(HWND window, const WindowData& data, HDC dc, HWND control,
-                                      bool isStatic) {
+// Labels, radio buttons, group boxes and the corners of push buttons take the colour behind
+// them (their own, their group's or panel's, or the form's) and their font's colour; edits
+// and lists keep the system's look unless they have a colour of their own.
+LRESULT Win32Platform::onControlColor(HWND window, UINT id, HDC dc, HWND control) {
     const ControlData* target = findControl(control);
-    if (target == nullptr) {
-        return DefWindowProcA(window, isStatic ? WM_CTLCOLORSTATIC : WM_CTLCOLORBTN,
-                              reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
-    }
-    const bool systemLook = target->spec.kind == platform::ControlKind::Edit ||
-                            target->spec.kind == platform::ControlKind::ListBox;
-    const ControlData* painter = target;
-    while (painter != nullptr && !painter->spec.background) {
-        painter = painter->spec.parent == 0 ? nullptr : findControl(ToHwnd(painter->spec.parent));
-    }
-    if (systemLook && !target->spec.background) {
-        return DefWindowProcA(window, isStatic ? WM_CTLCOLORSTATIC : WM_CTLCOLORLISTBOX,
-                              reinterpret_cast<WPARAM>(dc), reinterpret_cast<LPARAM>(control));
+    const bool systemLook =
+        target != nullptr && (target->spec.kind == platform::ControlKind::Edit ||
+                              target->spec.kind == platform::ControlKind::ListBox);
+    if (target == nullptr || (systemLook && !target->spec.background)) {
+        return DefWindowProcA(window, id, reinterpret_cast<WPARAM>(dc),
+                              reinterpret_cast<LPARAM>(control));
     }
     SetTextColor(dc, ToColorRef(target->spec.font.color));
-    SetBkColor(dc, painter != nullptr ? ToColorRef(*painter->spec.background) : data.color);
-    return reinterpret_cast<LRESULT>(painter != nullptr ? painter->brush.get() : data.brush.get());
+    SetBkColor(dc, backgroundColor(*target));
+    if (!systemLook) {
+        // Whatever is drawn here fills its background first; text goes on top of it.
+        SetBkMode(dc, TRANSPARENT);
+    }
+    return reinterpret_cast<LRESULT>(backgroundBrush(*target));
 }
 
 void Win32Platform::onCommand(HWND controlWindow, WORD notification) {

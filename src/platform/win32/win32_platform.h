@@ -109,6 +109,9 @@ class Win32Platform final : public platform::Platform {
 
     std::unique_ptr<media::MediaEngine> createMediaEngine() override;
 
+    // The controls Tab visits in turn from the first one, as they stand now.
+    std::vector<Handle> tabStops(Handle window) const;
+
   private:
     struct WindowData {
         Win32Platform* platform = nullptr;
@@ -118,6 +121,7 @@ class Win32Platform final : public platform::Platform {
         HWND tooltip = nullptr;  // owned by the window: destroyed with it
         std::map<int, std::function<void()>> timers;
         bool modal = false;
+        HWND focus = nullptr;  // the control that gets the focus when the form is activated
     };
     struct ControlData {
         platform::ControlSpec spec;
@@ -130,6 +134,7 @@ class Win32Platform final : public platform::Platform {
         int scrollMax = 100;
         bool naturalWidth = false;  // sized to its caption
         bool naturalHeight = false;
+        int sequence = 0;  // its place in the creation order, for the focus order
     };
     using FontKey = std::tuple<std::string, int, bool>;
 
@@ -137,17 +142,29 @@ class Win32Platform final : public platform::Platform {
     static LRESULT CALLBACK FormProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK PanelProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK GroupBoxProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR subclassId, DWORD_PTR self);
     LRESULT handleFormMessage(HWND window, WindowData& data, UINT id, WPARAM wParam, LPARAM lParam);
     LRESULT handlePanelMessage(HWND window, UINT id, WPARAM wParam, LPARAM lParam);
     void seeRemovedMessage(MSG& message);
     void dispatch(MSG& message);
     bool handleDialogKeys(const MSG& message);
+    bool moveAmongRadioButtons(HWND radio, bool backwards);
     void previewKey(const MSG& message);
+
+    // Keyboard focus: the order of a form's controls (ControlSpec::tabOrder, parents before
+    // what they hold) and the control the focus goes to when the form becomes active.
+    std::vector<HWND> focusOrder(HWND form) const;
+    bool canTakeFocus(HWND control) const;
+    bool isTabStop(HWND control, const std::vector<HWND>& order) const;
+    HWND nextTabStop(HWND form, HWND from, bool backwards) const;
+    void moveFocus(HWND form, HWND control);
+    bool restoreFocus(HWND form, WindowData& data);
+    void rememberFocus(HWND form, WindowData& data);
 
     // Form messages, one handler each.
     LRESULT onEraseBackground(HWND window, const WindowData& data, HDC dc);
-    LRESULT onControlColor(HWND window, const WindowData& data, HDC dc, HWND control,
-                           bool isStatic);
+    LRESULT onControlColor(HWND window, UINT id, HDC dc, HWND control);
     void onCommand(HWND control, WORD notification);
     void onHorizontalScroll(HWND bar, WORD request);
     void onTimer(WindowData& data, int timerId);
@@ -168,6 +185,12 @@ class Win32Platform final : public platform::Platform {
     bool effectiveEnabled(const ControlData& control) const;
     void fitNaturalSize(HWND control, ControlData& data);
     void addTooltip(WindowData& form, HWND formWindow, HWND control, const std::string& text);
+    // The colour behind a control: its own, else that of the nearest group or panel around it
+    // that has one, else its form's.
+    const ControlData* colorSource(const ControlData& control) const;
+    HBRUSH backgroundBrush(const ControlData& control) const;
+    COLORREF backgroundColor(const ControlData& control) const;
+    LRESULT eraseGroupBox(HWND group, HDC dc);
     HFONT font(const platform::Font& font);
     std::vector<HWND> childrenOf(HWND parent) const;
     bool isMainWindow(HWND window) const;
@@ -182,6 +205,7 @@ class Win32Platform final : public platform::Platform {
     std::map<HWND, std::unique_ptr<ControlData>> controls_;
     std::vector<HWND> creationOrder_;  // top-level windows, oldest first
     std::map<FontKey, OwnedFont> fonts_;
+    int nextSequence_ = 0;
 };
 
 // The control's face colour as a COLORREF.

@@ -149,6 +149,193 @@ TEST_F(Win32PlatformTest, LabelWithoutSizeTakesTheSizeOfItsCaption) {
     platform_.destroyWindow(window);
 }
 
+// --- Colours ---------------------------------------------------------------------------------
+
+COLORREF BrushColor(LRESULT brush) {
+    LOGBRUSH logical{};
+    EXPECT_EQ(GetObjectA(reinterpret_cast<HGDIOBJ>(brush), sizeof(logical), &logical),
+              static_cast<int>(sizeof(logical)));
+    return logical.lbColor;
+}
+
+struct ControlColors {
+    COLORREF brush;
+    COLORREF text;
+    COLORREF back;
+};
+
+// What the form answers a control that asks how to paint itself.
+ControlColors AskForColors(Handle window, Handle control, UINT message) {
+    const WindowDc dc(ToHwnd(window));
+    const LRESULT brush = SendMessageA(ToHwnd(window), message, reinterpret_cast<WPARAM>(dc.get()),
+                                       reinterpret_cast<LPARAM>(ToHwnd(control)));
+    return {BrushColor(brush), GetTextColor(dc.get()), GetBkColor(dc.get())};
+}
+
+TEST_F(Win32PlatformTest, ControlsTakeTheColourOfWhatTheySitInAndTheirFontsColour) {
+    platform::WindowSpec spec;
+    spec.className = "TFormColours";
+    spec.clientSize = {400, 300};
+    spec.background = platform::Color::rgb(232, 231, 230);
+    const Handle window = platform_.createWindow(spec);
+    const COLORREF grey = RGB(232, 231, 230);
+    const COLORREF blue = RGB(194, 197, 207);
+
+    const Handle group = control(window, ControlKind::GroupBox, {10, 10, 200, 150});
+    ControlSpec radio;
+    radio.kind = ControlKind::RadioButton;
+    radio.parent = group;
+    radio.bounds = {5, 15, 100, 20};
+    radio.font.color = platform::Color::rgb(0, 0, 128);
+    const Handle option = platform_.createControl(window, radio);
+    ControlSpec panelSpec;
+    panelSpec.kind = ControlKind::Panel;
+    panelSpec.bounds = {220, 10, 150, 100};
+    panelSpec.background = platform::Color::rgb(194, 197, 207);
+    const Handle panel = platform_.createControl(window, panelSpec);
+    const Handle label = control(window, ControlKind::Label, {5, 5, 100, 20}, panel);
+
+    for (UINT message : {WM_CTLCOLORSTATIC, WM_CTLCOLORBTN}) {
+        const ControlColors ofGroup = AskForColors(window, group, message);
+        EXPECT_EQ(ofGroup.brush, grey);
+        EXPECT_EQ(ofGroup.back, grey);
+        const ControlColors ofOption = AskForColors(window, option, message);
+        EXPECT_EQ(ofOption.brush, grey);
+        EXPECT_EQ(ofOption.text, RGB(0, 0, 128));
+    }
+    const ControlColors ofLabel = AskForColors(window, label, WM_CTLCOLORSTATIC);
+    EXPECT_EQ(ofLabel.brush, blue);
+    EXPECT_EQ(ofLabel.back, blue);
+    EXPECT_EQ(ofLabel.text, GetSysColor(COLOR_WINDOWTEXT));
+
+    platform_.setWindowColor(window, platform::Color::rgb(0, 128, 0));
+    EXPECT_EQ(AskForColors(window, option, WM_CTLCOLORSTATIC).brush, RGB(0, 128, 0));
+    EXPECT_EQ(AskForColors(window, label, WM_CTLCOLORSTATIC).brush, blue);
+    platform_.destroyWindow(window);
+}
+
+// The inside of a group shows the form's colour, and the group leaves what it holds alone.
+TEST_F(Win32PlatformTest, AGroupBoxFillsItsInsideWithTheColourBehindIt) {
+    platform::WindowSpec spec;
+    spec.className = "TFormGroupFill";
+    spec.clientSize = {300, 200};
+    spec.background = platform::Color::rgb(232, 231, 230);
+    const Handle window = platform_.createWindow(spec);
+    const Handle group = control(window, ControlKind::GroupBox, {10, 10, 250, 150});
+    ControlSpec inner;
+    inner.kind = ControlKind::Panel;
+    inner.parent = group;
+    inner.bounds = {100, 60, 40, 30};
+    inner.background = platform::Color::rgb(200, 0, 0);
+    platform_.createControl(window, inner);
+
+    platform_.showWindow(window, true);
+    UpdateWindow(ToHwnd(window));
+    const WindowDc formDc(ToHwnd(window));
+    EXPECT_EQ(GetPixel(formDc.get(), 60, 110), RGB(232, 231, 230));  // inside the group
+    EXPECT_EQ(GetPixel(formDc.get(), 125, 85), RGB(200, 0, 0));      // the panel it holds
+    platform_.destroyWindow(window);
+}
+
+// --- Keyboard focus --------------------------------------------------------------------------
+
+class FocusTest : public Win32PlatformTest {
+  protected:
+    Handle add(Handle window, ControlKind kind, int tabOrder, Handle parent = 0) {
+        ControlSpec spec;
+        spec.kind = kind;
+        spec.parent = parent;
+        spec.bounds = {5, 5 + 25 * created_++, 80, 20};
+        spec.caption = "x";
+        spec.tabOrder = tabOrder;
+        spec.onClick = [this] { ++clicks_; };
+        return platform_.createControl(window, spec);
+    }
+
+    void press(Handle control, WPARAM key) {
+        PostMessageA(ToHwnd(control), WM_KEYDOWN, key, 0);
+        platform_.processMessages();
+    }
+
+    int created_ = 0;
+    int clicks_ = 0;
+};
+
+TEST_F(FocusTest, TabFollowsThePlacesGivenThenCreationOrderAndEntersGroupsWhereTheyStand) {
+    const Handle window = form("TFormTabOrder");
+    const Handle last = add(window, ControlKind::Button, -1);
+    const Handle second = add(window, ControlKind::Button, 2);
+    const Handle group = add(window, ControlKind::GroupBox, 1);
+    const Handle inGroupB = add(window, ControlKind::Button, -1, group);
+    const Handle inGroupA = add(window, ControlKind::Button, 0, group);
+    const Handle first = add(window, ControlKind::ListBox, 0);
+    add(window, ControlKind::Label, -1);  // never a stop
+    const Handle hidden = add(window, ControlKind::Button, 3);
+    const Handle disabled = add(window, ControlKind::Button, 4);
+    platform_.setVisible(hidden, false);
+    platform_.setEnabled(disabled, false);
+    EXPECT_EQ(platform_.tabStops(window),
+              (std::vector<Handle>{first, inGroupA, inGroupB, second, last}));
+
+    platform_.setEnabled(group, false);  // a disabled group takes what it holds with it
+    EXPECT_EQ(platform_.tabStops(window), (std::vector<Handle>{first, second, last}));
+    platform_.destroyWindow(window);
+}
+
+TEST_F(FocusTest, ASetOfRadioButtonsIsOneStopAndTheArrowsMoveAndCheckWithinIt) {
+    const Handle window = form("TFormRadioStops");
+    const Handle before = add(window, ControlKind::Button, 0);
+    const Handle group = add(window, ControlKind::GroupBox, 1);
+    const Handle one = add(window, ControlKind::RadioButton, -1, group);
+    const Handle two = add(window, ControlKind::RadioButton, -1, group);
+    const Handle three = add(window, ControlKind::RadioButton, -1, group);
+    const Handle after = add(window, ControlKind::Button, 2);
+    EXPECT_EQ(platform_.tabStops(window), (std::vector<Handle>{before, one, after}));
+    platform_.setChecked(two, true);
+    EXPECT_EQ(platform_.tabStops(window), (std::vector<Handle>{before, two, after}));
+
+    platform_.showWindow(window, true);
+    platform_.setFocus(two);
+    ASSERT_EQ(GetFocus(), ToHwnd(two));
+    press(two, VK_DOWN);
+    EXPECT_EQ(GetFocus(), ToHwnd(three));
+    EXPECT_TRUE(platform_.isChecked(three));
+    EXPECT_FALSE(platform_.isChecked(two));
+    EXPECT_EQ(clicks_, 1);
+    press(three, VK_RIGHT);  // round to the first
+    EXPECT_EQ(GetFocus(), ToHwnd(one));
+    press(one, VK_UP);
+    EXPECT_EQ(GetFocus(), ToHwnd(three));
+    press(three, VK_TAB);  // leaves the set
+    EXPECT_EQ(GetFocus(), ToHwnd(after));
+    press(after, VK_TAB);  // round the form
+    EXPECT_EQ(GetFocus(), ToHwnd(before));
+    platform_.destroyWindow(window);
+}
+
+TEST_F(FocusTest, TheFormGivesTheFocusBackToItsControlWhenItIsActivatedAgain) {
+    const Handle window = form("TFormFocusBack");
+    const Handle first = add(window, ControlKind::Button, 0);
+    const Handle chosen = add(window, ControlKind::ListBox, 1);
+    platform_.setFocus(chosen);  // before it is shown: kept for when it is
+    platform_.showWindow(window, true);
+    EXPECT_EQ(GetFocus(), ToHwnd(chosen));
+
+    const Handle other = form("TFormOther");
+    add(other, ControlKind::Button, 0);
+    platform_.showWindow(other, true);
+    EXPECT_NE(GetFocus(), ToHwnd(chosen));
+    SetActiveWindow(ToHwnd(window));
+    EXPECT_EQ(GetFocus(), ToHwnd(chosen));
+
+    platform_.setVisible(chosen, false);  // gone: the first stop has it
+    SetActiveWindow(ToHwnd(other));
+    SetActiveWindow(ToHwnd(window));
+    EXPECT_EQ(GetFocus(), ToHwnd(first));
+    platform_.destroyWindow(other);
+    platform_.destroyWindow(window);
+}
+
 TEST_F(Win32PlatformTest, TheHandlerSeesRemovedMessagesAndCanSwallowThem) {
     platform::WindowSpec spec;
     spec.className = "TFormKeys";
