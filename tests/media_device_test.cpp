@@ -10,14 +10,14 @@ using media::EMCIDeviceError;
 using media::MediaDevice;
 
 class MediaDeviceTest : public SimulationTest {
-protected:
+  protected:
     MediaDevice device{os.createMediaEngine(), 0x77};
 };
 
 TEST_F(MediaDeviceTest, RequestsOnAClosedDeviceFailWithoutTouchingTheEngine) {
     EXPECT_EQ(device.Mode(), media::kNotReady);
-    for (auto request : {&MediaDevice::Play, &MediaDevice::Stop, &MediaDevice::Pause,
-                         &MediaDevice::Resume}) {
+    for (auto request :
+         {&MediaDevice::Play, &MediaDevice::Stop, &MediaDevice::Pause, &MediaDevice::Resume}) {
         try {
             (device.*request)();
             ADD_FAILURE() << "a closed device accepted a request";

@@ -22,7 +22,7 @@ inline void PrintTo(const Rect& rect, std::ostream* out) {
 namespace morvel::testing {
 
 class SimulationTest : public ::testing::Test {
-protected:
+  protected:
     headless::Simulation sim;
     headless::HeadlessPlatform& os = sim.platform();
 

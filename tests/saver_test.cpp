@@ -27,7 +27,7 @@ std::string CorruptVideoText(const std::string& name) {
 }
 
 class SaverTest : public SimulationTest {
-protected:
+  protected:
     void startSaver() {
         sim.start("morvel.scr /S");
         ASSERT_FALSE(sim.ended());
@@ -51,10 +51,10 @@ TEST_F(SaverTest, CoversTheScreenAndTellsThePlatformASaverRuns) {
     startSaver();
     const headless::WindowState* form = os.window("TForm1");
     ASSERT_NE(form, nullptr);
-    EXPECT_EQ(form->spec.caption, "Frmmorvel33");
-    EXPECT_EQ(form->spec.style, platform::WindowStyle::FullScreenTopmost);
+    EXPECT_EQ(form->design.caption, "Frmmorvel33");
+    EXPECT_EQ(form->design.style, platform::WindowStyle::FullScreenTopmost);
     EXPECT_TRUE(form->visible);
-    EXPECT_TRUE(form->spec.keyPreview);
+    EXPECT_TRUE(form->design.keyPreview);
     EXPECT_EQ(form->color, platform::Color::rgb(0, 0, 0));
     EXPECT_EQ(os.applicationTitle(), "Morvel Screensaver");
     EXPECT_TRUE(os.screenSaverRunning);
@@ -62,9 +62,9 @@ TEST_F(SaverTest, CoversTheScreenAndTellsThePlatformASaverRuns) {
     EXPECT_TRUE(timerRunning());
     EXPECT_FALSE(label().visible);
     EXPECT_EQ(label().bounds, (Rect{68, 47, 469, 106}));
-    EXPECT_EQ(label().spec.font.face, "MS Sans Serif");
-    EXPECT_TRUE(label().spec.font.bold);
-    EXPECT_TRUE(label().spec.wordWrap);
+    EXPECT_EQ(label().design.font.face, "MS Sans Serif");
+    EXPECT_TRUE(label().design.font.bold);
+    EXPECT_TRUE(label().design.wordWrap);
     EXPECT_TRUE(os.findWindow("TForm1", "Frmmorvel33"));
 }
 
@@ -114,9 +114,10 @@ TEST_F(SaverTest, AFolderIsNoVideoFile) {
 
 TEST_F(SaverTest, AHandEditedFileWithOddValuesFallsBackToDefaults) {
     const std::string a = makeMedia("a.avi", {.width = 321, .height = 241});
-    writeSettings("\xEF\xBB\xBF; edited by hand\r\n[OPTIONS]\r\nPicdis=7\r\nPicord=0\r\n"
-                  "Sound=maybe\r\nStarton=5\r\n[VidConfig]\r\nName1=" +
-                  a + "\r\ngarbage line\r\n" + std::string(1, '\0') + "\x01\x02\r\n");
+    writeSettings(
+        "\xEF\xBB\xBF; edited by hand\r\n[OPTIONS]\r\nPicdis=7\r\nPicord=0\r\n"
+        "Sound=maybe\r\nStarton=5\r\n[VidConfig]\r\nName1=" +
+        a + "\r\ngarbage line\r\n" + std::string(1, '\0') + "\x01\x02\r\n");
     startSaver();
     EXPECT_EQ(sim.platform().mixer.queries, 0);
     ASSERT_EQ(os.plays.size(), 1u);
@@ -180,8 +181,8 @@ INSTANTIATE_TEST_SUITE_P(
                       SizeCase{2, "", {256, 192, 512, 384}, 512, 384},
                       SizeCase{3, "", {384, 288, 256, 192}, 256, 192},
                       SizeCase{4, "Width=640\r\nHeight=200\r\n", {192, 284, 640, 200}, 640, 200},
-                      SizeCase{4, "Width=1500\r\nHeight=900\r\n", {-238, -66, 1500, 900}, 1500,
-                               900},
+                      SizeCase{
+                          4, "Width=1500\r\nHeight=900\r\n", {-238, -66, 1500, 900}, 1500, 900},
                       SizeCase{5, "Width=640\r\nHeight=200\r\n", {352, 264, 321, 241}, 321, 241},
                       SizeCase{0, "", {352, 264, 321, 241}, 321, 241}));
 
@@ -422,7 +423,7 @@ TEST_F(SaverTest, InputWaitingDuringTheCloseQueryIsIgnored) {
 }
 
 class PasswordTest : public SaverTest {
-protected:
+  protected:
     void SetUp() override {
         os.platformIdValue = 1;
         os.registry["Control Panel\\desktop"]["ScreenSaveUsePassword"] = 1u;
@@ -469,7 +470,8 @@ TEST_F(PasswordTest, TheSaverEndsWithoutACheckWhenThePasswordIsOffOrCannotBeChec
     };
     const Case cases[] = {
         {"NT family", [](auto& p) { p.platformIdValue = 2; }},
-        {"value 0", [](auto& p) { p.registry["Control Panel\\desktop"]["ScreenSaveUsePassword"] = 0u; }},
+        {"value 0",
+         [](auto& p) { p.registry["Control Panel\\desktop"]["ScreenSaveUsePassword"] = 0u; }},
         {"value missing", [](auto& p) { p.registry["Control Panel\\desktop"].clear(); }},
         {"key missing", [](auto& p) { p.registry.clear(); }},
         {"library missing", [](auto& p) { p.libraries.clear(); }},
@@ -491,7 +493,8 @@ TEST_F(PasswordTest, TheSaverEndsWithoutACheckWhenThePasswordIsOffOrCannotBeChec
     }
 }
 
-// --- Mute -----------------------------------------------------------------------------------------
+// --- Mute
+// -----------------------------------------------------------------------------------------
 
 TEST_F(SaverTest, MutesAtTheStartAndUnmutesAtTheEndAsChosen) {
     writeSettings(settingsText({makeMedia("a.avi")}, "Starton=0\r\nEndon=1\r\n"));
@@ -514,7 +517,8 @@ TEST_F(SaverTest, AStartMuteFailureIsReportedAndStopsTheSetUp) {
     writeSettings(settingsText({makeMedia("a.avi")}, "Starton=1\r\n", song));
     os.mixer.controlResult = 1025;
     startSaver();
-    expectBox(MessageBoxKind::Error, "Morvel Screensaver", "Volume setting error... error is #1025.");
+    expectBox(MessageBoxKind::Error, "Morvel Screensaver",
+              "Volume setting error... error is #1025.");
     EXPECT_TRUE(os.mixer.muteValues.empty());
     EXPECT_TRUE(os.plays.empty());
     EXPECT_FALSE(timerRunning());

@@ -31,9 +31,9 @@ TEST_F(PreviewTest, EachPreviewIsANewWindowThatPlaysTheFullPathOnlyOnPlay) {
     const headless::WindowState* first = preview();
     const platform::Handle firstHandle = first->handle;
     EXPECT_TRUE(first->visible && first->modal);
-    EXPECT_EQ(first->spec.caption, "Preview Video");
-    EXPECT_EQ(first->spec.style, platform::WindowStyle::FixedDialogWithClose);
-    EXPECT_EQ(first->spec.owner, os.window("TForm2")->handle);
+    EXPECT_EQ(first->design.caption, "Preview Video");
+    EXPECT_EQ(first->design.style, platform::WindowStyle::FixedDialogWithClose);
+    EXPECT_EQ(first->design.owner, os.window("TForm2")->handle);
     EXPECT_EQ(os.control("TFrmviddis", "Lblname")->caption, b);
     EXPECT_TRUE(os.plays.empty());
 

@@ -42,8 +42,8 @@ class SettingsOptionsTest : public SettingsTest {
 TEST_F(SettingsOptionsTest, AFirstStartChoosesNothingAndWritesOnlyTheEmptyList) {
     startSettings();
     const headless::WindowState* form = os.window("TForm2");
-    EXPECT_EQ(form->spec.caption, "Morvel Screensaver Options");
-    EXPECT_EQ(form->spec.style, platform::WindowStyle::FixedDialog);
+    EXPECT_EQ(form->design.caption, "Morvel Screensaver Options");
+    EXPECT_EQ(form->design.style, platform::WindowStyle::FixedDialog);
     EXPECT_TRUE(form->visible);
     EXPECT_TRUE(control("ListBox1").focused);
     for (const std::string& name : kOptionButtons) {
@@ -152,20 +152,20 @@ TEST_F(SettingsOptionsTest, OptionButtonsExcludeOnlyWithinTheirGroupAndFocusFoll
     std::vector<const headless::ControlState*> ordered;
     for (platform::Handle handle : os.window("TForm2")->controls) {
         const headless::ControlState* each = os.controlByHandle(handle);
-        if (each->spec.parent == 0 && each->spec.tabOrder >= 0) {
+        if (each->design.parent == 0 && each->design.tabOrder >= 0) {
             ordered.push_back(each);
         }
     }
     std::sort(ordered.begin(), ordered.end(),
-              [](auto* a, auto* b) { return a->spec.tabOrder < b->spec.tabOrder; });
+              [](auto* a, auto* b) { return a->design.tabOrder < b->design.tabOrder; });
     std::vector<std::string> names;
     for (const auto* each : ordered) {
-        names.push_back(each->spec.name);
+        names.push_back(each->design.name);
     }
     EXPECT_EQ(names, (std::vector<std::string>{"ListBox1", "GroupBox2", "GroupBox4", "GroupBox3",
                                                "cmdhelp", "GroupBox6", "button4", "GroupBox5",
                                                "Cmdexit", "BitBtn1"}));
-    EXPECT_TRUE(control("Cmdexit").spec.defaultButton);
+    EXPECT_TRUE(control("Cmdexit").design.defaultButton);
 }
 
 TEST_F(SettingsOptionsTest, TheScrollBarsFollowTheScreenAndSetTheSizeLabels) {
@@ -229,7 +229,7 @@ TEST_F(SettingsOptionsTest, TheVideoSoundDialogKeepsItsChoicesUntilOk) {
     const headless::WindowState* sound = os.window("TFrmSound");
     ASSERT_NE(sound, nullptr);
     EXPECT_TRUE(sound->visible && sound->modal);
-    EXPECT_EQ(sound->spec.owner, os.window("TForm2")->handle);
+    EXPECT_EQ(sound->design.owner, os.window("TForm2")->handle);
     EXPECT_TRUE(soundChecked("Radston"));
     sim.click("TFrmSound", "Radenoff");
     sim.click("TFrmSound", "BitBtn3");
@@ -299,7 +299,7 @@ TEST_F(SettingsOptionsTest, AboutSupportAndMoreSoftware) {
         click("cmdhelp");
         const headless::WindowState* about = os.window("Tfrmdisc");
         ASSERT_TRUE(about->visible && about->modal);
-        EXPECT_EQ(about->spec.caption, "Morvel Screensaver Displayer");
+        EXPECT_EQ(about->design.caption, "Morvel Screensaver Displayer");
         EXPECT_NE(os.control("Tfrmdisc", "Label1")->caption.find("3.23"), std::string::npos);
         sim.click("Tfrmdisc", "Button1");
         EXPECT_FALSE(os.window("Tfrmdisc")->visible);

@@ -14,7 +14,10 @@ TEST(CommandLine, SplitsAtBlanksAndControlCharactersAndKeepsQuotedStretches) {
     EXPECT_EQ(SplitCommandLine("morvel.scr /S"), (std::vector<std::string>{"morvel.scr", "/S"}));
     EXPECT_EQ(SplitCommandLine("  \"C:\\Program Files\\morvel.scr\"\t/c:1234  \r\n"),
               (std::vector<std::string>{"C:\\Program Files\\morvel.scr", "/c:1234"}));
-    EXPECT_EQ(SplitCommandLine("a\x01" "b\x1f" "c"), (std::vector<std::string>{"a", "b", "c"}));
+    EXPECT_EQ(SplitCommandLine("a\x01"
+                               "b\x1f"
+                               "c"),
+              (std::vector<std::string>{"a", "b", "c"}));
     EXPECT_EQ(SplitCommandLine("x /p\" 12\"34"), (std::vector<std::string>{"x", "/p 1234"}));
     EXPECT_TRUE(SplitCommandLine("").empty());
     EXPECT_TRUE(SplitCommandLine(" \t ").empty());
@@ -57,8 +60,8 @@ TEST(CommandLine, SelectsTheModeFromTheFirstArgumentOnly) {
 class StartupTest : public SimulationTest {};
 
 TEST_F(StartupTest, ArgumentsThatSelectNothingEndAtOnceWithoutAWindow) {
-    for (const char* line : {"morvel.scr", "morvel.scr /p 1234", "morvel.scr /S:1234",
-                             "morvel.scr /"}) {
+    for (const char* line :
+         {"morvel.scr", "morvel.scr /p 1234", "morvel.scr /S:1234", "morvel.scr /"}) {
         headless::Simulation other;
         other.start(line);
         EXPECT_TRUE(other.ended()) << line;
@@ -110,8 +113,8 @@ TEST_F(StartupTest, PasswordChangeWithoutLibraryOrEntryPointDoesNothing) {
     EXPECT_EQ(os.libraryLoads.size(), 1u);
 
     headless::Simulation noEntry;
-    noEntry.platform().libraries[noEntry.platform().systemDir +
-                                 noEntry.platform().pathSeparator() + "MPR.DLL"] = {};
+    noEntry.platform().libraries[noEntry.platform().systemDir + noEntry.platform().pathSeparator() +
+                                 "MPR.DLL"] = {};
     noEntry.start("morvel.scr /A");
     EXPECT_TRUE(noEntry.ended());
     EXPECT_TRUE(noEntry.unexpected().empty());

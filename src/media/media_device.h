@@ -16,12 +16,12 @@ namespace morvel::media {
 
 // The device error; callers catch every exception alike.
 class EMCIDeviceError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 class MediaDevice {
-public:
+  public:
     // `display`: the window video is drawn into (a platform::Handle), 0 for none.
     MediaDevice(std::unique_ptr<MediaEngine> engine, std::uintptr_t display);
     ~MediaDevice();
@@ -46,7 +46,7 @@ public:
     std::uint32_t Error() const { return lastResult_; }
     std::string ErrorMessage();
 
-private:
+  private:
     void requireOpen() const;
     bool takeWait();
     std::uint32_t record(std::uint32_t result);

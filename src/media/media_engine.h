@@ -29,7 +29,7 @@ struct VideoRect {
 };
 
 class MediaEngine {
-public:
+  public:
     virtual ~MediaEngine() = default;
 
     // Opens `file` with automatic device selection. `wait`: the request waits for completion.

@@ -134,7 +134,7 @@ enum class Bevel { None, Lowered };
 
 struct ControlSpec {
     ControlKind kind = ControlKind::Label;
-    std::string name;  // the control's name in its form: "lblinfo", "Button2", ...
+    std::string name;   // the control's name in its form: "lblinfo", "Button2", ...
     Handle parent = 0;  // a group or panel of the same window; 0 for the window itself
     Rect bounds;        // within the parent's client area; width/height 0 = natural size
     std::string caption;
@@ -182,7 +182,7 @@ inline constexpr std::uint32_t kControlTypeMute = 0x20010002;
 
 // A registry key opened read-only; closed when destroyed.
 class RegistryKey {
-public:
+  public:
     virtual ~RegistryKey() = default;
     virtual bool hasValue(std::string_view name) = 0;
     // The value as a 32-bit integer; empty when it is missing or of another type.
@@ -192,7 +192,7 @@ public:
 // A library loaded at run time by full path; released when destroyed. The two entry points
 // the program calls are typed here so that no operating-system type leaks into the core.
 class Library {
-public:
+  public:
     virtual ~Library() = default;
     virtual bool hasEntryPoint(std::string_view name) = 0;
     // "VerifyScreenSavePwd": shows the platform's password dialog owned by `owner`; true when
@@ -203,7 +203,7 @@ public:
 };
 
 class Platform {
-public:
+  public:
     virtual ~Platform() = default;
 
     // --- Application ---------------------------------------------------------------------
@@ -224,7 +224,7 @@ public:
     [[noreturn]] virtual void endProcessWithReport(const std::string& message) = 0;
 
     // --- Windows and controls ------------------------------------------------------------
-    virtual Handle createWindow(const WindowSpec& spec) = 0;
+    virtual Handle createWindow(const WindowSpec& design) = 0;
     virtual void destroyWindow(Handle window) = 0;
     virtual void showWindow(Handle window, bool visible) = 0;
     // Shows the window modally and runs a nested loop until it is closed.
@@ -234,7 +234,7 @@ public:
     virtual bool closeWindow(Handle window) = 0;
     virtual void setWindowColor(Handle window, Color color) = 0;
 
-    virtual Handle createControl(Handle window, const ControlSpec& spec) = 0;
+    virtual Handle createControl(Handle window, const ControlSpec& design) = 0;
     virtual void setBounds(Handle control, Rect bounds) = 0;
     virtual Rect bounds(Handle control) const = 0;
     virtual void setCaption(Handle control, const std::string& caption) = 0;
@@ -299,15 +299,13 @@ public:
     // A top-level window with this class name and caption exists.
     virtual bool findWindow(const std::string& className, const std::string& caption) = 0;
     // The shell's "open" verb; returns the shell's value (below 32: failure).
-    virtual std::intptr_t shellOpen(Handle parent, const std::string& target,
-                                    ShowCommand show) = 0;
+    virtual std::intptr_t shellOpen(Handle parent, const std::string& target, ShowCommand show) = 0;
 
     // --- Mixer, addressed by device identifier; each returns the platform's result code ---
     virtual std::uint32_t mixerFindLine(std::uint32_t mixerId, std::uint32_t componentType,
                                         std::uint32_t& lineId) = 0;
     virtual std::uint32_t mixerFindControl(std::uint32_t mixerId, std::uint32_t lineId,
-                                           std::uint32_t controlType,
-                                           std::uint32_t& controlId) = 0;
+                                           std::uint32_t controlType, std::uint32_t& controlId) = 0;
     virtual std::uint32_t mixerSetBoolean(std::uint32_t mixerId, std::uint32_t controlId,
                                           bool value) = 0;
 

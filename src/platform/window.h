@@ -10,9 +10,9 @@ namespace morvel::platform {
 
 // A top-level window, destroyed with its controls when the wrapper goes.
 class UniqueWindow {
-public:
-    UniqueWindow(Platform& platform, const WindowSpec& spec)
-        : platform_(&platform), handle_(platform.createWindow(spec)) {}
+  public:
+    UniqueWindow(Platform& platform, const WindowSpec& design)
+        : platform_(&platform), handle_(platform.createWindow(design)) {}
     ~UniqueWindow() {
         if (handle_ != 0) {
             platform_->destroyWindow(handle_);
@@ -23,14 +23,14 @@ public:
 
     Handle get() const { return handle_; }
 
-private:
+  private:
     Platform* platform_;
     Handle handle_;
 };
 
 // A window timer that can be switched on and off, like a timer component on a form.
 class WindowTimer {
-public:
+  public:
     WindowTimer(Platform& platform, Handle window, int id, int intervalMs,
                 std::function<void()> onTimer)
         : platform_(platform),
@@ -55,7 +55,7 @@ public:
         }
     }
 
-private:
+  private:
     Platform& platform_;
     Handle window_;
     int id_;

@@ -111,23 +111,25 @@ TForm1::TForm1(platform::Platform& platform)
     platform_.showWindow(handle(), true);
 }
 
-TForm1::~TForm1() { platform_.setMessageHandler(nullptr); }
+TForm1::~TForm1() {
+    platform_.setMessageHandler(nullptr);
+}
 
 platform::WindowSpec TForm1::windowSpec() {
-    platform::WindowSpec spec;
-    spec.className = kSaverClassName;
-    spec.caption = kSaverCaption;
-    spec.style = platform::WindowStyle::FullScreenTopmost;
-    spec.background = Color::rgb(0, 0, 0);
-    spec.keyPreview = true;
-    spec.onCloseQuery = [this] {
+    platform::WindowSpec design;
+    design.className = kSaverClassName;
+    design.caption = kSaverCaption;
+    design.style = platform::WindowStyle::FullScreenTopmost;
+    design.background = Color::rgb(0, 0, 0);
+    design.keyPreview = true;
+    design.onCloseQuery = [this] {
         bool canClose = true;
         FormCloseQuery(canClose);
         return canClose;
     };
-    spec.onKeyDown = [this](int key) { FormKeyDown(key); };
-    spec.onMouseDown = [this](int button, int x, int y) { FormMouseDown(button, x, y); };
-    return spec;
+    design.onKeyDown = [this](int key) { FormKeyDown(key); };
+    design.onMouseDown = [this](int button, int x, int y) { FormMouseDown(button, x, y); };
+    return design;
 }
 
 void TForm1::createControls() {
@@ -286,7 +288,8 @@ void TForm1::Timer1Timer() {
             MediaPlayer1->Open();
             MediaPlayer1->Play();
         } catch (const std::exception&) {
-            platform_.messageBox(handle(), "Error", "The sound file is corrupt and cannot be played!",
+            platform_.messageBox(handle(), "Error",
+                                 "The sound file is corrupt and cannot be played!",
                                  platform::MessageBoxKind::Error);
         }
     }
@@ -335,7 +338,9 @@ void TForm1::FinishSaver() {
     platform_.quit();
 }
 
-bool TForm1::IsNTPlatform() { return platform_.platformId() == kNtPlatformId; }
+bool TForm1::IsNTPlatform() {
+    return platform_.platformId() == kNtPlatformId;
+}
 
 void TForm1::deactivate(const platform::Message& message, bool& /*handled*/) {
     if (state_.Dismissing) {

@@ -40,7 +40,7 @@ struct SaverState {
 };
 
 class TForm1 {
-public:
+  public:
     // Creates the window and its controls and runs FormCreate; an exception leaving
     // FormCreate is shown as the standard error report and the window is shown regardless.
     explicit TForm1(platform::Platform& platform);
@@ -68,7 +68,7 @@ public:
 
     bool IsNTPlatform();
 
-private:
+  private:
     platform::WindowSpec windowSpec();
     void createControls();
     void StartCurrentVideo();

@@ -13,8 +13,7 @@ std::uint32_t FindMuteControl(platform::Platform& platform, std::uint32_t mixerI
     if (lineResult != 0) {
         return lineResult;
     }
-    return platform.mixerFindControl(mixerId, lineId, platform::mixer::kControlTypeMute,
-                                     controlId);
+    return platform.mixerFindControl(mixerId, lineId, platform::mixer::kControlTypeMute, controlId);
 }
 
 void SetSystemMute(platform::Platform& platform, bool mute) {
@@ -25,7 +24,8 @@ void SetSystemMute(platform::Platform& platform, bool mute) {
         result = platform.mixerSetBoolean(kFirstMixer, controlId, mute);
     }
     if (result != 0) {
-        throw std::runtime_error("Volume setting error... error is #" + std::to_string(static_cast<int>(result)));
+        throw std::runtime_error("Volume setting error... error is #" +
+                                 std::to_string(static_cast<int>(result)));
     }
 }
 

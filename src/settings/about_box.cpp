@@ -25,15 +25,15 @@ Tfrmdisc::Tfrmdisc(platform::Platform& platform, Handle owner)
 }
 
 platform::WindowSpec Tfrmdisc::windowSpec(Handle owner) const {
-    platform::WindowSpec spec;
-    spec.className = kAboutClassName;
-    spec.caption = "Morvel Screensaver Displayer";
-    spec.style = platform::WindowStyle::FixedDialog;
-    spec.clientSize = {514, 336};
-    spec.centered = true;
-    spec.background = kDialogGrey;
-    spec.owner = owner;
-    return spec;
+    platform::WindowSpec design;
+    design.className = kAboutClassName;
+    design.caption = "Morvel Screensaver Displayer";
+    design.style = platform::WindowStyle::FixedDialog;
+    design.clientSize = {514, 336};
+    design.centered = true;
+    design.background = kDialogGrey;
+    design.owner = owner;
+    return design;
 }
 
 void Tfrmdisc::createControls() {

@@ -31,14 +31,14 @@ platform::Font CourierNew(int points) {
 platform::ControlSpec MakeSpec(platform::ControlKind kind, std::string name,
                                platform::Handle parent, platform::Rect bounds, std::string caption,
                                platform::Font font) {
-    platform::ControlSpec spec;
-    spec.kind = kind;
-    spec.name = std::move(name);
-    spec.parent = parent;
-    spec.bounds = bounds;
-    spec.caption = std::move(caption);
-    spec.font = std::move(font);
-    return spec;
+    platform::ControlSpec design;
+    design.kind = kind;
+    design.name = std::move(name);
+    design.parent = parent;
+    design.bounds = bounds;
+    design.caption = std::move(caption);
+    design.font = std::move(font);
+    return design;
 }
 
 }  // namespace morvel::settings

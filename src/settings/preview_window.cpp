@@ -34,15 +34,15 @@ TFrmviddis::TFrmviddis(platform::Platform& platform, Handle owner)
 }
 
 platform::WindowSpec TFrmviddis::windowSpec(Handle owner) const {
-    platform::WindowSpec spec;
-    spec.className = kPreviewClassName;
-    spec.caption = "Preview Video";
-    spec.style = platform::WindowStyle::FixedDialogWithClose;
-    spec.outerSize = {561, 431};
-    spec.centered = true;
-    spec.background = kPreviewBackground;
-    spec.owner = owner;
-    return spec;
+    platform::WindowSpec design;
+    design.className = kPreviewClassName;
+    design.caption = "Preview Video";
+    design.style = platform::WindowStyle::FixedDialogWithClose;
+    design.outerSize = {561, 431};
+    design.centered = true;
+    design.background = kPreviewBackground;
+    design.owner = owner;
+    return design;
 }
 
 void TFrmviddis::createControls() {

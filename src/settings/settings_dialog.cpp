@@ -79,15 +79,15 @@ void TForm2::Show() {
 // --- The window and its controls ------------------------------------------------------------
 
 platform::WindowSpec TForm2::windowSpec() {
-    platform::WindowSpec spec;
-    spec.className = kSettingsClassName;
-    spec.caption = "Morvel Screensaver Options";
-    spec.style = platform::WindowStyle::FixedDialog;
-    spec.clientSize = {642, 477};
-    spec.centered = true;
-    spec.background = kDialogGrey;
-    spec.onCloseQuery = [this] { return FormCloseQuery(); };
-    return spec;
+    platform::WindowSpec design;
+    design.className = kSettingsClassName;
+    design.caption = "Morvel Screensaver Options";
+    design.style = platform::WindowStyle::FixedDialog;
+    design.clientSize = {642, 477};
+    design.centered = true;
+    design.background = kDialogGrey;
+    design.onCloseQuery = [this] { return FormCloseQuery(); };
+    return design;
 }
 
 void TForm2::createControls() {
@@ -98,10 +98,10 @@ void TForm2::createControls() {
     createCommandButtons();
 }
 
-Handle TForm2::createButton(platform::ControlSpec spec, void (TForm2::*handler)()) {
-    spec.kind = ControlKind::Button;
-    spec.onClick = [this, handler] { (this->*handler)(); };
-    return platform_.createControl(handle(), spec);
+Handle TForm2::createButton(platform::ControlSpec design, void (TForm2::*handler)()) {
+    design.kind = ControlKind::Button;
+    design.onClick = [this, handler] { (this->*handler)(); };
+    return platform_.createControl(handle(), design);
 }
 
 Handle TForm2::createOption(const char* name, Handle group, int left, int top,
@@ -179,10 +179,10 @@ void TForm2::createListButtons(Handle group) {
          &TForm2::CmdPreviewClick},
     };
     for (const ListButton& button : buttons) {
-        platform::ControlSpec spec =
+        platform::ControlSpec design =
             MakeSpec(ControlKind::Button, button.name, group, button.bounds, button.caption);
-        spec.hint = button.hint;
-        createButton(spec, button.handler);
+        design.hint = button.hint;
+        createButton(design, button.handler);
     }
 }
 

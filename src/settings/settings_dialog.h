@@ -97,7 +97,7 @@ class TForm2 {
     void createPlayOrderGroup();
     void createSoundGroups();
     void createCommandButtons();
-    platform::Handle createButton(platform::ControlSpec spec, void (TForm2::*handler)());
+    platform::Handle createButton(platform::ControlSpec design, void (TForm2::*handler)());
     platform::Handle createOption(const char* name, platform::Handle group, int left, int top,
                                   const char* caption);
 

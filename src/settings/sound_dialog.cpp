@@ -25,16 +25,16 @@ TFrmSound::TFrmSound(platform::Platform& platform, Handle owner)
 }
 
 platform::WindowSpec TFrmSound::windowSpec(Handle owner) const {
-    platform::WindowSpec spec;
-    spec.className = kSoundDialogClassName;
-    spec.caption = "Video Sound";
+    platform::WindowSpec design;
+    design.className = kSoundDialogClassName;
+    design.caption = "Video Sound";
     // The close box does what "Return" does: the choices stay as they are.
-    spec.style = platform::WindowStyle::FixedDialogWithClose;
-    spec.outerSize = {344, 243};
-    spec.centered = true;
-    spec.background = kDialogGrey;
-    spec.owner = owner;
-    return spec;
+    design.style = platform::WindowStyle::FixedDialogWithClose;
+    design.outerSize = {344, 243};
+    design.centered = true;
+    design.background = kDialogGrey;
+    design.owner = owner;
+    return design;
 }
 
 void TFrmSound::createControls() {

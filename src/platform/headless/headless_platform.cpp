@@ -51,18 +51,16 @@ std::optional<std::string> BuiltInErrorText(std::uint32_t code) {
 }
 
 class FakeRegistryKey final : public platform::RegistryKey {
-public:
+  public:
     explicit FakeRegistryKey(std::map<std::string, std::optional<std::uint32_t>> values)
         : values_(std::move(values)) {}
-    bool hasValue(std::string_view name) override {
-        return find(name) != values_.end();
-    }
+    bool hasValue(std::string_view name) override { return find(name) != values_.end(); }
     std::optional<std::uint32_t> readInteger(std::string_view name) override {
         auto it = find(name);
         return it == values_.end() ? std::nullopt : it->second;
     }
 
-private:
+  private:
     std::map<std::string, std::optional<std::uint32_t>>::iterator find(std::string_view name) {
         return std::find_if(values_.begin(), values_.end(), [&](const auto& entry) {
             return LowerCase(entry.first) == LowerCase(std::string(name));
@@ -72,7 +70,7 @@ private:
 };
 
 class FakeLibrary final : public platform::Library {
-public:
+  public:
     FakeLibrary(HeadlessPlatform& platform, LibraryFake fake)
         : platform_(platform), fake_(std::move(fake)) {
         ++platform_.librariesLoaded;
@@ -98,7 +96,7 @@ public:
         platform_.runPrompt(std::move(prompt));
     }
 
-private:
+  private:
     void require(const std::string& entry) {
         if (!fake_.entryPoints.count(entry)) {
             platform_.misuse.push_back("called missing entry point " + entry);
@@ -110,7 +108,7 @@ private:
 
 // One scripted playback device. Plays in virtual time; never parses a file.
 class ScriptedEngine final : public media::MediaEngine {
-public:
+  public:
     explicit ScriptedEngine(HeadlessPlatform& platform) : platform_(platform) {
         ++platform_.enginesAlive;
     }
@@ -182,8 +180,8 @@ public:
         paused_ = false;
         startedAtMs_ = platform_.now();
         note("play");
-        PlayRecord record{file_, display_, destination_.right, destination_.bottom, Rect{},
-                          platform_.now()};
+        PlayRecord record{file_,  display_,       destination_.right, destination_.bottom,
+                          Rect{}, platform_.now()};
         if (const ControlState* panel = platform_.controlByHandle(display_)) {
             record.panel = panel->bounds;
         }
@@ -249,7 +247,7 @@ public:
         return BuiltInErrorText(code);
     }
 
-private:
+  private:
     void note(const char* request) { platform_.mediaRequests.push_back(request + (" " + file_)); }
     media::VideoRect own() const {
         return script_.hasVideo ? media::VideoRect{script_.width, script_.height}
@@ -292,7 +290,7 @@ HeadlessPlatform::~HeadlessPlatform() = default;
 
 const WindowState* HeadlessPlatform::window(const std::string& className) const {
     for (auto it = windows_.rbegin(); it != windows_.rend(); ++it) {
-        if (it->second.spec.className == className) {
+        if (it->second.design.className == className) {
             return &it->second;
         }
     }
@@ -301,7 +299,7 @@ const WindowState* HeadlessPlatform::window(const std::string& className) const 
 
 const ControlState* HeadlessPlatform::control(const std::string& name) const {
     for (auto it = controls_.rbegin(); it != controls_.rend(); ++it) {
-        if (it->second.spec.name == name) {
+        if (it->second.design.name == name) {
             return &it->second;
         }
     }
@@ -316,7 +314,7 @@ const ControlState* HeadlessPlatform::control(const std::string& className,
     }
     for (Handle handle : form->controls) {
         const ControlState& candidate = controls_.at(handle);
-        if (candidate.spec.name == name) {
+        if (candidate.design.name == name) {
             return &candidate;
         }
     }
@@ -344,7 +342,9 @@ Handle HeadlessPlatform::activeWindow() const {
 
 // --- The loop ------------------------------------------------------------------------------
 
-void HeadlessPlatform::enqueue(const Message& message) { queue_.push_back({message, nullptr}); }
+void HeadlessPlatform::enqueue(const Message& message) {
+    queue_.push_back({message, nullptr});
+}
 
 void HeadlessPlatform::enqueueAction(std::function<void()> action) {
     queue_.push_back({Message{}, std::move(action)});
@@ -398,27 +398,27 @@ void HeadlessPlatform::deliver(const Message& message) {
     if (target == windows_.end()) {
         return;
     }
-    const platform::WindowSpec& spec = target->second.spec;
+    const platform::WindowSpec& design = target->second.design;
     namespace msg = platform::msg;
     switch (message.id) {
         case msg::kKeyDown:
         case msg::kSysKeyDown:
-            if (spec.onKeyDown) {
+            if (design.onKeyDown) {
                 const int key = static_cast<int>(message.wParam);
-                auto onKeyDown = spec.onKeyDown;
+                auto onKeyDown = design.onKeyDown;
                 platform::invokeHandler(*this, [&] { onKeyDown(key); });
             }
             break;
         case msg::kLButtonDown:
         case msg::kRButtonDown:
         case msg::kMButtonDown:
-            if (spec.onMouseDown) {
+            if (design.onMouseDown) {
                 const int button = message.id == msg::kLButtonDown   ? 0
                                    : message.id == msg::kRButtonDown ? 1
                                                                      : 2;
                 const int x = static_cast<int>(message.lParam & 0xFFFF);
                 const int y = static_cast<int>((message.lParam >> 16) & 0xFFFF);
-                auto onMouseDown = spec.onMouseDown;
+                auto onMouseDown = design.onMouseDown;
                 platform::invokeHandler(*this, [&] { onMouseDown(button, x, y); });
             }
             break;
@@ -478,12 +478,12 @@ const ControlState& HeadlessPlatform::controlRef(Handle handle) const {
     return it == controls_.end() ? nowhere_ : it->second;
 }
 
-Handle HeadlessPlatform::createWindow(const platform::WindowSpec& spec) {
+Handle HeadlessPlatform::createWindow(const platform::WindowSpec& design) {
     const Handle handle = newHandle();
     WindowState& window = windows_[handle];
     window.handle = handle;
-    window.spec = spec;
-    window.color = spec.background;
+    window.design = design;
+    window.color = design.background;
     return handle;
 }
 
@@ -518,7 +518,7 @@ void HeadlessPlatform::showModal(Handle handle) {
 }
 
 bool HeadlessPlatform::closeWindow(Handle handle) {
-    auto query = windowRef(handle).spec.onCloseQuery;
+    auto query = windowRef(handle).design.onCloseQuery;
     bool canClose = true;
     if (query) {
         canClose = false;
@@ -536,38 +536,48 @@ void HeadlessPlatform::setWindowColor(Handle handle, platform::Color color) {
     windowRef(handle).color = color;
 }
 
-Handle HeadlessPlatform::createControl(Handle window, const platform::ControlSpec& spec) {
+Handle HeadlessPlatform::createControl(Handle window, const platform::ControlSpec& design) {
     WindowState& owner = windowRef(window);
-    if (spec.parent != 0 && !controls_.count(spec.parent)) {
-        misuse.push_back("control " + spec.name + " placed in an unknown parent");
+    if (design.parent != 0 && !controls_.count(design.parent)) {
+        misuse.push_back("control " + design.name + " placed in an unknown parent");
     }
     const Handle handle = newHandle();
     ControlState& control = controls_[handle];
     control.handle = handle;
     control.window = window;
-    control.spec = spec;
-    control.bounds = spec.bounds;
-    control.caption = spec.caption;
-    control.visible = spec.visible;
-    control.enabled = spec.enabled;
+    control.design = design;
+    control.bounds = design.bounds;
+    control.caption = design.caption;
+    control.visible = design.visible;
+    control.enabled = design.enabled;
     owner.controls.push_back(handle);
     return handle;
 }
 
-void HeadlessPlatform::setBounds(Handle control, Rect bounds) { controlRef(control).bounds = bounds; }
-Rect HeadlessPlatform::bounds(Handle control) const { return controlRef(control).bounds; }
+void HeadlessPlatform::setBounds(Handle control, Rect bounds) {
+    controlRef(control).bounds = bounds;
+}
+Rect HeadlessPlatform::bounds(Handle control) const {
+    return controlRef(control).bounds;
+}
 void HeadlessPlatform::setCaption(Handle control, const std::string& caption) {
     controlRef(control).caption = caption;
 }
-std::string HeadlessPlatform::caption(Handle control) const { return controlRef(control).caption; }
+std::string HeadlessPlatform::caption(Handle control) const {
+    return controlRef(control).caption;
+}
 void HeadlessPlatform::setVisible(Handle control, bool visible) {
     controlRef(control).visible = visible;
 }
-bool HeadlessPlatform::isVisible(Handle control) const { return controlRef(control).visible; }
+bool HeadlessPlatform::isVisible(Handle control) const {
+    return controlRef(control).visible;
+}
 void HeadlessPlatform::setEnabled(Handle control, bool enabled) {
     controlRef(control).enabled = enabled;
 }
-bool HeadlessPlatform::isEnabled(Handle control) const { return controlRef(control).enabled; }
+bool HeadlessPlatform::isEnabled(Handle control) const {
+    return controlRef(control).enabled;
+}
 
 void HeadlessPlatform::setFocus(Handle control) {
     ControlState& target = controlRef(control);
@@ -579,17 +589,19 @@ void HeadlessPlatform::setFocus(Handle control) {
 
 void HeadlessPlatform::setChecked(Handle control, bool checked) {
     ControlState& target = controlRef(control);
-    if (checked && target.spec.kind == platform::ControlKind::RadioButton) {
+    if (checked && target.design.kind == platform::ControlKind::RadioButton) {
         for (auto& [handle, other] : controls_) {
-            if (other.window == target.window && other.spec.parent == target.spec.parent &&
-                other.spec.kind == platform::ControlKind::RadioButton) {
+            if (other.window == target.window && other.design.parent == target.design.parent &&
+                other.design.kind == platform::ControlKind::RadioButton) {
                 other.checked = false;
             }
         }
     }
     target.checked = checked;
 }
-bool HeadlessPlatform::isChecked(Handle control) const { return controlRef(control).checked; }
+bool HeadlessPlatform::isChecked(Handle control) const {
+    return controlRef(control).checked;
+}
 
 void HeadlessPlatform::addItem(Handle list, const std::string& text) {
     controlRef(list).items.push_back(text);
@@ -624,7 +636,9 @@ std::string HeadlessPlatform::itemText(Handle list, int index) const {
     }
     return target.items[static_cast<std::size_t>(index)];
 }
-int HeadlessPlatform::selectedIndex(Handle list) const { return controlRef(list).selected; }
+int HeadlessPlatform::selectedIndex(Handle list) const {
+    return controlRef(list).selected;
+}
 void HeadlessPlatform::setSelectedIndex(Handle list, int index) {
     ControlState& target = controlRef(list);
     target.selected = index >= 0 && index < static_cast<int>(target.items.size()) ? index : -1;
@@ -640,7 +654,9 @@ void HeadlessPlatform::setScrollPosition(Handle bar, int position) {
     target.scrollPos =
         std::clamp(position, target.scrollMin, std::max(target.scrollMin, target.scrollMax));
 }
-int HeadlessPlatform::scrollPosition(Handle bar) const { return controlRef(bar).scrollPos; }
+int HeadlessPlatform::scrollPosition(Handle bar) const {
+    return controlRef(bar).scrollPos;
+}
 
 // --- Timers ------------------------------------------------------------------------------
 
@@ -657,8 +673,8 @@ void HeadlessPlatform::stopTimer(Handle window, int timerId) {
 
 // --- Boxes and dialogs ----------------------------------------------------------------------
 
-void HeadlessPlatform::messageBox(Handle owner, const std::string& caption,
-                                  const std::string& text, platform::MessageBoxKind kind) {
+void HeadlessPlatform::messageBox(Handle owner, const std::string& caption, const std::string& text,
+                                  platform::MessageBoxKind kind) {
     Prompt prompt;
     prompt.kind = Prompt::Kind::MessageBox;
     prompt.boxKind = kind;
@@ -750,7 +766,7 @@ bool HeadlessPlatform::findWindow(const std::string& className, const std::strin
     return std::any_of(foreignWindows.begin(), foreignWindows.end(),
                        [&](const auto& w) { return matches(w.first, w.second); }) ||
            std::any_of(windows_.begin(), windows_.end(), [&](const auto& w) {
-               return matches(w.second.spec.className, w.second.spec.caption);
+               return matches(w.second.design.className, w.second.design.caption);
            });
 }
 
@@ -810,9 +826,9 @@ namespace {
 std::filesystem::path FreshFolder() {
     static std::atomic<int> counter{0};
     const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-    std::filesystem::path folder = std::filesystem::temp_directory_path() /
-                                   ("morvel-sim-" + std::to_string(stamp) + "-" +
-                                    std::to_string(counter++));
+    std::filesystem::path folder =
+        std::filesystem::temp_directory_path() /
+        ("morvel-sim-" + std::to_string(stamp) + "-" + std::to_string(counter++));
     std::filesystem::create_directories(folder);
     return folder;
 }
@@ -933,10 +949,10 @@ void Simulation::clickHandle(Handle handle) {
         if (control == nullptr || !control->enabled || !control->visible) {
             return;
         }
-        if (control->spec.kind == platform::ControlKind::RadioButton) {
+        if (control->design.kind == platform::ControlKind::RadioButton) {
             platform_.setChecked(handle, true);
         }
-        if (auto onClick = control->spec.onClick) {
+        if (auto onClick = control->design.onClick) {
             onClick();
         }
     });
@@ -951,7 +967,7 @@ void Simulation::doubleClick(const std::string& controlName) {
     runOnProgramThread([this, handle] {
         const ControlState* control = platform_.controlByHandle(handle);
         if (control != nullptr && control->enabled) {
-            if (auto onDoubleClick = control->spec.onDoubleClick) {
+            if (auto onDoubleClick = control->design.onDoubleClick) {
                 onDoubleClick();
             }
         }
@@ -966,7 +982,7 @@ void Simulation::selectItem(const std::string& listName, int index) {
     const Handle handle = target->handle;
     runOnProgramThread([this, handle, index] {
         platform_.setSelectedIndex(handle, index);
-        if (auto onClick = platform_.controlByHandle(handle)->spec.onClick) {
+        if (auto onClick = platform_.controlByHandle(handle)->design.onClick) {
             onClick();
         }
     });
@@ -980,7 +996,7 @@ void Simulation::scrollTo(const std::string& barName, int position) {
     const Handle handle = target->handle;
     runOnProgramThread([this, handle, position] {
         platform_.setScrollPosition(handle, position);
-        if (auto onScroll = platform_.controlByHandle(handle)->spec.onScroll) {
+        if (auto onScroll = platform_.controlByHandle(handle)->design.onScroll) {
             onScroll();
         }
     });

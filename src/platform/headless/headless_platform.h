@@ -78,7 +78,7 @@ struct Prompt {
 struct ControlState {
     Handle handle = 0;
     Handle window = 0;
-    platform::ControlSpec spec;
+    platform::ControlSpec design;
     platform::Rect bounds;
     std::string caption;
     bool visible = true;
@@ -94,7 +94,7 @@ struct ControlState {
 
 struct WindowState {
     Handle handle = 0;
-    platform::WindowSpec spec;
+    platform::WindowSpec design;
     platform::Color color;
     bool visible = false;
     bool modal = false;
@@ -129,7 +129,7 @@ struct ProcessEnded {};
 class Simulation;
 
 class HeadlessPlatform final : public platform::Platform {
-public:
+  public:
     explicit HeadlessPlatform(Simulation& simulation);
     ~HeadlessPlatform() override;
 
@@ -146,7 +146,7 @@ public:
     std::map<std::string, std::map<std::string, std::optional<std::uint32_t>>> registry;
     std::map<std::string, LibraryFake> libraries;  // by the path they load from
     std::vector<std::string> libraryLoads;
-    int librariesLoaded = 0;  // loaded and not yet released
+    int librariesLoaded = 0;                                          // loaded and not yet released
     std::vector<std::pair<std::string, std::string>> foreignWindows;  // class, caption
     std::intptr_t shellResult = 42;
     std::vector<ShellRecord> shellOpens;
@@ -185,14 +185,14 @@ public:
     void quit() override { quitRequested_ = true; }
     [[noreturn]] void endProcessWithReport(const std::string& message) override;
 
-    Handle createWindow(const platform::WindowSpec& spec) override;
+    Handle createWindow(const platform::WindowSpec& design) override;
     void destroyWindow(Handle window) override;
     void showWindow(Handle window, bool visible) override;
     void showModal(Handle window) override;
     bool closeWindow(Handle window) override;
     void setWindowColor(Handle window, platform::Color color) override;
 
-    Handle createControl(Handle window, const platform::ControlSpec& spec) override;
+    Handle createControl(Handle window, const platform::ControlSpec& design) override;
     void setBounds(Handle control, platform::Rect bounds) override;
     platform::Rect bounds(Handle control) const override;
     void setCaption(Handle control, const std::string& caption) override;
@@ -261,7 +261,7 @@ public:
     // Shows a prompt and runs a nested loop until the test answers it (or the program quits).
     Prompt& runPrompt(Prompt prompt);
 
-private:
+  private:
     struct Timer {
         Handle window = 0;
         int id = 0;
@@ -300,7 +300,7 @@ private:
 
 // Runs the program on its own thread, in lock-step with the test.
 class Simulation {
-public:
+  public:
     Simulation();
     ~Simulation();
     Simulation(const Simulation&) = delete;
@@ -344,7 +344,7 @@ public:
     // Used by the platform, on the program's thread.
     void waitForTest();
 
-private:
+  private:
     void resumeProgram();
     void clickHandle(Handle handle);
 

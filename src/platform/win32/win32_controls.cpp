@@ -25,23 +25,23 @@ struct ClassAndStyle {
     DWORD exStyle;
 };
 
-ClassAndStyle ControlClass(const platform::ControlSpec& spec) {
+ClassAndStyle ControlClass(const platform::ControlSpec& design) {
     // Every control clips its siblings, so a group box never paints over what it holds.
     const DWORD child = WS_CHILD | WS_CLIPSIBLINGS;
-    const DWORD edge = spec.bevel == platform::Bevel::Lowered ? WS_EX_CLIENTEDGE : 0;
-    switch (spec.kind) {
+    const DWORD edge = design.bevel == platform::Bevel::Lowered ? WS_EX_CLIENTEDGE : 0;
+    switch (design.kind) {
         case ControlKind::Label: {
-            const DWORD notify = spec.onClick || spec.onDoubleClick ? SS_NOTIFY : 0;
-            const DWORD wrap = spec.wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP;
+            const DWORD notify = design.onClick || design.onDoubleClick ? SS_NOTIFY : 0;
+            const DWORD wrap = design.wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP;
             // No prefix: a file name with '&' in it is shown as it is.
             return {"STATIC", child | wrap | SS_NOPREFIX | notify,
-                    spec.bevel == platform::Bevel::Lowered ? WS_EX_STATICEDGE : 0u};
+                    design.bevel == platform::Bevel::Lowered ? WS_EX_STATICEDGE : 0u};
         }
         case ControlKind::Panel:
             return {kPanelClass, child, edge};
         case ControlKind::Button:
             return {"BUTTON",
-                    child | WS_TABSTOP | (spec.defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON),
+                    child | WS_TABSTOP | (design.defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON),
                     0};
         case ControlKind::RadioButton:
             return {"BUTTON", child | WS_TABSTOP | BS_RADIOBUTTON, 0};
@@ -99,13 +99,13 @@ LRESULT Win32Platform::handlePanelMessage(HWND window, UINT id, WPARAM wParam, L
         case WM_PAINT: {
             PAINTSTRUCT paint;
             const HDC dc = BeginPaint(window, &paint);
-            if (!panel->spec.caption.empty()) {
+            if (!panel->design.caption.empty()) {
                 RECT client;
                 GetClientRect(window, &client);
-                const HGDIOBJ previous = SelectObject(dc, font(panel->spec.font));
+                const HGDIOBJ previous = SelectObject(dc, font(panel->design.font));
                 SetBkMode(dc, TRANSPARENT);
-                SetTextColor(dc, ToColorRef(panel->spec.font.color));
-                DrawTextA(dc, panel->spec.caption.c_str(), -1, &client,
+                SetTextColor(dc, ToColorRef(panel->design.font.color));
+                DrawTextA(dc, panel->design.caption.c_str(), -1, &client,
                           DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
                 SelectObject(dc, previous);
             }
@@ -113,10 +113,10 @@ LRESULT Win32Platform::handlePanelMessage(HWND window, UINT id, WPARAM wParam, L
             return 0;
         }
         case WM_LBUTTONUP:
-            platform::invokeHandler(*this, std::function<void()>(panel->spec.onClick));
+            platform::invokeHandler(*this, std::function<void()>(panel->design.onClick));
             return 0;
         case WM_LBUTTONDBLCLK:
-            platform::invokeHandler(*this, std::function<void()>(panel->spec.onDoubleClick));
+            platform::invokeHandler(*this, std::function<void()>(panel->design.onDoubleClick));
             return 0;
         default:
             return DefWindowProcA(window, id, wParam, lParam);
@@ -170,8 +170,8 @@ LRESULT Win32Platform::eraseGroupBox(HWND group, HDC dc) {
 
 const Win32Platform::ControlData* Win32Platform::colorSource(const ControlData& control) const {
     const ControlData* source = &control;
-    while (source != nullptr && !source->spec.background) {
-        source = source->spec.parent == 0 ? nullptr : findControl(ToHwnd(source->spec.parent));
+    while (source != nullptr && !source->design.background) {
+        source = source->design.parent == 0 ? nullptr : findControl(ToHwnd(source->design.parent));
     }
     return source;
 }
@@ -184,72 +184,72 @@ HBRUSH Win32Platform::backgroundBrush(const ControlData& control) const {
 
 COLORREF Win32Platform::backgroundColor(const ControlData& control) const {
     const ControlData* source = colorSource(control);
-    return source != nullptr ? ToColorRef(*source->spec.background)
+    return source != nullptr ? ToColorRef(*source->design.background)
                              : windowData(ToHandle(control.window)).color;
 }
 
 // --- Creation and placement ----------------------------------------------------------------
 
-Handle Win32Platform::createControl(Handle window, const platform::ControlSpec& spec) {
+Handle Win32Platform::createControl(Handle window, const platform::ControlSpec& design) {
     const HWND form = ToHwnd(window);
     WindowData& formData = windowData(window);
-    if (spec.parent != 0 && findControl(ToHwnd(spec.parent)) == nullptr) {
-        throw std::invalid_argument("Control " + spec.name + " placed in an unknown parent");
+    if (design.parent != 0 && findControl(ToHwnd(design.parent)) == nullptr) {
+        throw std::invalid_argument("Control " + design.name + " placed in an unknown parent");
     }
     auto data = std::make_unique<ControlData>();
-    data->spec = spec;
+    data->design = design;
     data->window = form;
-    data->bounds = spec.bounds;
-    data->visible = spec.visible;
-    data->enabled = spec.enabled;
-    data->naturalWidth = spec.bounds.width == 0;
-    data->naturalHeight = spec.bounds.height == 0;
+    data->bounds = design.bounds;
+    data->visible = design.visible;
+    data->enabled = design.enabled;
+    data->naturalWidth = design.bounds.width == 0;
+    data->naturalHeight = design.bounds.height == 0;
     data->sequence = nextSequence_++;
-    if (spec.background) {
-        data->brush.reset(CreateSolidBrush(ToColorRef(*spec.background)));
+    if (design.background) {
+        data->brush.reset(CreateSolidBrush(ToColorRef(*design.background)));
     }
-    const HWND control = createControlWindow(form, spec);
+    const HWND control = createControlWindow(form, design);
     ControlData& stored = *(controls_[control] = std::move(data));
 
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font(spec.font)), FALSE);
-    if (spec.kind == ControlKind::GroupBox) {
+    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font(design.font)), FALSE);
+    if (design.kind == ControlKind::GroupBox) {
         SetWindowSubclass(control, GroupBoxProc, kGroupBoxSubclass,
                           reinterpret_cast<DWORD_PTR>(this));
     }
-    if (spec.kind == ControlKind::RadioButton && !spec.font.color.systemWindowText) {
+    if (design.kind == ControlKind::RadioButton && !design.font.color.systemWindowText) {
         // A visual style draws the caption in its own colour; this one has a colour of its own.
         SetWindowTheme(control, L"", L"");
     }
-    if (spec.kind == ControlKind::ListBox && spec.listRowHeight > 0) {
-        SendMessageA(control, LB_SETITEMHEIGHT, 0, spec.listRowHeight);
+    if (design.kind == ControlKind::ListBox && design.listRowHeight > 0) {
+        SendMessageA(control, LB_SETITEMHEIGHT, 0, design.listRowHeight);
     }
-    if (spec.kind == ControlKind::ScrollBar) {
+    if (design.kind == ControlKind::ScrollBar) {
         setScrollRange(ToHandle(control), stored.scrollMin, stored.scrollMax);
     }
     fitNaturalSize(control, stored);
     placeControl(control);
-    if (spec.parent != 0) {
+    if (design.parent != 0) {
         // Above the group or panel it sits in, which was created before it.
         SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
     EnableWindow(control, effectiveEnabled(stored));
     applyVisibility(control);
-    if (!spec.hint.empty()) {
-        addTooltip(formData, form, control, spec.hint);
+    if (!design.hint.empty()) {
+        addTooltip(formData, form, control, design.hint);
     }
     return ToHandle(control);
 }
 
-HWND Win32Platform::createControlWindow(HWND form, const platform::ControlSpec& spec) {
+HWND Win32Platform::createControlWindow(HWND form, const platform::ControlSpec& design) {
     static int nextId = 100;
-    const ClassAndStyle kind = ControlClass(spec);
+    const ClassAndStyle kind = ControlClass(design);
     // The panel's procedure needs the platform from its very first message.
-    void* createParameter = spec.kind == ControlKind::Panel ? this : nullptr;
+    void* createParameter = design.kind == ControlKind::Panel ? this : nullptr;
     const HWND control = CreateWindowExA(
-        kind.exStyle, kind.className, spec.caption.c_str(), kind.style, 0, 0, 0, 0, form,
+        kind.exStyle, kind.className, design.caption.c_str(), kind.style, 0, 0, 0, 0, form,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextId++)), instance_, createParameter);
     if (control == nullptr) {
-        throw std::runtime_error("Unable to create control " + spec.name);
+        throw std::runtime_error("Unable to create control " + design.name);
     }
     return control;
 }
@@ -257,7 +257,7 @@ HWND Win32Platform::createControlWindow(HWND form, const platform::ControlSpec& 
 std::vector<HWND> Win32Platform::childrenOf(HWND parent) const {
     std::vector<HWND> children;
     for (const auto& [handle, control] : controls_) {
-        if (control->spec.parent == ToHandle(parent)) {
+        if (control->design.parent == ToHandle(parent)) {
             children.push_back(handle);
         }
     }
@@ -266,14 +266,14 @@ std::vector<HWND> Win32Platform::childrenOf(HWND parent) const {
 
 POINT Win32Platform::parentOrigin(const ControlData& control) const {
     POINT origin{0, 0};
-    for (Handle parent = control.spec.parent; parent != 0;) {
+    for (Handle parent = control.design.parent; parent != 0;) {
         const ControlData* above = findControl(ToHwnd(parent));
         if (above == nullptr) {
             break;
         }
         origin.x += above->bounds.left;
         origin.y += above->bounds.top;
-        parent = above->spec.parent;
+        parent = above->design.parent;
     }
     return origin;
 }
@@ -290,13 +290,13 @@ void Win32Platform::placeControl(HWND control) {
 
 bool Win32Platform::effectiveVisible(const ControlData& control) const {
     const ControlData* parent =
-        control.spec.parent == 0 ? nullptr : findControl(ToHwnd(control.spec.parent));
+        control.design.parent == 0 ? nullptr : findControl(ToHwnd(control.design.parent));
     return control.visible && (parent == nullptr || effectiveVisible(*parent));
 }
 
 bool Win32Platform::effectiveEnabled(const ControlData& control) const {
     const ControlData* parent =
-        control.spec.parent == 0 ? nullptr : findControl(ToHwnd(control.spec.parent));
+        control.design.parent == 0 ? nullptr : findControl(ToHwnd(control.design.parent));
     return control.enabled && (parent == nullptr || effectiveEnabled(*parent));
 }
 
@@ -314,15 +314,15 @@ void Win32Platform::fitNaturalSize(HWND control, ControlData& data) {
     }
     const std::string text = caption(ToHandle(control));
     WindowDc dc(control);
-    dc.selectFont(font(data.spec.font));
+    dc.selectFont(font(data.design.font));
     RECT extent{0, 0, data.naturalWidth ? 0 : data.bounds.width, 0};
-    const UINT wrap = data.spec.wordWrap && !data.naturalWidth ? DT_WORDBREAK : DT_SINGLELINE;
+    const UINT wrap = data.design.wordWrap && !data.naturalWidth ? DT_WORDBREAK : DT_SINGLELINE;
     DrawTextA(dc.get(), text.empty() ? " " : text.c_str(), -1, &extent,
               DT_CALCRECT | DT_NOPREFIX | wrap);
     // Room for a button's frame, or for a radio button's circle and focus rectangle: a radio
     // button no taller than its text keeps off the frame of the group it sits in.
-    const bool button = data.spec.kind == ControlKind::Button;
-    const bool radio = data.spec.kind == ControlKind::RadioButton;
+    const bool button = data.design.kind == ControlKind::Button;
+    const bool radio = data.design.kind == ControlKind::RadioButton;
     if (data.naturalWidth) {
         data.bounds.width = extent.right + (button || radio ? 24 : 0);
     }
@@ -401,12 +401,12 @@ platform::Rect Win32Platform::bounds(Handle control) const {
 void Win32Platform::setCaption(Handle control, const std::string& caption) {
     ControlData& data = controlData(control);
     SetWindowTextA(ToHwnd(control), caption.c_str());
-    data.spec.caption = caption;
+    data.design.caption = caption;
     if (data.naturalWidth || data.naturalHeight) {
         fitNaturalSize(ToHwnd(control), data);
         placeControl(ToHwnd(control));
     }
-    if (data.spec.kind == ControlKind::Panel) {
+    if (data.design.kind == ControlKind::Panel) {
         InvalidateRect(ToHwnd(control), nullptr, TRUE);
     }
 }
@@ -457,11 +457,11 @@ void Win32Platform::setFocus(Handle control) {
 // Radio buttons are checked by hand: one checked unchecks the others of its parent.
 void Win32Platform::setChecked(Handle control, bool checked) {
     const ControlData& data = controlData(control);
-    if (checked && data.spec.kind == ControlKind::RadioButton) {
+    if (checked && data.design.kind == ControlKind::RadioButton) {
         for (const auto& [handle, other] : controls_) {
             if (ToHandle(handle) != control && other->window == data.window &&
-                other->spec.parent == data.spec.parent &&
-                other->spec.kind == ControlKind::RadioButton) {
+                other->design.parent == data.design.parent &&
+                other->design.kind == ControlKind::RadioButton) {
                 SendMessageA(handle, BM_SETCHECK, BST_UNCHECKED, 0);
             }
         }

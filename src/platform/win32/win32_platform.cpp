@@ -152,7 +152,7 @@ void Win32Platform::previewKey(const MSG& message) {
         return;
     }
     const WindowData& form = windowData(ToHandle(control->window));
-    if (form.spec.keyPreview) {
+    if (form.design.keyPreview) {
         onKeyDown(form, message.wParam);
     }
 }
@@ -181,13 +181,14 @@ bool Win32Platform::handleDialogKeys(const MSG& message) {
         case VK_UP:
         case VK_RIGHT:
         case VK_DOWN:
-            return control != nullptr && control->spec.kind == platform::ControlKind::RadioButton &&
+            return control != nullptr &&
+                   control->design.kind == platform::ControlKind::RadioButton &&
                    moveAmongRadioButtons(message.hwnd,
                                          message.wParam == VK_LEFT || message.wParam == VK_UP);
         case VK_RETURN:
             for (const auto& [handle, other] : controls_) {
-                if (other->window == form && other->spec.defaultButton && IsWindowVisible(handle) &&
-                    IsWindowEnabled(handle)) {
+                if (other->window == form && other->design.defaultButton &&
+                    IsWindowVisible(handle) && IsWindowEnabled(handle)) {
                     SendMessageA(handle, BM_CLICK, 0, 0);
                     return true;
                 }
@@ -204,8 +205,8 @@ bool Win32Platform::moveAmongRadioButtons(HWND radio, bool backwards) {
     std::vector<HWND> set;
     for (HWND other : focusOrder(from.window)) {
         const ControlData& data = *findControl(other);
-        if (data.spec.kind == platform::ControlKind::RadioButton &&
-            data.spec.parent == from.spec.parent && (other == radio || canTakeFocus(other))) {
+        if (data.design.kind == platform::ControlKind::RadioButton &&
+            data.design.parent == from.design.parent && (other == radio || canTakeFocus(other))) {
             set.push_back(other);
         }
     }
@@ -248,8 +249,8 @@ std::vector<HWND> Win32Platform::focusOrder(HWND form) const {
     Siblings byParent;
     for (const auto& [handle, control] : controls_) {
         if (control->window == form) {
-            const int place = control->spec.tabOrder;
-            byParent[control->spec.parent].push_back(
+            const int place = control->design.tabOrder;
+            byParent[control->design.parent].push_back(
                 {{place < 0, std::max(place, 0), control->sequence}, handle});
         }
     }
@@ -265,7 +266,7 @@ bool Win32Platform::canTakeFocus(HWND control) const {
     if (data == nullptr || !effectiveVisible(*data) || !effectiveEnabled(*data)) {
         return false;
     }
-    switch (data->spec.kind) {
+    switch (data->design.kind) {
         case platform::ControlKind::Label:
         case platform::ControlKind::Panel:
         case platform::ControlKind::GroupBox:
@@ -281,14 +282,14 @@ bool Win32Platform::isTabStop(HWND control, const std::vector<HWND>& order) cons
     if (!canTakeFocus(control)) {
         return false;
     }
-    if (data.spec.kind != platform::ControlKind::RadioButton) {
+    if (data.design.kind != platform::ControlKind::RadioButton) {
         return true;
     }
     HWND first = nullptr;
     for (HWND other : order) {
         const ControlData& candidate = *findControl(other);
-        if (candidate.spec.kind != platform::ControlKind::RadioButton ||
-            candidate.spec.parent != data.spec.parent || !canTakeFocus(other)) {
+        if (candidate.design.kind != platform::ControlKind::RadioButton ||
+            candidate.design.parent != data.design.parent || !canTakeFocus(other)) {
             continue;
         }
         if (SendMessageA(other, BM_GETCHECK, 0, 0) == BST_CHECKED) {
@@ -316,9 +317,9 @@ HWND Win32Platform::nextTabStop(HWND form, HWND from, bool backwards) const {
             order[backwards ? (start + count - step) % count : (start + step) % count];
         const ControlData& data = *findControl(candidate);
         const bool sameRadioSet = candidate != from && fromData != nullptr &&
-                                  fromData->spec.kind == platform::ControlKind::RadioButton &&
-                                  data.spec.kind == platform::ControlKind::RadioButton &&
-                                  data.spec.parent == fromData->spec.parent;
+                                  fromData->design.kind == platform::ControlKind::RadioButton &&
+                                  data.design.kind == platform::ControlKind::RadioButton &&
+                                  data.design.parent == fromData->design.parent;
         if (!sameRadioSet && isTabStop(candidate, order)) {
             return candidate;
         }
@@ -386,49 +387,49 @@ void Win32Platform::registerClass(const std::string& className) {
     registeredClasses_.push_back(className);
 }
 
-Handle Win32Platform::createWindow(const platform::WindowSpec& spec) {
-    registerClass(spec.className);
+Handle Win32Platform::createWindow(const platform::WindowSpec& design) {
+    registerClass(design.className);
     DWORD style = WS_CLIPCHILDREN;
     DWORD exStyle = 0;
     const SIZE screen{GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
     RECT place{0, 0, screen.cx, screen.cy};
-    switch (spec.style) {
+    switch (design.style) {
         case platform::WindowStyle::FullScreenTopmost:
             style |= WS_POPUP;
             exStyle |= WS_EX_TOPMOST;
             break;
         case platform::WindowStyle::FixedDialog:
             style |= WS_CAPTION | WS_BORDER;
-            place = OuterRect({spec.clientSize.width, spec.clientSize.height}, style, exStyle);
+            place = OuterRect({design.clientSize.width, design.clientSize.height}, style, exStyle);
             break;
         case platform::WindowStyle::FixedDialogWithClose:
             style |= WS_CAPTION | WS_SYSMENU;
-            place = OuterRect({spec.clientSize.width, spec.clientSize.height}, style, exStyle);
+            place = OuterRect({design.clientSize.width, design.clientSize.height}, style, exStyle);
             break;
     }
-    if (spec.style != platform::WindowStyle::FullScreenTopmost && spec.outerSize.width > 0 &&
-        spec.outerSize.height > 0) {
-        place = RECT{0, 0, spec.outerSize.width, spec.outerSize.height};
+    if (design.style != platform::WindowStyle::FullScreenTopmost && design.outerSize.width > 0 &&
+        design.outerSize.height > 0) {
+        place = RECT{0, 0, design.outerSize.width, design.outerSize.height};
     }
     const int width = place.right - place.left;
     const int height = place.bottom - place.top;
     int x = place.left;
     int y = place.top;
-    if (spec.style != platform::WindowStyle::FullScreenTopmost) {
-        x = spec.centered ? (screen.cx - width) / 2 : CW_USEDEFAULT;
-        y = spec.centered ? (screen.cy - height) / 2 : CW_USEDEFAULT;
+    if (design.style != platform::WindowStyle::FullScreenTopmost) {
+        x = design.centered ? (screen.cx - width) / 2 : CW_USEDEFAULT;
+        y = design.centered ? (screen.cy - height) / 2 : CW_USEDEFAULT;
     }
 
     auto data = std::make_unique<WindowData>();
     data->platform = this;
-    data->spec = spec;
-    data->color = ToColorRef(spec.background);
+    data->design = design;
+    data->color = ToColorRef(design.background);
     data->brush.reset(CreateSolidBrush(data->color));
     const HWND window =
-        CreateWindowExA(exStyle, spec.className.c_str(), spec.caption.c_str(), style, x, y, width,
-                        height, ToHwnd(spec.owner), nullptr, instance_, data.get());
+        CreateWindowExA(exStyle, design.className.c_str(), design.caption.c_str(), style, x, y,
+                        width, height, ToHwnd(design.owner), nullptr, instance_, data.get());
     if (window == nullptr) {
-        throw std::runtime_error("Unable to create window " + spec.caption);
+        throw std::runtime_error("Unable to create window " + design.caption);
     }
     windows_[window] = std::move(data);
     creationOrder_.push_back(window);
@@ -466,7 +467,7 @@ void Win32Platform::showWindow(Handle handle, bool visible) {
 void Win32Platform::showModal(Handle handle) {
     const HWND window = ToHwnd(handle);
     WindowData& data = windowData(handle);
-    const HWND owner = ToHwnd(data.spec.owner);
+    const HWND owner = ToHwnd(data.design.owner);
     const bool reenableOwner = owner != nullptr && IsWindowEnabled(owner);
     if (reenableOwner) {
         EnableWindow(owner, FALSE);
@@ -496,7 +497,7 @@ void Win32Platform::showModal(Handle handle) {
 }
 
 bool Win32Platform::closeWindow(Handle handle) {
-    const auto query = windowData(handle).spec.onCloseQuery;
+    const auto query = windowData(handle).design.onCloseQuery;
     bool canClose = true;
     if (query) {
         canClose = false;
@@ -622,13 +623,13 @@ LRESULT Win32Platform::onEraseBackground(HWND window, const WindowData& data, HD
 LRESULT Win32Platform::onControlColor(HWND window, UINT id, HDC dc, HWND control) {
     const ControlData* target = findControl(control);
     const bool systemLook =
-        target != nullptr && (target->spec.kind == platform::ControlKind::Edit ||
-                              target->spec.kind == platform::ControlKind::ListBox);
-    if (target == nullptr || (systemLook && !target->spec.background)) {
+        target != nullptr && (target->design.kind == platform::ControlKind::Edit ||
+                              target->design.kind == platform::ControlKind::ListBox);
+    if (target == nullptr || (systemLook && !target->design.background)) {
         return DefWindowProcA(window, id, reinterpret_cast<WPARAM>(dc),
                               reinterpret_cast<LPARAM>(control));
     }
-    SetTextColor(dc, ToColorRef(target->spec.font.color));
+    SetTextColor(dc, ToColorRef(target->design.font.color));
     SetBkColor(dc, backgroundColor(*target));
     if (!systemLook) {
         // Whatever is drawn here fills its background first; text goes on top of it.
@@ -644,24 +645,24 @@ void Win32Platform::onCommand(HWND controlWindow, WORD notification) {
     }
     // Copies: a handler may destroy the control, and its callbacks with it.
     std::function<void()> handler;
-    switch (control->spec.kind) {
+    switch (control->design.kind) {
         case platform::ControlKind::Button:
-            handler = notification == BN_CLICKED ? control->spec.onClick : nullptr;
+            handler = notification == BN_CLICKED ? control->design.onClick : nullptr;
             break;
         case platform::ControlKind::RadioButton:
             if (notification == BN_CLICKED) {
                 setChecked(ToHandle(controlWindow), true);
-                handler = control->spec.onClick;
+                handler = control->design.onClick;
             }
             break;
         case platform::ControlKind::ListBox:
-            handler = notification == LBN_SELCHANGE ? control->spec.onClick
-                      : notification == LBN_DBLCLK  ? control->spec.onDoubleClick
+            handler = notification == LBN_SELCHANGE ? control->design.onClick
+                      : notification == LBN_DBLCLK  ? control->design.onDoubleClick
                                                     : nullptr;
             break;
         case platform::ControlKind::Label:
-            handler = notification == STN_CLICKED  ? control->spec.onClick
-                      : notification == STN_DBLCLK ? control->spec.onDoubleClick
+            handler = notification == STN_CLICKED  ? control->design.onClick
+                      : notification == STN_DBLCLK ? control->design.onDoubleClick
                                                    : nullptr;
             break;
         default:
@@ -672,7 +673,7 @@ void Win32Platform::onCommand(HWND controlWindow, WORD notification) {
 
 void Win32Platform::onHorizontalScroll(HWND bar, WORD request) {
     ControlData* control = findControl(bar);
-    if (control == nullptr || control->spec.kind != platform::ControlKind::ScrollBar) {
+    if (control == nullptr || control->design.kind != platform::ControlKind::ScrollBar) {
         return;
     }
     SCROLLINFO info{};
@@ -682,16 +683,16 @@ void Win32Platform::onHorizontalScroll(HWND bar, WORD request) {
     int position = info.nPos;
     switch (request) {
         case SB_LINELEFT:
-            position -= control->spec.smallChange;
+            position -= control->design.smallChange;
             break;
         case SB_PAGELEFT:
-            position -= control->spec.largeChange;
+            position -= control->design.largeChange;
             break;
         case SB_LINERIGHT:
-            position += control->spec.smallChange;
+            position += control->design.smallChange;
             break;
         case SB_PAGERIGHT:
-            position += control->spec.largeChange;
+            position += control->design.largeChange;
             break;
         case SB_THUMBTRACK:
         case SB_THUMBPOSITION:
@@ -707,7 +708,7 @@ void Win32Platform::onHorizontalScroll(HWND bar, WORD request) {
             return;  // the end of a scroll action moves nothing
     }
     setScrollPosition(ToHandle(bar), position);
-    const auto handler = control->spec.onScroll;
+    const auto handler = control->design.onScroll;
     platform::invokeHandler(*this, handler);
 }
 
@@ -731,21 +732,21 @@ void Win32Platform::onClose(HWND window) {
 }
 
 void Win32Platform::onKeyDown(const WindowData& data, WPARAM key) {
-    if (!data.spec.onKeyDown) {
+    if (!data.design.onKeyDown) {
         return;
     }
-    const auto onKey = data.spec.onKeyDown;
+    const auto onKey = data.design.onKeyDown;
     platform::invokeHandler(*this, [&] { onKey(static_cast<int>(key)); });
 }
 
 void Win32Platform::onMouseDown(const WindowData& data, UINT id, LPARAM lParam) {
-    if (!data.spec.onMouseDown) {
+    if (!data.design.onMouseDown) {
         return;
     }
     const int button = id == WM_LBUTTONDOWN ? 0 : id == WM_RBUTTONDOWN ? 1 : 2;
     const int x = GET_X_LPARAM(lParam);
     const int y = GET_Y_LPARAM(lParam);
-    const auto onMouse = data.spec.onMouseDown;
+    const auto onMouse = data.design.onMouseDown;
     platform::invokeHandler(*this, [&] { onMouse(button, x, y); });
 }
 

@@ -42,14 +42,14 @@ class Win32Platform final : public platform::Platform {
     [[noreturn]] void endProcessWithReport(const std::string& message) override;
 
     // --- Windows and controls ------------------------------------------------------------
-    Handle createWindow(const platform::WindowSpec& spec) override;
+    Handle createWindow(const platform::WindowSpec& design) override;
     void destroyWindow(Handle window) override;
     void showWindow(Handle window, bool visible) override;
     void showModal(Handle window) override;
     bool closeWindow(Handle window) override;
     void setWindowColor(Handle window, platform::Color color) override;
 
-    Handle createControl(Handle window, const platform::ControlSpec& spec) override;
+    Handle createControl(Handle window, const platform::ControlSpec& design) override;
     void setBounds(Handle control, platform::Rect bounds) override;
     platform::Rect bounds(Handle control) const override;
     void setCaption(Handle control, const std::string& caption) override;
@@ -115,7 +115,7 @@ class Win32Platform final : public platform::Platform {
   private:
     struct WindowData {
         Win32Platform* platform = nullptr;
-        platform::WindowSpec spec;
+        platform::WindowSpec design;
         COLORREF color = 0;
         OwnedBrush brush;
         HWND tooltip = nullptr;  // owned by the window: destroyed with it
@@ -124,7 +124,7 @@ class Win32Platform final : public platform::Platform {
         HWND focus = nullptr;  // the control that gets the focus when the form is activated
     };
     struct ControlData {
-        platform::ControlSpec spec;
+        platform::ControlSpec design;
         HWND window = nullptr;  // the form it belongs to
         platform::Rect bounds;  // within the parent, as the form sees it
         bool visible = true;    // its own flags; a hidden parent hides it as well
@@ -177,7 +177,7 @@ class Win32Platform final : public platform::Platform {
     WindowData& windowData(Handle window) const;
     ControlData& controlData(Handle control) const;
     ControlData* findControl(HWND control) const;
-    HWND createControlWindow(HWND form, const platform::ControlSpec& spec);
+    HWND createControlWindow(HWND form, const platform::ControlSpec& design);
     POINT parentOrigin(const ControlData& control) const;
     void placeControl(HWND control);
     void applyVisibility(HWND control);

@@ -25,20 +25,20 @@ class Win32PlatformTest : public ::testing::Test {
     Win32PlatformTest() : platform_(GetModuleHandleA(nullptr)) {}
 
     Handle form(const std::string& className = "TFormTest") {
-        platform::WindowSpec spec;
-        spec.className = className;
-        spec.caption = "Backend test";
-        spec.clientSize = {400, 300};
-        return platform_.createWindow(spec);
+        platform::WindowSpec design;
+        design.className = className;
+        design.caption = "Backend test";
+        design.clientSize = {400, 300};
+        return platform_.createWindow(design);
     }
 
     Handle control(Handle window, ControlKind kind, Rect bounds, Handle parent = 0) {
-        ControlSpec spec;
-        spec.kind = kind;
-        spec.bounds = bounds;
-        spec.parent = parent;
-        spec.caption = "x";
-        return platform_.createControl(window, spec);
+        ControlSpec design;
+        design.kind = kind;
+        design.bounds = bounds;
+        design.parent = parent;
+        design.caption = "x";
+        return platform_.createControl(window, design);
     }
 
     // Where the control's window really is, in its form's client coordinates.
@@ -135,11 +135,11 @@ TEST_F(Win32PlatformTest, ScrollPositionStaysInItsRange) {
 
 TEST_F(Win32PlatformTest, LabelWithoutSizeTakesTheSizeOfItsCaption) {
     const Handle window = form();
-    ControlSpec spec;
-    spec.kind = ControlKind::Label;
-    spec.bounds = {10, 10, 0, 0};
-    spec.caption = "Short";
-    const Handle label = platform_.createControl(window, spec);
+    ControlSpec design;
+    design.kind = ControlKind::Label;
+    design.bounds = {10, 10, 0, 0};
+    design.caption = "Short";
+    const Handle label = platform_.createControl(window, design);
     const Rect shortText = platform_.bounds(label);
     EXPECT_GT(shortText.width, 0);
     EXPECT_GT(shortText.height, 0);
@@ -173,11 +173,11 @@ ControlColors AskForColors(Handle window, Handle control, UINT message) {
 }
 
 TEST_F(Win32PlatformTest, ControlsTakeTheColourOfWhatTheySitInAndTheirFontsColour) {
-    platform::WindowSpec spec;
-    spec.className = "TFormColours";
-    spec.clientSize = {400, 300};
-    spec.background = platform::Color::rgb(232, 231, 230);
-    const Handle window = platform_.createWindow(spec);
+    platform::WindowSpec design;
+    design.className = "TFormColours";
+    design.clientSize = {400, 300};
+    design.background = platform::Color::rgb(232, 231, 230);
+    const Handle window = platform_.createWindow(design);
     const COLORREF grey = RGB(232, 231, 230);
     const COLORREF blue = RGB(194, 197, 207);
 
@@ -216,11 +216,11 @@ TEST_F(Win32PlatformTest, ControlsTakeTheColourOfWhatTheySitInAndTheirFontsColou
 
 // The inside of a group shows the form's colour, and the group leaves what it holds alone.
 TEST_F(Win32PlatformTest, AGroupBoxFillsItsInsideWithTheColourBehindIt) {
-    platform::WindowSpec spec;
-    spec.className = "TFormGroupFill";
-    spec.clientSize = {300, 200};
-    spec.background = platform::Color::rgb(232, 231, 230);
-    const Handle window = platform_.createWindow(spec);
+    platform::WindowSpec design;
+    design.className = "TFormGroupFill";
+    design.clientSize = {300, 200};
+    design.background = platform::Color::rgb(232, 231, 230);
+    const Handle window = platform_.createWindow(design);
     const Handle group = control(window, ControlKind::GroupBox, {10, 10, 250, 150});
     ControlSpec inner;
     inner.kind = ControlKind::Panel;
@@ -242,14 +242,14 @@ TEST_F(Win32PlatformTest, AGroupBoxFillsItsInsideWithTheColourBehindIt) {
 class FocusTest : public Win32PlatformTest {
   protected:
     Handle add(Handle window, ControlKind kind, int tabOrder, Handle parent = 0) {
-        ControlSpec spec;
-        spec.kind = kind;
-        spec.parent = parent;
-        spec.bounds = {5, 5 + 25 * created_++, 80, 20};
-        spec.caption = "x";
-        spec.tabOrder = tabOrder;
-        spec.onClick = [this] { ++clicks_; };
-        return platform_.createControl(window, spec);
+        ControlSpec design;
+        design.kind = kind;
+        design.parent = parent;
+        design.bounds = {5, 5 + 25 * created_++, 80, 20};
+        design.caption = "x";
+        design.tabOrder = tabOrder;
+        design.onClick = [this] { ++clicks_; };
+        return platform_.createControl(window, design);
     }
 
     void press(Handle control, WPARAM key) {
@@ -337,12 +337,12 @@ TEST_F(FocusTest, TheFormGivesTheFocusBackToItsControlWhenItIsActivatedAgain) {
 }
 
 TEST_F(Win32PlatformTest, TheHandlerSeesRemovedMessagesAndCanSwallowThem) {
-    platform::WindowSpec spec;
-    spec.className = "TFormKeys";
-    spec.clientSize = {100, 100};
+    platform::WindowSpec design;
+    design.className = "TFormKeys";
+    design.clientSize = {100, 100};
     std::vector<int> keysReachingTheForm;
-    spec.onKeyDown = [&](int key) { keysReachingTheForm.push_back(key); };
-    const Handle window = platform_.createWindow(spec);
+    design.onKeyDown = [&](int key) { keysReachingTheForm.push_back(key); };
+    const Handle window = platform_.createWindow(design);
     std::vector<std::uint32_t> seen;
     platform_.setMessageHandler([&](const platform::Message& message, bool& handled) {
         if (message.window == window && message.id == WM_KEYDOWN) {
@@ -361,13 +361,13 @@ TEST_F(Win32PlatformTest, TheHandlerSeesRemovedMessagesAndCanSwallowThem) {
 
 TEST_F(Win32PlatformTest, ModalLoopFeedsTheHandlerAndEndsWhenTheWindowCloses) {
     const Handle owner = form("TFormOwner");
-    platform::WindowSpec spec;
-    spec.className = "TFormModal";
-    spec.clientSize = {100, 100};
-    spec.owner = owner;
+    platform::WindowSpec design;
+    design.className = "TFormModal";
+    design.clientSize = {100, 100};
+    design.owner = owner;
     bool allowClose = false;
-    spec.onCloseQuery = [&] { return allowClose; };
-    const Handle modal = platform_.createWindow(spec);
+    design.onCloseQuery = [&] { return allowClose; };
+    const Handle modal = platform_.createWindow(design);
     int keysSeen = 0;
     platform_.setMessageHandler([&](const platform::Message& message, bool&) {
         keysSeen += message.id == WM_KEYDOWN ? 1 : 0;
