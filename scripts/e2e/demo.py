@@ -8,21 +8,22 @@ from winelab import ROOT, Lab, run, wait_until
 
 DEMO = ROOT / "build" / "demo"
 CLIPS = {
-    # A moving test pattern and colour bars, four seconds each.
-    "pattern.avi": "testsrc2=size=320x240:rate=15:duration=4",
-    "bars.avi": "smptehdbars=size=320x240:rate=15:duration=4",
+    # A moving test pattern as a Video-1 AVI (Wine's own AVI player decodes it) and colour
+    # bars as MPEG-1 (played through Wine's DirectShow with GStreamer), four seconds each.
+    "pattern.avi": ("testsrc2=size=320x240:rate=15:duration=4", ["-c:v", "msvideo1"]),
+    "bars.mpg": ("smptehdbars=size=320x240:rate=25:duration=4",
+                 ["-c:v", "mpeg1video", "-q:v", "2"]),
 }
 
 
 def make_clips():
-    """Video-1 AVI: Wine's own AVI player decodes it with no extra codec installed."""
     clips = DEMO / "clips"
     clips.mkdir(parents=True, exist_ok=True)
-    for name, source in CLIPS.items():
+    for name, (source, codec) in CLIPS.items():
         target = clips / name
         if not target.exists():
-            run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i", source, "-c:v",
-                 "msvideo1", str(target)])
+            run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i", source, *codec,
+                 str(target)])
     return clips
 
 
@@ -33,7 +34,7 @@ def main():
     try:
         print(f"Preparing a fresh Wine prefix in {lab.prefix.relative_to(ROOT)} ...", flush=True)
         lab.fresh_prefix(make_clips())
-        lab.write_settings(["C:\\clips\\pattern.avi", "C:\\clips\\bars.avi"], {"Picdis": 2})
+        lab.write_settings(["C:\\clips\\pattern.avi", "C:\\clips\\bars.mpg"], {"Picdis": 2})
         print(f"Starting morvel.scr /S on {where} ...", flush=True)
         saver = lab.start_saver("/S", log="saver.log")
 

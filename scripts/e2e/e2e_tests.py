@@ -71,6 +71,16 @@ def TwoClipsPlayInSequenceAtMediumSize(lab):
 
 
 @test
+def AnMpegClipFollowsAnAviClip(lab):
+    lab.write_settings([CLIP + "red.avi", CLIP + "cyan.mpg"], {"Picdis": 2})
+    saver = lab.start_saver("/S")
+    lab.wait_colours(frame(256, 192, 512, 384, "red"), START, "the AVI clip at 512x384")
+    lab.wait_colours(frame(256, 192, 512, 384, "cyan"), START, "the MPEG-1 clip after it")
+    expect_no_report(saver)
+    end_with(lab, saver, "key", "a")
+
+
+@test
 def SmallSizeIsAQuarterOfTheScreen(lab):
     show_clip_at(lab, 3, "lime.avi", (384, 288, 256, 192), "lime")
 

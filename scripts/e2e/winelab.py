@@ -24,6 +24,7 @@ COLOURS = {
     "lime": (0, 255, 0),
     "yellow": (255, 255, 0),
     "magenta": (255, 0, 255),
+    "cyan": (0, 255, 255),
 }
 
 
@@ -218,12 +219,17 @@ class Lab:
         """A prefix made once and copied for every test: making one takes many seconds."""
         template = self.work / "prefix-template"
         stamp = template / ".morvel-wine-version"
-        version = run(["wine", "--version"], env=self.env).strip()
+        version = run(["wine", "--version"], env=self.env).strip() + " gdi-video"
         if stamp.exists() and stamp.read_text() == version:
             return template
         shutil.rmtree(template, ignore_errors=True)
         env = dict(self.env, WINEPREFIX=str(template))
         run(["wineboot", "-i"], env=env, timeout=300)
+        # Wine's default video renderer draws MPEG pictures through OpenGL into an off-screen
+        # window that never reaches a child window on Xvfb; without 3D the GDI renderer takes
+        # over and the picture shows in the panel. AVI files are drawn through GDI anyway.
+        run(["wine", "reg", "add", "HKCU\\Software\\Wine\\Direct3D", "/v", "renderer", "/d",
+             "gdi", "/f"], env=env)
         run(["wineserver", "-w"], env=env, timeout=120)
         stamp.write_text(version)
         return template
@@ -251,7 +257,7 @@ class Lab:
         """Solid-colour clips, so one pixel says which clip shows. Video-1 is a codec Wine's
         own AVI player decodes; it codes 4x4 blocks, so sizes are multiples of 4."""
         clips = self.clips
-        if (clips / ".complete").exists():
+        if (clips / ".complete-2").exists():
             return clips
         clips.mkdir(parents=True, exist_ok=True)
 
@@ -266,11 +272,14 @@ class Lab:
         video("magenta.avi", "magenta", "320x240", 120)
         video("yellow-own-size.avi", "yellow", "324x244", 120)
         run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+             "color=c=cyan:s=320x240:d=120:r=25", "-c:v", "mpeg1video", "-q:v", "2",
+             str(clips / "cyan.mpg")])
+        run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
              "sine=frequency=440:duration=1", "-ar", "22050", "-ac", "1", "-c:a", "pcm_s16le",
              str(clips / "tone.wav")])
         noise = random.Random(20240601)
         (clips / "corrupt.avi").write_bytes(bytes(noise.randrange(256) for _ in range(32768)))
-        (clips / ".complete").write_text("")
+        (clips / ".complete-2").write_text("")
         return clips
 
     def write_settings(self, videos, options=None, sound="Null"):
