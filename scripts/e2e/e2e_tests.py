@@ -60,24 +60,25 @@ def show_clip_at(lab, picdis, clip, rect, colour, extra=None):
 
 # --- Playback and sizes ------------------------------------------------------------------------
 
-@test
-def TwoClipsPlayInSequenceAtMediumSize(lab):
-    lab.write_settings([CLIP + "red.avi", CLIP + "blue.avi"], {"Picdis": 2})
+def play_in_sequence(lab, first, second, what):
+    """Two clips at medium size: the first fills 512x384 at (256,192) on black, then the
+    second follows when the first has ended."""
+    lab.write_settings([CLIP + first[0], CLIP + second[0]], {"Picdis": 2})
     saver = lab.start_saver("/S")
-    lab.wait_colours(frame(256, 192, 512, 384, "red"), START, "the first clip at 512x384")
-    lab.wait_colours(frame(256, 192, 512, 384, "blue"), 15, "the second clip after the first")
+    lab.wait_colours(frame(256, 192, 512, 384, first[1]), START, f"the {what[0]} at 512x384")
+    lab.wait_colours(frame(256, 192, 512, 384, second[1]), START, f"the {what[1]} after it")
     expect_no_report(saver)
     end_with(lab, saver, "key", "a")
+
+
+@test
+def TwoClipsPlayInSequenceAtMediumSize(lab):
+    play_in_sequence(lab, ("red.avi", "red"), ("blue.avi", "blue"), ("first clip", "second clip"))
 
 
 @test
 def AnMpegClipFollowsAnAviClip(lab):
-    lab.write_settings([CLIP + "red.avi", CLIP + "cyan.mpg"], {"Picdis": 2})
-    saver = lab.start_saver("/S")
-    lab.wait_colours(frame(256, 192, 512, 384, "red"), START, "the AVI clip at 512x384")
-    lab.wait_colours(frame(256, 192, 512, 384, "cyan"), START, "the MPEG-1 clip after it")
-    expect_no_report(saver)
-    end_with(lab, saver, "key", "a")
+    play_in_sequence(lab, ("red.avi", "red"), ("cyan.mpg", "cyan"), ("AVI clip", "MPEG-1 clip"))
 
 
 @test

@@ -1,5 +1,6 @@
 #include "app/startup.h"
 
+#include "common/ascii.h"
 #include "saver/saver_window.h"
 
 namespace morvel::app {
@@ -14,15 +15,6 @@ constexpr const char* kPasswordProvider = "SCRSAVE";
 bool IsSeparator(char c) {
     const auto code = static_cast<unsigned char>(c);
     return code >= 1 && code <= 32;
-}
-
-std::string UpperCaseAsciiLetters(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
 }
 
 void RunSaverMode(platform::Platform& platform) {
@@ -77,7 +69,7 @@ Mode SelectMode(const std::vector<std::string>& arguments) {
     if (arguments.empty()) {
         return Mode::None;
     }
-    const std::string first = UpperCaseAsciiLetters(arguments.front());
+    const std::string first = ascii::upper(arguments.front());
     const std::string switchPrefix = first.substr(0, 2);
     if (first == "/S") {
         return Mode::Saver;

@@ -5,6 +5,7 @@
 #include <exception>
 #include <random>
 
+#include "common/ascii.h"
 #include "saver/system_mute.h"
 #include "store/ini_file.h"
 #include "store/store_path.h"
@@ -44,15 +45,6 @@ bool IsQualifyingInput(std::uint32_t id) {
         default:
             return false;
     }
-}
-
-std::string UpperCase(std::string text) {
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
 }
 
 bool IsBlank(const std::string& text) {
@@ -205,7 +197,7 @@ void TForm1::ReadSettings() {
     for (int n = 1; n <= kMaxVideos; ++n) {
         const std::string value = ini.readString("vidConfig", "Name" + std::to_string(n), " ");
         // A blank slot (a key missing from a hand-edited or new file) is as empty as "Null".
-        if (IsBlank(value) || UpperCase(value) == "NULL") {
+        if (IsBlank(value) || ascii::upper(value) == "NULL") {
             continue;
         }
         if (!platform_.fileExists(value)) {

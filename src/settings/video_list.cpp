@@ -2,6 +2,7 @@
 // handler returns, slot by slot, so the file always holds the videos the user sees.
 #include <algorithm>
 
+#include "common/ascii.h"
 #include "settings/preview_window.h"
 #include "settings/settings_dialog.h"
 
@@ -39,10 +40,6 @@ std::string SlotKey(int slot) {
     return "Name" + std::to_string(slot);
 }
 
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
 bool WildcardMatch(std::string_view pattern, std::string_view name) {
     // Iterative glob: remembers the last "*" to retry from, so it stays linear in practice.
     std::size_t p = 0;
@@ -51,7 +48,7 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
     std::size_t resumeAt = 0;
     while (n < name.size()) {
         if (p < pattern.size() &&
-            (pattern[p] == '?' || LowerAscii(pattern[p]) == LowerAscii(name[n]))) {
+            (pattern[p] == '?' || ascii::toLower(pattern[p]) == ascii::toLower(name[n]))) {
             ++p;
             ++n;
         } else if (p < pattern.size() && pattern[p] == '*') {
@@ -71,7 +68,7 @@ bool WildcardMatch(std::string_view pattern, std::string_view name) {
 }
 
 bool NameOrder(const std::string& a, const std::string& b) {
-    const auto lowerLess = [](char x, char y) { return LowerAscii(x) < LowerAscii(y); };
+    const auto lowerLess = [](char x, char y) { return ascii::toLower(x) < ascii::toLower(y); };
     if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), lowerLess)) {
         return true;
     }

@@ -11,6 +11,8 @@
 //   - keys before the first section header belong to no section and are never found.
 #include "store/ini_file.h"
 
+#include "common/ascii.h"
+
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -60,22 +62,6 @@ std::string_view trimRight(std::string_view s) {
 
 std::string_view trim(std::string_view s) {
     return trimRight(trimLeft(s));
-}
-
-char lowerAscii(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (lowerAscii(a[i]) != lowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 enum class LineKind { kOther, kSection, kKey };
@@ -157,11 +143,11 @@ Location locate(std::string_view text, std::string_view section, std::string_vie
             if (where.header) {
                 break;  // past the end of the first section of the name
             }
-            if (equalsIgnoringCase(line.name, section)) {
+            if (ascii::equalsIgnoringCase(line.name, section)) {
                 where.header = line;
             }
         } else if (where.header && line.kind == LineKind::kKey) {
-            if (equalsIgnoringCase(line.name, key)) {
+            if (ascii::equalsIgnoringCase(line.name, key)) {
                 where.match = line;
                 break;
             }

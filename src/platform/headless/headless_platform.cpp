@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "app/startup.h"
+#include "common/ascii.h"
 
 namespace morvel::headless {
 
@@ -19,15 +20,6 @@ namespace {
 
 // A program that does not wait for input within this real time is taken to be hung.
 constexpr auto kHangLimit = std::chrono::seconds(60);
-
-std::string LowerCase(std::string text) {
-    for (char& c : text) {
-        if (c >= 'A' && c <= 'Z') {
-            c = static_cast<char>(c - 'A' + 'a');
-        }
-    }
-    return text;
-}
 
 // Result codes and texts of the scripted media engine, numbered like the real ones.
 constexpr std::uint32_t kInvalidDeviceId = 257;
@@ -63,7 +55,7 @@ class FakeRegistryKey final : public platform::RegistryKey {
   private:
     std::map<std::string, std::optional<std::uint32_t>>::iterator find(std::string_view name) {
         return std::find_if(values_.begin(), values_.end(), [&](const auto& entry) {
-            return LowerCase(entry.first) == LowerCase(std::string(name));
+            return ascii::equalsIgnoringCase(entry.first, name);
         });
     }
     std::map<std::string, std::optional<std::uint32_t>> values_;
@@ -742,7 +734,7 @@ std::uint32_t HeadlessPlatform::millisecondsSinceMidnight() {
 std::unique_ptr<platform::RegistryKey> HeadlessPlatform::openCurrentUserKey(
     const std::string& path) {
     for (const auto& [key, values] : registry) {
-        if (LowerCase(key) == LowerCase(path)) {
+        if (ascii::equalsIgnoringCase(key, path)) {
             return std::make_unique<FakeRegistryKey>(values);
         }
     }
@@ -752,7 +744,7 @@ std::unique_ptr<platform::RegistryKey> HeadlessPlatform::openCurrentUserKey(
 std::unique_ptr<platform::Library> HeadlessPlatform::loadLibrary(const std::string& path) {
     libraryLoads.push_back(path);
     for (const auto& [where, fake] : libraries) {
-        if (LowerCase(where) == LowerCase(path)) {
+        if (ascii::equalsIgnoringCase(where, path)) {
             return std::make_unique<FakeLibrary>(*this, fake);
         }
     }
@@ -761,7 +753,7 @@ std::unique_ptr<platform::Library> HeadlessPlatform::loadLibrary(const std::stri
 
 bool HeadlessPlatform::findWindow(const std::string& className, const std::string& caption) {
     auto matches = [&](const std::string& c, const std::string& t) {
-        return LowerCase(c) == LowerCase(className) && t == caption;
+        return ascii::equalsIgnoringCase(c, className) && t == caption;
     };
     return std::any_of(foreignWindows.begin(), foreignWindows.end(),
                        [&](const auto& w) { return matches(w.first, w.second); }) ||
