@@ -80,5 +80,17 @@ TEST_F(IniWriteAllTest, AFolderThatCannotBeMadeIsReported) {
     }
 }
 
+TEST_F(IniWriteAllTest, WhenNeitherCopyCanBeWrittenTheUsersCopyIsNamed) {
+    std::ofstream(folder_ / "plain") << "a file where the folders should be";
+    const StoreLocation blocked{(folder_ / "plain" / "morvel4.ini").string(),
+                                (folder_ / "plain" / "user" / "morvel4.ini").string()};
+    try {
+        IniFile(blocked).writeAll({{"s", "a", "2"}});
+        ADD_FAILURE() << "no StoreError";
+    } catch (const StoreError& error) {
+        EXPECT_EQ(error.what(), "Unable to write to " + blocked.userCopy);
+    }
+}
+
 }  // namespace
 }  // namespace morvel::store
