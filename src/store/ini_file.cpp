@@ -20,7 +20,9 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <random>
+#include <set>
 #include <system_error>
 #include <utility>
 
@@ -399,6 +401,32 @@ std::optional<std::int32_t> parseInteger(std::string_view text) {
 
 namespace {
 
+// A writer that was killed between writing its temporary file and renaming it leaves the
+// file behind. Once per process and folder, the first write removes those of the settings
+// file that are older than any live writer's can be.
+void RemoveAbandonedTemporaries(const fs::path& target) {
+    static std::mutex mutex;
+    static std::set<fs::path> swept;
+    const std::lock_guard lock(mutex);
+    if (!swept.insert(target).second) {
+        return;
+    }
+    const std::string prefix = target.filename().string() + ".";
+    const auto abandonedBefore = fs::file_time_type::clock::now() - std::chrono::minutes(1);
+    std::error_code error;
+    for (fs::directory_iterator it(target.parent_path(), error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        const bool ours =
+            name.size() > prefix.size() + 4 && name.starts_with(prefix) && name.ends_with(".tmp");
+        std::error_code ignored;
+        if (ours && it->is_regular_file(ignored) &&
+            it->last_write_time(ignored) < abandonedBefore) {
+            fs::remove(it->path(), ignored);
+        }
+    }
+}
+
 // Replaces the file at `path` with `text` in one step, making its folders where missing.
 void ReplaceFile(const std::string& path, const std::string& text) {
     const StoreError failure("Unable to write to " + path);
@@ -422,6 +450,7 @@ void ReplaceFile(const std::string& path, const std::string& text) {
             fs::remove(temporary, error);
             throw failure;
         }
+        RemoveAbandonedTemporaries(target);
     } catch (const StoreError&) {
         throw;
     } catch (const std::exception&) {
