@@ -1,6 +1,9 @@
 // The preview window, opened from the settings dialog's Preview button.
 #include <gtest/gtest.h>
 
+#include <map>
+#include <string>
+
 #include "settings_fixture.h"
 
 namespace morvel::testing {
@@ -134,6 +137,36 @@ TEST_F(PreviewTest, SoundOnlyAndUnplayableFilesNeedNoMessage) {
     EXPECT_EQ(sim.openPrompt(), nullptr);
     press("BitBtn4");
     EXPECT_EQ(os.enginesAlive, 0);
+}
+
+// Exactly these buttons of the two windows show a picture beside their caption.
+TEST_F(PreviewTest, TwelveButtonsCarryPictures) {
+    writeStore(slotsText({makeMedia("a.avi")}));
+    startSettings();
+    openPreview(0);
+    using Pictures = std::map<std::string, std::string>;
+    auto pictures = [&](const char* className) {
+        Pictures found;
+        for (platform::Handle handle : os.window(className)->controls) {
+            const headless::ControlState* each = os.controlByHandle(handle);
+            if (!each->design.image.empty()) {
+                found[each->design.name] = each->design.image;
+            }
+        }
+        return found;
+    };
+    EXPECT_EQ(pictures("TForm2"), (Pictures{{"Button2", "add"},
+                                            {"CmdAddEntire", "folder"},
+                                            {"CmdClearList", "clear"},
+                                            {"Button3", "remove"},
+                                            {"CmdSound", "sound"},
+                                            {"CmdPreview", "preview"},
+                                            {"BitBtn1", "support"},
+                                            {"button4", "web"},
+                                            {"Cmdexit", "ok"}}));
+    EXPECT_EQ(pictures("TFrmviddis"),
+              (Pictures{{"cmdplay", "play"}, {"cmdpause", "pause"}, {"cmdstop", "stop"}}));
+    press("BitBtn4");
 }
 
 }  // namespace

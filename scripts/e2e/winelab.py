@@ -219,7 +219,7 @@ class Lab:
         """A prefix made once and copied for every test: making one takes many seconds."""
         template = self.work / "prefix-template"
         stamp = template / ".morvel-wine-version"
-        version = run(["wine", "--version"], env=self.env).strip() + " gdi-video"
+        version = run(["wine", "--version"], env=self.env).strip() + " gdi-video fonts"
         if stamp.exists() and stamp.read_text() == version:
             return template
         shutil.rmtree(template, ignore_errors=True)
@@ -230,6 +230,13 @@ class Lab:
         # over and the picture shows in the panel. AVI files are drawn through GDI anyway.
         run(["wine", "reg", "add", "HKCU\\Software\\Wine\\Direct3D", "/v", "renderer", "/d",
              "gdi", "/f"], env=env)
+        # Wine has none of the fonts the forms name and lays their text out in wider ones;
+        # the Liberation fonts (fonts-liberation) have the same metrics, so the captions fit
+        # as on Windows.
+        for face, replacement in (("Arial", "Liberation Sans"), ("Courier New", "Liberation Mono"),
+                                  ("Times New Roman", "Liberation Serif")):
+            run(["wine", "reg", "add", "HKCU\\Software\\Wine\\Fonts\\Replacements", "/v", face,
+                 "/d", replacement, "/f"], env=env)
         run(["wineserver", "-w"], env=env, timeout=120)
         stamp.write_text(version)
         return template

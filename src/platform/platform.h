@@ -141,6 +141,10 @@ struct ControlSpec {
     Font font;
     std::optional<Color> background;  // none: the parent's colour
     std::string hint;                 // tooltip; empty for none
+    // Buttons: the name of one of the program's own small pictures, shown beside the caption
+    // ("add", "folder", "clear", "remove", "sound", "preview", "support", "web", "ok",
+    // "play", "pause", "stop"); empty for none.
+    std::string image;
     bool visible = true;
     bool enabled = true;
     bool wordWrap = false;

@@ -52,9 +52,9 @@ void TFrmviddis::createControls() {
     Lblname_ = platform_.createControl(
         handle(),
         MakeSpec(ControlKind::Label, "Lblname", 0, Rect{5, 319, 529, 34}, "", ArialPixels(12)));
-    createButton("cmdplay", Rect{456, 95, 75, 25}, "Play", &TFrmviddis::cmdplayClick);
-    createButton("cmdpause", Rect{456, 135, 75, 25}, "Pause", &TFrmviddis::cmdpauseClick);
-    createButton("cmdstop", Rect{456, 175, 75, 25}, "Stop", &TFrmviddis::cmdstopClick);
+    createButton("cmdplay", Rect{456, 95, 75, 25}, "Play", "play", &TFrmviddis::cmdplayClick);
+    createButton("cmdpause", Rect{456, 135, 75, 25}, "Pause", "pause", &TFrmviddis::cmdpauseClick);
+    createButton("cmdstop", Rect{456, 175, 75, 25}, "Stop", "stop", &TFrmviddis::cmdstopClick);
     platform::ControlSpec ok =
         MakeSpec(ControlKind::Button, "BitBtn4", 0, Rect{464, 359, 75, 25}, "OK");
     ok.defaultButton = true;
@@ -63,8 +63,9 @@ void TFrmviddis::createControls() {
 }
 
 Handle TFrmviddis::createButton(const char* name, Rect bounds, const char* caption,
-                                void (TFrmviddis::*handler)()) {
+                                const char* image, void (TFrmviddis::*handler)()) {
     platform::ControlSpec button = MakeSpec(ControlKind::Button, name, 0, bounds, caption);
+    button.image = image;
     button.onClick = [this, handler] { (this->*handler)(); };
     return platform_.createControl(handle(), button);
 }

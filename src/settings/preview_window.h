@@ -34,7 +34,7 @@ class TFrmviddis {
     platform::WindowSpec windowSpec(platform::Handle owner) const;
     void createControls();
     platform::Handle createButton(const char* name, platform::Rect bounds, const char* caption,
-                                  void (TFrmviddis::*handler)());
+                                  const char* image, void (TFrmviddis::*handler)());
     void StopIfPlaying();
     void ShowError(const std::string& text);
 

@@ -157,6 +157,7 @@ void TForm2::createListButtons(Handle group) {
         Rect bounds;
         const char* caption;
         const char* hint;
+        const char* image;
         void (TForm2::*handler)();
     };
     const ListButton buttons[] = {
@@ -164,37 +165,44 @@ void TForm2::createListButtons(Handle group) {
          {6, 18, 106, 21},
          "Add Video",
          "Add a video to your list",
+         "add",
          &TForm2::Button2Click},
         {"CmdAddEntire",
          {115, 18, 106, 21},
          "Add Entire Folder",
          "Add an entire folder of videos at once",
+         "folder",
          &TForm2::CmdAddEntireClick},
         {"CmdClearList",
          {225, 18, 106, 21},
          "Clear Entire List",
          "Empty your list of videos",
+         "clear",
          &TForm2::CmdClearListClick},
         {"Button3",
          {335, 18, 106, 21},
          "Remove Video",
          "Remove the highlighted video from your list",
+         "remove",
          &TForm2::Button3Click},
         {"CmdSound",
          {445, 18, 106, 20},
          "Video Sound",
          "Turn mute on/off by video",
+         "sound",
          &TForm2::CmdSoundClick},
         {"CmdPreview",
          {560, 15, 75, 24},
          "Preview",
          "Preview the highlighted video",
+         "preview",
          &TForm2::CmdPreviewClick},
     };
     for (const ListButton& button : buttons) {
         platform::ControlSpec design =
             MakeSpec(ControlKind::Button, button.name, group, button.bounds, button.caption);
         design.hint = button.hint;
+        design.image = button.image;
         createButton(design, button.handler);
     }
 }
@@ -277,12 +285,14 @@ void TForm2::createSoundGroups() {
 void TForm2::createCommandButtons() {
     platform::ControlSpec support =
         MakeSpec(ControlKind::Button, "BitBtn1", 0, Rect{537, 379, 102, 21}, "Support");
+    support.image = "support";
     support.tabOrder = 9;
     createButton(support, &TForm2::BitBtn1Click);
 
     platform::ControlSpec more =
         MakeSpec(ControlKind::Button, "button4", 0, Rect{537, 404, 102, 21}, "More Software");
     more.hint = "More software downloads";
+    more.image = "web";
     more.tabOrder = 6;
     createButton(more, &TForm2::button4Click);
 
@@ -295,6 +305,7 @@ void TForm2::createCommandButtons() {
     platform::ControlSpec ok =
         MakeSpec(ControlKind::Button, "Cmdexit", 0, Rect{537, 455, 102, 21}, "OK");
     ok.hint = "Exit the software";
+    ok.image = "ok";
     ok.defaultButton = true;
     ok.tabOrder = 8;
     createButton(ok, &TForm2::CmdexitClick);

@@ -53,6 +53,9 @@ struct FindCloser {
 struct HookCloser {
     void operator()(HHOOK hook) const { UnhookWindowsHookEx(hook); }
 };
+struct IconCloser {
+    void operator()(HICON icon) const { DestroyIcon(icon); }
+};
 struct WindowCloser {
     void operator()(HWND window) const { DestroyWindow(window); }
 };
@@ -64,6 +67,7 @@ using OwnedLibrary = Owned<HMODULE, LibraryCloser>;
 using OwnedFind = Owned<HANDLE, FindCloser>;
 using OwnedHook = Owned<HHOOK, HookCloser>;
 using OwnedWindow = Owned<HWND, WindowCloser>;
+using OwnedIcon = Owned<HICON, IconCloser>;
 
 // A window's device context, released when it goes; the font selected into it is put back.
 class WindowDc {

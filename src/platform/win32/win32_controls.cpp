@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "common/ascii.h"
 #include "platform/win32/win32_platform.h"
 
 namespace morvel::win32 {
@@ -17,6 +18,7 @@ namespace {
 
 constexpr const char* kPanelClass = "MorvelPanel";
 constexpr int kTooltipWidth = 400;
+constexpr int kImageSize = 16;
 constexpr UINT_PTR kGroupBoxSubclass = 1;
 
 struct ClassAndStyle {
@@ -226,6 +228,7 @@ Handle Win32Platform::createControl(Handle window, const platform::ControlSpec& 
     if (design.kind == ControlKind::ScrollBar) {
         setScrollRange(ToHandle(control), stored.scrollMin, stored.scrollMax);
     }
+    applyImage(control, stored);
     fitNaturalSize(control, stored);
     placeControl(control);
     if (design.parent != 0) {
@@ -328,6 +331,22 @@ void Win32Platform::fitNaturalSize(HWND control, ControlData& data) {
     }
     if (data.naturalHeight) {
         data.bounds.height = extent.bottom + (button ? 8 : radio ? 2 : 0);
+    }
+}
+
+// The pictures are icon resources named "BUTTON_" and the picture's name (morvel.rc). A
+// program built without them (the backend's tests) shows its buttons with captions only.
+void Win32Platform::applyImage(HWND control, ControlData& data) {
+    if (data.design.image.empty() || data.design.kind != ControlKind::Button) {
+        return;
+    }
+    const std::string resource = ascii::upper("BUTTON_" + data.design.image);
+    data.image.reset(static_cast<HICON>(
+        LoadImageA(instance_, resource.c_str(), IMAGE_ICON, kImageSize, kImageSize, 0)));
+    if (data.image) {
+        // With version 6 of the common controls a push button shows both its picture and
+        // its caption, the picture on the left.
+        SendMessageA(control, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(data.image.get()));
     }
 }
 

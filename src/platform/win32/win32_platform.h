@@ -131,6 +131,7 @@ class Win32Platform final : public platform::Platform {
         bool visible = true;    // its own flags; a hidden parent hides it as well
         bool enabled = true;
         OwnedBrush brush;  // its own background, when it has one
+        OwnedIcon image;   // the picture a button shows beside its caption
         int scrollMin = 0;
         int scrollMax = 100;
         bool naturalWidth = false;  // sized to its caption
@@ -185,6 +186,7 @@ class Win32Platform final : public platform::Platform {
     bool effectiveVisible(const ControlData& control) const;
     bool effectiveEnabled(const ControlData& control) const;
     void fitNaturalSize(HWND control, ControlData& data);
+    void applyImage(HWND control, ControlData& data);
     void addTooltip(WindowData& form, HWND formWindow, HWND control, const std::string& text);
     // The colour behind a control: its own, else that of the nearest group or panel around it
     // that has one, else its form's.
