@@ -2,6 +2,7 @@
 // Clear Entire List, for adding a folder and for OK.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -77,6 +78,33 @@ TEST_F(IniWriteAllTest, AFolderThatCannotBeMadeIsReported) {
         ADD_FAILURE() << "no StoreError";
     } catch (const StoreError& error) {
         EXPECT_EQ(error.what(), "Unable to write to " + blocked);
+    }
+}
+
+TEST_F(IniWriteAllTest, TemporaryFilesOfKilledWritersAreRemovedWhenOld) {
+    const std::string path = fileWith("morvel4.ini", "[s]\r\na=1\r\n");
+    const std::string abandoned = fileWith("morvel4.ini.1f-2e-3.tmp", "[s]\r\n");
+    const std::string fresh = fileWith("morvel4.ini.4f-5e-6.tmp", "[s]\r\n");
+    const std::string other = fileWith("other.ini.1f-2e-3.tmp", "[s]\r\n");
+    for (const std::string& old : {abandoned, other}) {
+        fs::last_write_time(old, fs::file_time_type::clock::now() - std::chrono::hours(1));
+    }
+    IniFile(path).writeAll({{"s", "a", "2"}});
+    EXPECT_FALSE(fs::exists(abandoned));
+    EXPECT_TRUE(fs::exists(fresh));  // perhaps another writer's, still at work
+    EXPECT_TRUE(fs::exists(other));
+    EXPECT_EQ(contents(path), "[s]\r\na=2\r\n");
+}
+
+TEST_F(IniWriteAllTest, WhenNeitherCopyCanBeWrittenTheUsersCopyIsNamed) {
+    std::ofstream(folder_ / "plain") << "a file where the folders should be";
+    const StoreLocation blocked{(folder_ / "plain" / "morvel4.ini").string(),
+                                (folder_ / "plain" / "user" / "morvel4.ini").string()};
+    try {
+        IniFile(blocked).writeAll({{"s", "a", "2"}});
+        ADD_FAILURE() << "no StoreError";
+    } catch (const StoreError& error) {
+        EXPECT_EQ(error.what(), "Unable to write to " + blocked.userCopy);
     }
 }
 

@@ -188,6 +188,17 @@ TEST(StorePath, JoinsTheDirectoryAndTheFileName) {
     EXPECT_EQ(storePath("/home/ann/.config", '/'), "/home/ann/.config/morvel4.ini");
 }
 
+TEST(StorePath, TheUsersCopyLiesWhereWindowsRedirectsOlderPrograms) {
+    const std::string local = "C:\\Users\\ann\\AppData\\Local";
+    EXPECT_EQ(storeLocation("C:\\Windows", local, '\\').userCopy,
+              local + "\\VirtualStore\\Windows\\morvel4.ini");
+    EXPECT_EQ(storeLocation("", local + "\\", '\\').userCopy,
+              local + "\\VirtualStore\\windows\\morvel4.ini");
+    const StoreLocation onLinux = storeLocation("/home/ann/.config", "", '/');
+    EXPECT_EQ(onLinux.shared, "/home/ann/.config/morvel4.ini");
+    EXPECT_EQ(onLinux.userCopy, "");
+}
+
 // --- The file ---------------------------------------------------------------------------
 
 class IniFileTest : public testing::Test {

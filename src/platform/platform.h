@@ -286,6 +286,10 @@ class Platform {
     virtual void setScreenSaverRunning(bool running) = 0;
     // The directory that holds the settings file; empty when it cannot be had.
     virtual std::string windowsDirectory() = 0;
+    // The user's Local AppData folder, which holds the user's own copy of the settings file
+    // where the Windows directory is not the user's to write; empty where the platform keeps
+    // no copy per user or the folder cannot be had.
+    virtual std::string localAppDataDirectory() = 0;
     // The directory of the password components; empty when it cannot be had.
     virtual std::string systemDirectory() = 0;
     virtual char pathSeparator() const = 0;

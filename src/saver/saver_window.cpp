@@ -175,7 +175,8 @@ void TForm1::FormCreate() {
 }
 
 void TForm1::ReadSettings() {
-    state_.StorePath = store::storePath(state_.WindowsDir, platform_.pathSeparator());
+    state_.StorePath = store::storeLocation(state_.WindowsDir, platform_.localAppDataDirectory(),
+                                            platform_.pathSeparator());
     const store::IniFile ini(state_.StorePath);
 
     auto muteChoice = [&](const char* key, int current) {

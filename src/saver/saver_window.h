@@ -10,6 +10,7 @@
 #include "media/media_device.h"
 #include "platform/platform.h"
 #include "platform/window.h"
+#include "store/store_path.h"
 
 namespace morvel::saver {
 
@@ -34,7 +35,7 @@ struct SaverState {
     int LastIndex = 0;
     int CurrentIndex = 0;
     std::string WindowsDir;
-    std::string StorePath;
+    store::StoreLocation StorePath;
     // True while `deactivate` handles an input that qualifies for ending the saver.
     bool Dismissing = false;
 };

@@ -35,6 +35,8 @@ constexpr std::intptr_t kShellFirstSuccess = 32;
 
 constexpr const char* kOptions = "Options";
 
+constexpr int kEscapeKey = 0x1B;
+
 // The option changes OK makes, collected so that they reach the file in one write.
 class OptionChanges {
   public:
@@ -66,7 +68,7 @@ int ClampedSize(int stored, int screenSize) {
 TForm2::TForm2(platform::Platform& platform)
     : platform_(platform), window_(platform, windowSpec()) {
     createControls();
-    platform::invokeHandler(platform_, [this] { FormCreate(); });
+    platform::invokeHandler(platform_, [this] { NotingRefusals([this] { FormCreate(); }); });
 }
 
 TForm2::~TForm2() = default;
@@ -87,6 +89,8 @@ platform::WindowSpec TForm2::windowSpec() {
     design.centered = true;
     design.background = kDialogGrey;
     design.onCloseQuery = [this] { return FormCloseQuery(); };
+    design.keyPreview = true;
+    design.onKeyDown = [this](int virtualKey) { FormKeyDown(virtualKey); };
     return design;
 }
 
@@ -100,8 +104,17 @@ void TForm2::createControls() {
 
 Handle TForm2::createButton(platform::ControlSpec design, void (TForm2::*handler)()) {
     design.kind = ControlKind::Button;
-    design.onClick = [this, handler] { (this->*handler)(); };
+    design.onClick = [this, handler] { NotingRefusals([this, handler] { (this->*handler)(); }); };
     return platform_.createControl(handle(), design);
+}
+
+void TForm2::NotingRefusals(const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const store::StoreError&) {
+        StoreRefused = true;
+        throw;
+    }
 }
 
 Handle TForm2::createOption(const char* name, Handle group, int left, int top,
@@ -291,7 +304,8 @@ void TForm2::createCommandButtons() {
 
 void TForm2::FormCreate() {
     FrmSound = std::make_unique<TFrmSound>(platform_, handle());
-    StorePath = store::storePath(platform_.windowsDirectory(), Separator());
+    StorePath = store::storeLocation(platform_.windowsDirectory(),
+                                     platform_.localAppDataDirectory(), Separator());
     VideoCount = 0;
     std::fill(Slots.begin() + 1, Slots.end(), kEmptySlot);
     const platform::Size screen = platform_.screenSize();
@@ -433,14 +447,29 @@ void TForm2::SaveSettings() {
 
 void TForm2::CmdexitClick() {
     SaveSettings();
-    if (platform_.closeWindow(handle())) {
-        platform_.quit();
-    }
+    OptionsSaved = true;
+    CloseAndEnd();
 }
 
 bool TForm2::FormCloseQuery() {
+    if (!OptionsSaved && !StoreRefused) {
+        return false;
+    }
     FrmSound.reset();
     return true;
+}
+
+void TForm2::FormKeyDown(int virtualKey) {
+    if (virtualKey == kEscapeKey && StoreRefused) {
+        CloseAndEnd();
+    }
+}
+
+// The dialog is the main window: the program ends with it.
+void TForm2::CloseAndEnd() {
+    if (platform_.closeWindow(handle())) {
+        platform_.quit();
+    }
 }
 
 // --- The other buttons -----------------------------------------------------------------------

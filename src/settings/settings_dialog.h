@@ -7,6 +7,7 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -65,6 +66,7 @@ class TForm2 {
     void cmdwavClick();
     void CmdexitClick();
     bool FormCloseQuery();
+    void FormKeyDown(int virtualKey);
     void cmdhelpClick();
     void CmdSoundClick();
     void BitBtn1Click();
@@ -98,6 +100,9 @@ class TForm2 {
     void createSoundGroups();
     void createCommandButtons();
     platform::Handle createButton(platform::ControlSpec design, void (TForm2::*handler)());
+    // Runs `step`, remembering a write of the file that was refused before passing it on.
+    void NotingRefusals(const std::function<void()>& step);
+    void CloseAndEnd();
     platform::Handle createOption(const char* name, platform::Handle group, int left, int top,
                                   const char* caption);
 
@@ -121,7 +126,11 @@ class TForm2 {
     Tfrmdisc* frmdisc_ = nullptr;
     std::unique_ptr<TFrmSound> FrmSound;
 
-    std::string StorePath;
+    store::StoreLocation StorePath;
+    // OK is the one way out, unless the file refused a write: then Esc and the system's
+    // close leave too, without saving the options, so the user is never trapped.
+    bool StoreRefused = false;
+    bool OptionsSaved = false;
     // Entry 0: the sound file as loaded; entries 1 to 500 mirror the file's Name1..Name500.
     std::array<std::string, kSlotCount + 1> Slots;
     std::int16_t VideoCount = 0;

@@ -20,7 +20,9 @@
 #include <filesystem>
 #include <limits>
 #include <memory>
+#include <mutex>
 #include <random>
+#include <set>
 #include <system_error>
 #include <utility>
 
@@ -397,15 +399,87 @@ std::optional<std::int32_t> parseInteger(std::string_view text) {
 
 // --- The file ---------------------------------------------------------------------------
 
-IniFile::IniFile(std::string path) : path_(std::move(path)) {}
+namespace {
 
-bool IniFile::exists() const {
+// A writer that was killed between writing its temporary file and renaming it leaves the
+// file behind. Once per process and folder, the first write removes those of the settings
+// file that are older than any live writer's can be.
+void RemoveAbandonedTemporaries(const fs::path& target) {
+    static std::mutex mutex;
+    static std::set<fs::path> swept;
+    const std::lock_guard lock(mutex);
+    if (!swept.insert(target).second) {
+        return;
+    }
+    const std::string prefix = target.filename().string() + ".";
+    const auto abandonedBefore = fs::file_time_type::clock::now() - std::chrono::minutes(1);
+    std::error_code error;
+    for (fs::directory_iterator it(target.parent_path(), error), end; !error && it != end;
+         it.increment(error)) {
+        const std::string name = it->path().filename().string();
+        const bool ours =
+            name.size() > prefix.size() + 4 && name.starts_with(prefix) && name.ends_with(".tmp");
+        std::error_code ignored;
+        if (ours && it->is_regular_file(ignored) &&
+            it->last_write_time(ignored) < abandonedBefore) {
+            fs::remove(it->path(), ignored);
+        }
+    }
+}
+
+// Replaces the file at `path` with `text` in one step, making its folders where missing.
+void ReplaceFile(const std::string& path, const std::string& text) {
+    const StoreError failure("Unable to write to " + path);
+    try {
+        const fs::path target(path);
+        std::error_code error;
+        if (target.has_parent_path()) {
+            fs::create_directories(target.parent_path(), error);
+            if (error) {
+                throw failure;
+            }
+        }
+        fs::path temporary = target;
+        temporary += temporarySuffix();
+        bool ok = writeDurably(temporary, text);
+        if (ok) {
+            fs::rename(temporary, target, error);
+            ok = !error;
+        }
+        if (!ok) {
+            fs::remove(temporary, error);
+            throw failure;
+        }
+        RemoveAbandonedTemporaries(target);
+    } catch (const StoreError&) {
+        throw;
+    } catch (const std::exception&) {
+        throw failure;  // e.g. a path that cannot be converted, or no memory for it
+    }
+}
+
+bool IsFile(const std::string& path) {
     try {
         std::error_code error;
-        return fs::is_regular_file(fs::path(path_), error);
+        return fs::is_regular_file(fs::path(path), error);
     } catch (const std::exception&) {
         return false;  // a path that cannot even be converted names no file
     }
+}
+
+}  // namespace
+
+IniFile::IniFile(std::string path) : location_{std::move(path), {}} {}
+
+IniFile::IniFile(StoreLocation location) : location_(std::move(location)) {}
+
+const std::string& IniFile::path() const {
+    const bool userCopyExists = !location_.userCopy.empty() && IsFile(location_.userCopy);
+    return userCopyExists ? location_.userCopy : location_.shared;
+}
+
+bool IniFile::exists() const {
+    return IsFile(path());
 }
 
 std::string IniFile::readString(std::string_view section, std::string_view key,
@@ -481,49 +555,33 @@ void IniFile::writeAll(const std::vector<KeyChange>& changes) {
 std::string IniFile::readForUpdate() const {
     std::optional<std::string> text;
     try {
-        text = readText(fs::path(path_));
+        text = readText(fs::path(path()));
     } catch (const std::exception&) {
     }
     if (!text) {
-        throw StoreError("Unable to write to " + path_);
+        throw StoreError("Unable to write to " + path());
     }
     return std::move(*text);
 }
 
 std::string IniFile::readAll() const {
     try {
-        return readText(fs::path(path_)).value_or(std::string());
+        return readText(fs::path(path())).value_or(std::string());
     } catch (const std::exception&) {
         return std::string();  // unreadable reads as empty
     }
 }
 
 void IniFile::replaceWith(const std::string& text) {
-    const StoreError failure("Unable to write to " + path_);
+    const std::string& current = path();
+    if (current == location_.userCopy || location_.userCopy.empty()) {
+        ReplaceFile(current, text);
+        return;
+    }
     try {
-        const fs::path target(path_);
-        std::error_code error;
-        if (target.has_parent_path()) {
-            fs::create_directories(target.parent_path(), error);
-            if (error) {
-                throw failure;
-            }
-        }
-        fs::path temporary = target;
-        temporary += temporarySuffix();
-        bool ok = writeDurably(temporary, text);
-        if (ok) {
-            fs::rename(temporary, target, error);
-            ok = !error;
-        }
-        if (!ok) {
-            fs::remove(temporary, error);
-            throw failure;
-        }
+        ReplaceFile(location_.shared, text);
     } catch (const StoreError&) {
-        throw;
-    } catch (const std::exception&) {
-        throw failure;  // e.g. a path that cannot be converted, or no memory for it
+        ReplaceFile(location_.userCopy, text);  // the text is the shared file's, changed
     }
 }
 

@@ -1,8 +1,8 @@
 // The settings file: our own reader and writer of the initialization-file format, used on
 // every platform so that the bytes are the same everywhere.
 //
-// An `IniFile` is only a path: every call opens the file, does its one thing and releases it.
-// Nothing is cached, so a change made by another program is seen by the next call. Every
+// An `IniFile` is only a location: every call opens the file, does its one thing and releases
+// it. Nothing is cached, so a change made by another program is seen by the next call. Every
 // write replaces the file atomically (temporary file beside it, flushed, renamed over it).
 #pragma once
 
@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 #include <vector>
+
+#include "store/store_path.h"
 
 namespace morvel::store {
 
@@ -54,9 +56,16 @@ struct KeyChange {
 
 class IniFile {
   public:
+    // A file at one place only.
     explicit IniFile(std::string path);
+    // The settings file with a copy per user: reads take the user's copy when it exists,
+    // else the shared one. Writes go to the user's copy when it exists, else to the shared
+    // one; when that is refused, the user's copy is made from the shared one (copy on
+    // write) with the change in it, and the shared file stays as it was.
+    explicit IniFile(StoreLocation location);
 
-    const std::string& path() const { return path_; }
+    // The file reads come from now.
+    const std::string& path() const;
     bool exists() const;
 
     std::string readString(std::string_view section, std::string_view key,
@@ -82,7 +91,7 @@ class IniFile {
     std::string readForUpdate() const;
     void replaceWith(const std::string& text);
 
-    std::string path_;
+    StoreLocation location_;
 };
 
 }  // namespace morvel::store

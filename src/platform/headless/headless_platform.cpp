@@ -21,6 +21,8 @@ namespace {
 // A program that does not wait for input within this real time is taken to be hung.
 constexpr auto kHangLimit = std::chrono::seconds(60);
 
+constexpr std::uintptr_t kF4Key = 0x73;
+
 // Result codes and texts of the scripted media engine, numbered like the real ones.
 constexpr std::uint32_t kInvalidDeviceId = 257;
 constexpr std::uint32_t kUnsupportedFunction = 274;
@@ -390,6 +392,7 @@ void HeadlessPlatform::deliver(const Message& message) {
     if (target == windows_.end()) {
         return;
     }
+    const Handle window = target->first;
     const platform::WindowSpec& design = target->second.design;
     namespace msg = platform::msg;
     switch (message.id) {
@@ -399,6 +402,11 @@ void HeadlessPlatform::deliver(const Message& message) {
                 const int key = static_cast<int>(message.wParam);
                 auto onKeyDown = design.onKeyDown;
                 platform::invokeHandler(*this, [&] { onKeyDown(key); });
+            }
+            // Alt+F4 asks the window to close, as the system's close box does.
+            if (message.id == msg::kSysKeyDown && message.wParam == kF4Key &&
+                windows_.count(window) != 0) {
+                systemClose(window);
             }
             break;
         case msg::kLButtonDown:
@@ -506,6 +514,14 @@ void HeadlessPlatform::showModal(Handle handle) {
     });
     if (auto it = windows_.find(handle); it != windows_.end()) {
         it->second.modal = false;
+    }
+}
+
+// Closing the program's first window ends the program, as on the desktop.
+void HeadlessPlatform::systemClose(Handle handle) {
+    const bool main = windows_.begin()->first == handle && !windows_.begin()->second.modal;
+    if (closeWindow(handle) && main) {
+        quit();
     }
 }
 

@@ -137,6 +137,7 @@ class HeadlessPlatform final : public platform::Platform {
     platform::Size screen{1024, 768};
     int platformIdValue = 2;
     std::string windowsDir;
+    std::string localAppDataDir;  // empty: no copy of the settings per user
     std::string systemDir;
     std::uint32_t clockBaseMs = 12 * 3600 * 1000;  // the virtual day starts at noon
     std::map<std::string, MediaScript> media;      // by full path
@@ -231,6 +232,7 @@ class HeadlessPlatform final : public platform::Platform {
     int showCursor(bool show) override;
     void setScreenSaverRunning(bool running) override;
     std::string windowsDirectory() override { return windowsDir; }
+    std::string localAppDataDirectory() override { return localAppDataDir; }
     std::string systemDirectory() override { return systemDir; }
     char pathSeparator() const override;
     int platformId() override { return platformIdValue; }
@@ -280,6 +282,7 @@ class HeadlessPlatform final : public platform::Platform {
     bool dispatchOne();
     bool fireDueTimer(std::int64_t limitMs);
     void deliver(const platform::Message& message);
+    void systemClose(Handle window);
     WindowState& windowRef(Handle handle);
     ControlState& controlRef(Handle handle);
     const ControlState& controlRef(Handle handle) const;

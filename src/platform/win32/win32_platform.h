@@ -90,6 +90,7 @@ class Win32Platform final : public platform::Platform {
     int showCursor(bool show) override;
     void setScreenSaverRunning(bool running) override;
     std::string windowsDirectory() override;
+    std::string localAppDataDirectory() override;
     std::string systemDirectory() override;
     char pathSeparator() const override { return '\\'; }
     int platformId() override;

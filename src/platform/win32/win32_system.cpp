@@ -311,6 +311,40 @@ std::string Win32Platform::windowsDirectory() {
     return std::string(path, length);
 }
 
+namespace {
+
+struct TaskMemoryFree {
+    void operator()(wchar_t* text) const { CoTaskMemFree(text); }
+};
+
+// The text in the ANSI code page that every path of ours goes through; empty when a
+// character has no place in it, since such a path could not be opened.
+std::string ToAnsi(const wchar_t* text) {
+    BOOL lossy = FALSE;
+    const int size =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, &lossy);
+    if (size <= 1 || lossy) {
+        return {};
+    }
+    std::string result(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, result.data(), size, nullptr,
+                        &lossy);
+    result.resize(static_cast<std::size_t>(size - 1));
+    return lossy ? std::string() : result;
+}
+
+}  // namespace
+
+std::string Win32Platform::localAppDataDirectory() {
+    wchar_t* found = nullptr;
+    const HRESULT result = SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &found);
+    const std::unique_ptr<wchar_t, TaskMemoryFree> folder(found);
+    if (FAILED(result) || !folder) {
+        return {};
+    }
+    return ToAnsi(folder.get());
+}
+
 std::string Win32Platform::systemDirectory() {
     char path[MAX_PATH + 1] = {};
     const UINT length = GetSystemDirectoryA(path, MAX_PATH);
