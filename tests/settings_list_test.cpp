@@ -79,7 +79,7 @@ TEST_F(VideoListTest, ARemovedSlotIsReusedAndTheNextStartShowsSlotOrder) {
     EXPECT_EQ(next.platform().control("TForm2", "ListBox1")->items, (Videos{a, d, c}));
 }
 
-TEST_F(VideoListTest, AddVideoOffersTheVideoTypesInTheLastFolderAndCancelWritesNothing) {
+TEST_F(VideoListTest, AddVideoAndAddFolderStartInTheLastFolderAndCancelWritesNothing) {
     writeStore(slotsText() + "[History]\r\nLast Dir=C:\\clips\\\r\n");
     const std::string before = storeText();
     startSettings();
@@ -97,9 +97,12 @@ TEST_F(VideoListTest, AddVideoOffersTheVideoTypesInTheLastFolderAndCancelWritesN
     EXPECT_EQ(storeText(), before);
 
     addVideo(video("a.avi"));  // the next pick starts where this one was made
+    const std::string last = (sim.folder() / "videos").string() + os.pathSeparator();
     click("Button2");
-    EXPECT_EQ(sim.openPrompt()->request.initialDirectory,
-              (sim.folder() / "videos").string() + os.pathSeparator());
+    EXPECT_EQ(sim.openPrompt()->request.initialDirectory, last);
+    pick(std::nullopt);
+    click("CmdAddEntire");
+    EXPECT_EQ(sim.openPrompt()->request.initialDirectory, last);
     pick(std::nullopt);
 }
 

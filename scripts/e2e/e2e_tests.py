@@ -9,7 +9,8 @@ import sys
 import time
 import traceback
 
-from winelab import ROOT, Failure, Lab, wait_until
+import settings_tests
+from winelab import ROOT, Failure, Lab, frame, wait_until
 
 CLIP = "C:\\clips\\"
 SAVER = "Frmmorvel33"
@@ -23,17 +24,6 @@ TESTS = []
 def test(function):
     TESTS.append(function)
     return function
-
-
-def frame(left, top, width, height, inside, outside="black"):
-    """Pixels just inside each corner of a rectangle and just outside it."""
-    right, bottom = left + width - 1, top + height - 1
-    points = {(left, top): inside, (right, top): inside, (left, bottom): inside,
-              (right, bottom): inside, (left + width // 2, top + height // 2): inside}
-    for x, y in ((left - 1, top - 1), (right + 1, top), (left, bottom + 1), (right + 1, bottom + 1)):
-        if 0 <= x < 1024 and 0 <= y < 768:
-            points[(x, y)] = outside
-    return points
 
 
 def end_with(lab, saver, *xdotool_args):
@@ -296,6 +286,7 @@ def run_backend_tests(lab):
 
 
 def main(filters):
+    TESTS.extend(settings_tests.TESTS)
     chosen = [t for t in TESTS if not filters or any(f in t.__name__ for f in filters)]
     failures_dir = ROOT / "build" / "e2e" / "failures"
     failures_dir.mkdir(parents=True, exist_ok=True)
@@ -329,6 +320,7 @@ def main(filters):
                 for saver in lab.savers:
                     saver.stop()
                 lab.savers.clear()
+                lab.use_root()
             print(f"{label} {name} ({int((time.monotonic() - begin) * 1000)} ms)", flush=True)
     finally:
         lab.close()

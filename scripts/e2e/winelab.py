@@ -50,6 +50,17 @@ def colour_name(rgb):
     return best if distance <= 60 ** 2 else "rgb{}".format(tuple(rgb))
 
 
+def frame(left, top, width, height, inside, outside="black"):
+    """Pixels just inside each corner of a rectangle and just outside it."""
+    right, bottom = left + width - 1, top + height - 1
+    points = {(left, top): inside, (right, top): inside, (left, bottom): inside,
+              (right, bottom): inside, (left + width // 2, top + height // 2): inside}
+    for x, y in ((left - 1, top - 1), (right + 1, top), (left, bottom + 1), (right + 1, bottom + 1)):
+        if 0 <= x < SCREEN[0] and 0 <= y < SCREEN[1]:
+            points[(x, y)] = outside
+    return points
+
+
 def wait_until(what, probe, timeout, interval=0.25):
     """Polls `probe` until it returns a true value; fails after `timeout` seconds with the
     last thing it saw. `probe` returns (ok, seen)."""
@@ -101,9 +112,9 @@ class Saver:
         self.lab = lab
         self.log_path = log
         self.log = open(log, "w")
-        self.process = subprocess.Popen(["wine", "C:\\morvel.scr", *args], env=lab.env,
-                                        stdout=self.log, stderr=subprocess.STDOUT,
-                                        start_new_session=True)
+        self.process = subprocess.Popen(lab.wine_command(["wine", "C:\\morvel.scr", *args]),
+                                        env=lab.wine_env(), stdout=self.log,
+                                        stderr=subprocess.STDOUT, start_new_session=True)
 
     def running(self):
         return self.process.poll() is None
@@ -137,6 +148,7 @@ class Lab:
         self.work.mkdir(parents=True, exist_ok=True)
         self.started = []
         self.savers = []
+        self.user = None  # Wine runs as this ordinary user when set (see use_ordinary_user)
         self.prefix = self.work / "prefix"
         self.clips = self.work / "clips"
         runtime = self.work / "run"
@@ -250,13 +262,73 @@ class Lab:
 
     def stop_wine(self):
         if self.prefix.exists():
-            run(["wineserver", "-k"], env=self.env, timeout=30, check=False)
-            run(["wineserver", "-w"], env=self.env, timeout=30, check=False)
+            for args in (["wineserver", "-k"], ["wineserver", "-w"]):
+                run(self.wine_command(args), env=self.wine_env(), timeout=30, check=False)
+
+    # --- Wine as an ordinary user ----------------------------------------------------------------
+
+    def wine_command(self, command):
+        """`command` as it must be started: through runuser when Wine runs as another user."""
+        if self.user is None:
+            return command
+        # runuser sets the user's HOME from the password file; Wine links the profile's
+        # Desktop and Documents to HOME, so it must be a folder that exists.
+        return ["runuser", "-u", self.user, "--", "env", f"HOME={self.work / 'home'}", *command]
+
+    def wine_env(self):
+        if self.user is None:
+            return self.env
+        # Our sound server's socket sits in a folder only we may enter: this mode runs without
+        # a sound device (see use_ordinary_user).
+        return {k: v for k, v in self.env.items() if k not in ("XDG_RUNTIME_DIR", "PULSE_SERVER")}
+
+    def use_ordinary_user(self):
+        """From now on Wine runs as an ordinary user (root may write anywhere) in the fresh
+        prefix, now owned by that user, whose C:\\windows belongs to root with mode 0755: the
+        user can read it but not write into it. Wine finds its server through a file in the
+        prefix that names the copied template's server; it goes, so Wine starts its own."""
+        name = run([str(ROOT / "scripts" / "ordinary-user")]).strip()
+        self.stop_wine()
+        (self.prefix / "wineserver").unlink(missing_ok=True)
+        run(["chown", "-R", f"{name}:", str(self.prefix)])
+        windows = self.prefix / "drive_c" / "windows"
+        os.chown(windows, 0, 0)
+        windows.chmod(0o755)
+        # The folders above the prefix must let the user through.
+        for folder in self.prefix.parents:
+            if folder.stat().st_mode & 0o005 != 0o005:
+                raise RuntimeError(f"{folder} does not let other users through")
+        home = self.work / "home"
+        home.mkdir(exist_ok=True)
+        os.chown(home, *self.ids(name))
+        self.user = name
+        # The template's profile is root's: Wine makes this user's on an update.
+        run(self.wine_command(["wineboot", "-u"]), env=self.wine_env(), timeout=120)
+        self.set_no_audio_driver()
+
+    @staticmethod
+    def ids(name):
+        return (int(run(["id", "-u", name]).strip()), int(run(["id", "-g", name]).strip()))
+
+    def use_root(self):
+        if self.user is not None:
+            self.stop_wine()
+            self.user = None
+
+    def windows_path(self, path):
+        """The file in the prefix that a C: path names."""
+        drive, _, rest = path.partition(":")
+        if drive.upper() != "C":
+            raise ValueError(f"not a C: path: {path}")
+        return self.prefix / "drive_c" / Path(*[p for p in rest.split("\\") if p])
+
+    def wine_output(self, *args):
+        return run(self.wine_command(["wine", *args]), env=self.wine_env(), timeout=60)
 
     def set_no_audio_driver(self):
         # An empty driver list leaves Wine without any sound device.
-        run(["wine", "reg", "add", "HKCU\\Software\\Wine\\Drivers", "/v", "Audio", "/d", "",
-             "/f"], env=self.env)
+        run(self.wine_command(["wine", "reg", "add", "HKCU\\Software\\Wine\\Drivers", "/v",
+                               "Audio", "/d", "", "/f"]), env=self.wine_env())
 
     # --- Clips and settings --------------------------------------------------------------------
 

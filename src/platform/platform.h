@@ -276,7 +276,10 @@ class Platform {
     // The chosen file's full path, or nothing when the user cancelled.
     virtual std::optional<std::string> openFileDialog(Handle owner,
                                                       const OpenFileRequest& request) = 0;
-    virtual std::optional<std::string> folderDialog(Handle owner, const std::string& title) = 0;
+    // The chosen folder's full path, or nothing when the user cancelled; the picker opens at
+    // `initialDirectory` when it is given and exists.
+    virtual std::optional<std::string> folderDialog(Handle owner, const std::string& title,
+                                                    const std::string& initialDirectory) = 0;
     // The names (not paths) of the regular files directly in `folder`.
     virtual std::vector<std::string> filesInFolder(const std::string& folder) = 0;
 

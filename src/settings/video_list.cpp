@@ -286,7 +286,9 @@ std::vector<std::string> TForm2::VideosInFolder(const std::string& folder) const
 }
 
 void TForm2::CmdAddEntireClick() {
-    const std::optional<std::string> folder = platform_.folderDialog(handle(), kFolderDialogTitle);
+    // The folder picker starts where the video open dialog does.
+    const std::optional<std::string> folder =
+        platform_.folderDialog(handle(), kFolderDialogTitle, OpenDialog2Directory);
     if (!folder || folder->empty()) {
         return;
     }

@@ -702,11 +702,13 @@ std::optional<std::string> HeadlessPlatform::openFileDialog(
     return runPrompt(std::move(prompt)).chosenPath;
 }
 
-std::optional<std::string> HeadlessPlatform::folderDialog(Handle owner, const std::string& title) {
+std::optional<std::string> HeadlessPlatform::folderDialog(Handle owner, const std::string& title,
+                                                          const std::string& initialDirectory) {
     Prompt prompt;
     prompt.kind = Prompt::Kind::Folder;
     prompt.owner = owner;
     prompt.caption = title;
+    prompt.request.initialDirectory = initialDirectory;
     return runPrompt(std::move(prompt)).chosenPath;
 }
 

@@ -66,7 +66,7 @@ struct Prompt {
     Handle owner = 0;
     std::string caption;
     std::string text;
-    platform::OpenFileRequest request;
+    platform::OpenFileRequest request;  // also the start folder of a folder dialog
     std::int64_t atMs = 0;
 
     bool answered = false;
@@ -224,7 +224,8 @@ class HeadlessPlatform final : public platform::Platform {
                     platform::MessageBoxKind kind) override;
     std::optional<std::string> openFileDialog(Handle owner,
                                               const platform::OpenFileRequest& request) override;
-    std::optional<std::string> folderDialog(Handle owner, const std::string& title) override;
+    std::optional<std::string> folderDialog(Handle owner, const std::string& title,
+                                            const std::string& initialDirectory) override;
     std::vector<std::string> filesInFolder(const std::string& folder) override;
 
     platform::Size screenSize() const override { return screen; }

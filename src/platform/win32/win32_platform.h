@@ -81,7 +81,8 @@ class Win32Platform final : public platform::Platform {
                     platform::MessageBoxKind kind) override;
     std::optional<std::string> openFileDialog(Handle owner,
                                               const platform::OpenFileRequest& request) override;
-    std::optional<std::string> folderDialog(Handle owner, const std::string& title) override;
+    std::optional<std::string> folderDialog(Handle owner, const std::string& title,
+                                            const std::string& initialDirectory) override;
     std::vector<std::string> filesInFolder(const std::string& folder) override;
 
     // --- Screen and system ---------------------------------------------------------------

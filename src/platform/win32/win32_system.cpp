@@ -6,6 +6,7 @@
 #include <objbase.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <shobjidl.h>
 
 #include <memory>
 
@@ -64,9 +65,89 @@ class ComScope {
     bool initialized_;
 };
 
-struct ItemListFree {
-    void operator()(ITEMIDLIST* list) const { CoTaskMemFree(list); }
+// Memory the shell hands out with CoTaskMemAlloc.
+struct TaskMemFree {
+    void operator()(void* memory) const { CoTaskMemFree(memory); }
 };
+
+struct ComRelease {
+    void operator()(IUnknown* object) const { object->Release(); }
+};
+template <typename Interface>
+using ComOwned = std::unique_ptr<Interface, ComRelease>;
+
+// The paths of the rest of the program are in the ANSI code page; the picker speaks UTF-16.
+std::wstring Wide(const std::string& text) {
+    const int length =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), wide.data(), length);
+    return wide;
+}
+
+std::string Narrow(const wchar_t* text) {
+    const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
+    if (length <= 1) {
+        return {};
+    }
+    std::string narrow(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_ACP, 0, text, -1, narrow.data(), length, nullptr, nullptr);
+    narrow.resize(static_cast<std::size_t>(length - 1));  // the terminator
+    return narrow;
+}
+
+// The current folder picker; empty on a system that does not have it.
+ComOwned<IFileOpenDialog> MakeFolderPicker() {
+    IFileOpenDialog* picker = nullptr;
+    if (FAILED(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER,
+                                IID_PPV_ARGS(&picker)))) {
+        return nullptr;
+    }
+    return ComOwned<IFileOpenDialog>(picker);
+}
+
+std::optional<std::string> PickFolder(IFileOpenDialog& picker, HWND owner, const std::string& title,
+                                      const std::string& initialDirectory) {
+    FILEOPENDIALOGOPTIONS options = 0;
+    picker.GetOptions(&options);
+    picker.SetOptions(options | FOS_PICKFOLDERS | FOS_FORCEFILESYSTEM | FOS_PATHMUSTEXIST);
+    picker.SetTitle(Wide(title).c_str());
+    IShellItem* start = nullptr;
+    if (!initialDirectory.empty() &&
+        SUCCEEDED(SHCreateItemFromParsingName(Wide(initialDirectory).c_str(), nullptr,
+                                              IID_PPV_ARGS(&start)))) {
+        const ComOwned<IShellItem> folder(start);
+        picker.SetFolder(folder.get());
+    }
+    IShellItem* result = nullptr;
+    if (FAILED(picker.Show(owner)) || FAILED(picker.GetResult(&result))) {
+        return std::nullopt;  // cancelled
+    }
+    const ComOwned<IShellItem> chosen(result);
+    wchar_t* path = nullptr;
+    if (FAILED(chosen->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
+        return std::nullopt;  // a place that is not a folder on disk
+    }
+    const std::unique_ptr<wchar_t, TaskMemFree> owned(path);
+    return Narrow(owned.get());
+}
+
+// The old folder tree, for systems without the current picker.
+std::optional<std::string> BrowseForFolder(HWND owner, const std::string& title) {
+    BROWSEINFOA browse{};
+    browse.hwndOwner = owner;
+    browse.lpszTitle = title.c_str();
+    browse.ulFlags = BIF_RETURNONLYFSDIRS;
+    const std::unique_ptr<ITEMIDLIST, TaskMemFree> chosen(SHBrowseForFolderA(&browse));
+    if (!chosen) {
+        return std::nullopt;
+    }
+    char path[MAX_PATH + 1] = {};
+    if (!SHGetPathFromIDListA(chosen.get(), path)) {
+        return std::nullopt;  // a place that is not a folder on disk
+    }
+    return std::string(path);
+}
 
 class Win32RegistryKey final : public platform::RegistryKey {
   public:
@@ -174,21 +255,13 @@ std::optional<std::string> Win32Platform::openFileDialog(Handle owner,
     return file;
 }
 
-std::optional<std::string> Win32Platform::folderDialog(Handle owner, const std::string& title) {
+std::optional<std::string> Win32Platform::folderDialog(Handle owner, const std::string& title,
+                                                       const std::string& initialDirectory) {
     const ComScope com;
-    BROWSEINFOA browse{};
-    browse.hwndOwner = ToHwnd(owner);
-    browse.lpszTitle = title.c_str();
-    browse.ulFlags = BIF_RETURNONLYFSDIRS;
-    const std::unique_ptr<ITEMIDLIST, ItemListFree> chosen(SHBrowseForFolderA(&browse));
-    if (!chosen) {
-        return std::nullopt;
+    if (const ComOwned<IFileOpenDialog> picker = MakeFolderPicker()) {
+        return PickFolder(*picker, ToHwnd(owner), title, initialDirectory);
     }
-    char path[MAX_PATH + 1] = {};
-    if (!SHGetPathFromIDListA(chosen.get(), path)) {
-        return std::nullopt;  // a place that is not a folder on disk
-    }
-    return std::string(path);
+    return BrowseForFolder(ToHwnd(owner), title);
 }
 
 std::vector<std::string> Win32Platform::filesInFolder(const std::string& folder) {

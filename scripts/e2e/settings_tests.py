@@ -1,0 +1,344 @@
+"""End-to-end tests of the settings dialog (morvel.scr /c) under Wine, driven with real clicks
+and keys through the real file dialog and folder picker; the settings file is read afterwards.
+
+Every workflow runs twice: as root with a writable C:\\windows ("Writable"), and as an ordinary
+user who may not write there ("Unprivileged"), whose settings then live in the user's own copy
+under Local AppData while C:\\windows\\morvel4.ini stays as it was."""
+
+import shutil
+import subprocess
+import time
+
+from winelab import Failure, frame, run, wait_until
+
+CLIP = "C:\\clips\\"
+OPTIONS = "Morvel Screensaver Options"
+TITLE = "Morvel Screensaver"
+PICKER = "Choose a folder of videos to add to your list"
+OPEN = 30   # seconds a window of the program may take to appear under Wine
+SHUT = 15   # seconds it may take to go away
+
+# Client sizes, and client positions of what is clicked (the centre of each control; an option
+# button is clicked on its circle).
+OPTIONS_SIZE = (642, 477)
+ADD_VIDEO, ADD_FOLDER, CLEAR, REMOVE = (60, 168), (169, 168), (279, 168), (389, 168)
+VIDEO_SOUND, PREVIEW = (499, 168), (598, 167)
+MEDIUM, IN_SEQUENCE = (212, 250), (411, 236)
+SUPPORT, MORE_SOFTWARE, OK = (588, 389), (588, 414), (588, 465)
+LIST_AREA = (3, 39, 620, 96)  # inside the list's border, left of its scroll bar
+SOUND_SIZE = (338, 218)
+MUTE_AT_START, UNMUTE_AT_END, RETURN = (19, 78), (19, 148), (288, 189)
+PREVIEW_SIZE = (555, 406)
+PLAY, PAUSE, STOP, PREVIEW_OK = (493, 107), (493, 147), (493, 187), (501, 371)
+
+LIST_FULL = ("You have reached the maximum number of entries stored.  Please delete one if you "
+             "wish to add another.")
+OPENING_SITE = ("We will now display the software downloads site. Please be sure you are "
+                "connected to the internet, then click OK to view more software downloads.")
+NO_BROWSER = ("You cannot view the download site because your browser would not open. You can "
+              "still view the download site by opening your web browser and pointing to ")
+
+TESTS = []
+
+
+# --- Where the settings go -------------------------------------------------------------------
+
+class Writable:
+    """Wine as root: the settings file is C:\\windows\\morvel4.ini."""
+    name = "Writable"
+
+    def begin(self, lab):
+        self.lab = lab
+
+    def store(self):
+        return self.lab.prefix / "drive_c" / "windows" / "morvel4.ini"
+
+    def end(self):
+        pass
+
+
+class Unprivileged:
+    """Wine as an ordinary user who may read C:\\windows but not write into it: the settings go
+    to the user's own copy, Local AppData + "\\VirtualStore\\" + the Windows directory without
+    its drive + "\\morvel4.ini", and the shared file is left as it was (or absent)."""
+    name = "Unprivileged"
+
+    def begin(self, lab):
+        self.lab = lab
+        lab.use_ordinary_user()
+        said = lab.wine_output("cmd", "/c", "echo", "%LOCALAPPDATA%", "%WINDIR%").splitlines()
+        local, windows = [line for line in said if line.startswith("C:")][-1].split()
+        self.copy = lab.windows_path(f"{local}\\VirtualStore\\{windows[3:]}\\morvel4.ini")
+        self.shared = lab.prefix / "drive_c" / "windows" / "morvel4.ini"
+        self.shared_before = None
+
+    def keep_shared(self):
+        """Notes the shared file as it is now (after the test has laid one down)."""
+        self.shared_before = self.shared.read_bytes() if self.shared.exists() else None
+
+    def store(self):
+        return self.copy
+
+    def end(self):
+        now = self.shared.read_bytes() if self.shared.exists() else None
+        if now != self.shared_before:
+            raise Failure(f"{self.shared} was changed; the user's copy is {self.copy}")
+
+
+def workflow(function):
+    """Registers `function(lab, mode)` once per mode, named after the function and the mode."""
+    for mode in (Writable(), Unprivileged()):
+        def test(lab, function=function, mode=mode):
+            mode.begin(lab)
+            if hasattr(mode, "keep_shared"):
+                mode.keep_shared()
+            function(lab, mode)
+            mode.end()
+        test.__name__ = f"Settings{function.__name__}{mode.name}"
+        TESTS.append(test)
+    return function
+
+
+def read_ini(path):
+    """{section: {key: value}} of a settings file, in file order."""
+    sections, current = {}, None
+    for line in path.read_text(encoding="ascii").splitlines():
+        if line.startswith("[") and line.endswith("]"):
+            current = sections.setdefault(line[1:-1], {})
+        elif "=" in line and current is not None:
+            key, value = line.split("=", 1)
+            current[key] = value
+    return sections
+
+
+def expect_slots(mode, used, what):
+    """The file's 500 slots: `used` ({number: path}), every other one "Null"."""
+    path = mode.store()
+    if not path.exists():
+        raise Failure(f"{what}: no settings file at {path}")
+    slots = read_ini(path).get("VidConfig", {})
+    expected = {f"Name{n}": used.get(n, "Null") for n in range(1, 501)}
+    if slots != expected:
+        wrong = {k: slots.get(k) for k in expected if slots.get(k) != expected[k]}
+        extra = sorted(set(slots) - set(expected))
+        raise Failure(f"{what}: slots differ from {used}: {dict(list(wrong.items())[:6])}"
+                      f"{' extra keys ' + str(extra) if extra else ''}")
+
+
+# --- Driving the dialog ----------------------------------------------------------------------
+
+class Settings:
+    """One morvel.scr /c, and the windows it opens, driven with xdotool."""
+
+    def __init__(self, lab):
+        self.lab = lab
+        self.process = lab.start_saver("/c", log="settings.log")
+        self.window = self.find(OPTIONS)
+
+    def find(self, title, timeout=OPEN):
+        def shown():
+            found = self.visible(title)
+            return bool(found), found or f"no window; boxes: {self.boxes()}"
+        return wait_until(f"the window {title!r}", shown, timeout)[0]
+
+    def visible(self, title):
+        result = subprocess.run(["xdotool", "search", "--onlyvisible", "--name", f"^{title}$"],
+                                env=self.lab.env, stdout=subprocess.PIPE,
+                                stderr=subprocess.DEVNULL, text=True, timeout=10)
+        return result.stdout.split()
+
+    def gone(self, title):
+        wait_until(f"the window {title!r} to close",
+                   lambda: (not self.visible(title), "still shown"), SHUT)
+
+    def boxes(self):
+        return self.process.boxes()
+
+    def click(self, window, client_size, point):
+        """A click at a client position. Without a window manager Wine's X window is the
+        client area; a bigger one would carry a frame, which these positions do not allow for."""
+        shape = dict(line.split("=") for line in run(
+            ["xdotool", "getwindowgeometry", "--shell", window], env=self.lab.env).split())
+        if (int(shape["WIDTH"]), int(shape["HEIGHT"])) != client_size:
+            raise Failure(f"window {window} is {shape['WIDTH']}x{shape['HEIGHT']}, "
+                          f"not the client size {client_size}")
+        x, y = int(shape["X"]) + point[0], int(shape["Y"]) + point[1]
+        self.lab.xdotool("mousemove", str(x), str(y), "click", "1")
+
+    def press(self, point):
+        self.click(self.window, OPTIONS_SIZE, point)
+
+    def keys(self, window, text=None, key="Return"):
+        # Wine takes keys from the X input focus; a slow typing rate keeps Shift with its key.
+        self.lab.xdotool("windowfocus", window)
+        if text is not None:
+            self.lab.xdotool("type", "--delay", "80", text)
+        self.lab.xdotool("key", key)
+
+    def answer(self, title, text, starts=False):
+        """Waits for the message box `title` saying `text` (or beginning with it) and presses
+        Enter on it; returns the box's whole text."""
+        def said():
+            found = [b for b in self.boxes() if (b.startswith(text) if starts else b == text)]
+            return bool(found and self.visible(title)), self.boxes()
+        box = wait_until(f"the box {text[:50]!r}...", said, OPEN)
+        found = [b for b in box if (b.startswith(text) if starts else b == text)][-1]
+        self.keys(self.find(title))
+        self.gone(title)
+        return found
+
+    def add_video(self, path):
+        self.press(ADD_VIDEO)
+        self.keys(self.find("Open"), path)
+        self.gone("Open")
+
+    def add_folder(self, path):
+        self.press(ADD_FOLDER)
+        self.keys(self.find(PICKER), path)
+        self.gone(PICKER)
+
+    def ok(self, expected_boxes=()):
+        self.press(OK)
+        code = self.process.wait_exit(SHUT, "the settings dialog to end after OK")
+        unexpected = [b for b in self.boxes() if b not in expected_boxes]
+        if code != 0 or unexpected:
+            raise Failure(f"the dialog ended with code {code}; unexpected boxes: {unexpected}")
+
+
+def wait_store(mode, check, what):
+    """Polls until the settings file passes `check` (a function that raises Failure)."""
+    def probe():
+        try:
+            check()
+            return True, "ok"
+        except (Failure, OSError) as error:
+            return False, str(error)
+    wait_until(what, probe, SHUT)
+
+
+def list_dark_pixels(lab, settings):
+    shape = dict(line.split("=") for line in run(
+        ["xdotool", "getwindowgeometry", "--shell", settings.window], env=lab.env).split())
+    left, top, width, height = LIST_AREA
+    return lab.screenshot().dark_pixels(int(shape["X"]) + left, int(shape["Y"]) + top, width,
+                                        height)
+
+
+# --- The workflows ---------------------------------------------------------------------------
+
+@workflow
+def ListEditing(lab, mode):
+    # Two of the clips again in a folder of their own, for Add Entire Folder.
+    more = lab.prefix / "drive_c" / "more"
+    more.mkdir()
+    for name in ("red.avi", "cyan.mpg"):
+        shutil.copy(lab.prefix / "drive_c" / "clips" / name, more / name)
+    if lab.user:
+        run(["chown", "-R", f"{lab.user}:", str(more)])
+
+    settings = Settings(lab)
+    wait_store(mode, lambda: expect_slots(mode, {}, "first start"), "the complete new file")
+
+    settings.add_video(CLIP + "red.avi")
+    settings.add_video(CLIP + "blue.avi")
+    wait_store(mode, lambda: expect_slots(mode, {1: CLIP + "red.avi", 2: CLIP + "blue.avi"},
+                                          "two added"), "two videos in the file")
+    if read_ini(mode.store()).get("History", {}).get("Last Dir") != CLIP:
+        raise Failure(f"Last Dir is not {CLIP}: {read_ini(mode.store()).get('History')}")
+
+    settings.press(REMOVE)  # the first entry is the selected one
+    wait_store(mode, lambda: expect_slots(mode, {2: CLIP + "blue.avi"}, "after Remove"),
+               "slot 1 emptied")
+    settings.add_video(CLIP + "lime.avi")
+    wait_store(mode, lambda: expect_slots(mode, {1: CLIP + "lime.avi", 2: CLIP + "blue.avi"},
+                                          "after the next add"), "slot 1 taken again")
+
+    settings.add_folder("C:\\more")
+    settings.answer("Information", "2 videos were added to your list.")
+    expect_slots(mode, {1: CLIP + "lime.avi", 2: CLIP + "blue.avi", 3: "C:\\more\\cyan.mpg",
+                        4: "C:\\more\\red.avi"}, "after Add Entire Folder")
+    if list_dark_pixels(lab, settings) < 200:
+        raise Failure("the list shows no entries with four videos in it")
+
+    settings.press(CLEAR)
+    wait_store(mode, lambda: expect_slots(mode, {}, "after Clear"), "all 500 slots emptied")
+    wait_until("the list to be empty on screen",
+               lambda: (list_dark_pixels(lab, settings) == 0, "dark pixels in the list"), 10)
+    if settings.boxes() != ["2 videos were added to your list."]:
+        raise Failure(f"unexpected boxes: {settings.boxes()}")
+
+
+@workflow
+def FullListVideoSoundSupportAndMoreSoftware(lab, mode):
+    # The shared file holds a full list; as the ordinary user the changes go to the user's copy.
+    lab.write_settings([f"C:\\v\\{n}.avi" for n in range(1, 501)])
+    if hasattr(mode, "keep_shared"):
+        mode.keep_shared()
+    settings = Settings(lab)
+    settings.add_video(CLIP + "red.avi")
+    settings.answer("Confirm", LIST_FULL)
+    ini = read_ini(mode.store())
+    if ini["VidConfig"].get("Name500") != "C:\\v\\500.avi" or \
+            ini.get("History", {}).get("Last Dir") != CLIP:
+        raise Failure(f"a full list must stay as it was and keep the folder: "
+                      f"Name500={ini['VidConfig'].get('Name500')}, History={ini.get('History')}")
+
+    settings.press(VIDEO_SOUND)
+    sound = settings.find("Video Sound")
+    settings.click(sound, SOUND_SIZE, MUTE_AT_START)
+    settings.click(sound, SOUND_SIZE, UNMUTE_AT_END)
+    settings.click(sound, SOUND_SIZE, RETURN)
+    settings.gone("Video Sound")
+
+    settings.press(SUPPORT)
+    support = settings.answer(TITLE, "For help with Morvel Screensaver, e-mail", starts=True)
+    if "@" not in support or "Start menu" not in support:
+        raise Failure(f"the support message gives no address or help file: {support!r}")
+    settings.press(MORE_SOFTWARE)
+    settings.answer(TITLE, OPENING_SITE)
+    # The shell may not find a browser under Wine: then the second message follows.
+    time.sleep(3)
+    failed = [b for b in settings.boxes() if b.startswith(NO_BROWSER)]
+    if failed:
+        if not failed[0][len(NO_BROWSER):].startswith("http"):
+            raise Failure(f"the browser message names no site: {failed[0]!r}")
+        settings.answer(TITLE, NO_BROWSER, starts=True)
+    settings.ok(expected_boxes=settings.boxes())  # each of them was checked above
+    options = read_ini(mode.store())["Options"]
+    if options.get("Starton") != "0" or options.get("Endon") != "1":
+        raise Failure(f"the video sound choices were not stored: {options}")
+
+
+@workflow
+def PreviewOptionsAndThePlayOfTheList(lab, mode):
+    settings = Settings(lab)
+    settings.add_video(CLIP + "red.avi")
+    settings.add_video(CLIP + "blue.avi")
+
+    settings.press(PREVIEW)
+    preview = settings.find("Preview Video")
+    settings.click(preview, PREVIEW_SIZE, PLAY)
+    shape = dict(line.split("=") for line in run(
+        ["xdotool", "getwindowgeometry", "--shell", preview], env=lab.env).split())
+    panel = (int(shape["X"]) + 16, int(shape["Y"]) + 8)  # the video's own size, at the top left
+    points = {(panel[0] + 10, panel[1] + 10): "red", (panel[0] + 160, panel[1] + 120): "red"}
+    lab.wait_colours(points, OPEN, "the red clip in the preview panel")
+    settings.click(preview, PREVIEW_SIZE, PAUSE)
+    settings.click(preview, PREVIEW_SIZE, STOP)
+    settings.click(preview, PREVIEW_SIZE, PREVIEW_OK)
+    settings.gone("Preview Video")
+    if settings.boxes():
+        raise Failure(f"the preview reported: {settings.boxes()}")
+
+    settings.press(MEDIUM)
+    settings.press(IN_SEQUENCE)
+    settings.ok()
+    options = read_ini(mode.store())["Options"]
+    if options.get("Picdis") != "2" or options.get("Picord") != "2":
+        raise Failure(f"medium size in sequence was not stored: {options}")
+
+    saver = lab.start_saver("/S", log="saver.log")
+    lab.wait_colours(frame(256, 192, 512, 384, "red"), OPEN, "the first video at 512x384")
+    lab.wait_colours(frame(256, 192, 512, 384, "blue"), OPEN, "the second video after it")
+    lab.xdotool("key", "a")
+    saver.wait_exit(SHUT)
