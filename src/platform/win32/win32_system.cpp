@@ -85,13 +85,18 @@ std::wstring Wide(const std::string& text) {
     return wide;
 }
 
+// Empty when a character has no place in the ANSI code page: such a path could not be
+// opened by the rest of the program, and a best-fit stand-in would name another file.
 std::string Narrow(const wchar_t* text) {
-    const int length = WideCharToMultiByte(CP_ACP, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (length <= 1) {
+    BOOL lossy = FALSE;
+    const int length =
+        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, &lossy);
+    if (length <= 1 || lossy) {
         return {};
     }
     std::string narrow(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, text, -1, narrow.data(), length, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, narrow.data(), length, nullptr,
+                        nullptr);
     narrow.resize(static_cast<std::size_t>(length - 1));  // the terminator
     return narrow;
 }
@@ -311,38 +316,14 @@ std::string Win32Platform::windowsDirectory() {
     return std::string(path, length);
 }
 
-namespace {
-
-struct TaskMemoryFree {
-    void operator()(wchar_t* text) const { CoTaskMemFree(text); }
-};
-
-// The text in the ANSI code page that every path of ours goes through; empty when a
-// character has no place in it, since such a path could not be opened.
-std::string ToAnsi(const wchar_t* text) {
-    BOOL lossy = FALSE;
-    const int size =
-        WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, nullptr, 0, nullptr, &lossy);
-    if (size <= 1 || lossy) {
-        return {};
-    }
-    std::string result(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, text, -1, result.data(), size, nullptr,
-                        &lossy);
-    result.resize(static_cast<std::size_t>(size - 1));
-    return lossy ? std::string() : result;
-}
-
-}  // namespace
-
 std::string Win32Platform::localAppDataDirectory() {
     wchar_t* found = nullptr;
     const HRESULT result = SHGetKnownFolderPath(FOLDERID_LocalAppData, 0, nullptr, &found);
-    const std::unique_ptr<wchar_t, TaskMemoryFree> folder(found);
+    const std::unique_ptr<wchar_t, TaskMemFree> folder(found);
     if (FAILED(result) || !folder) {
         return {};
     }
-    return ToAnsi(folder.get());
+    return Narrow(folder.get());
 }
 
 std::string Win32Platform::systemDirectory() {
