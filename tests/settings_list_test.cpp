@@ -89,7 +89,8 @@ TEST_F(VideoListTest, AddVideoAndAddFolderStartInTheLastFolderAndCancelWritesNot
     EXPECT_EQ(dialog->request.initialDirectory, "C:\\clips\\");
     ASSERT_EQ(dialog->request.filters.size(), 5u);
     EXPECT_EQ(dialog->request.filters[0].label, "MPEG AVI MOV WMV");
-    EXPECT_EQ(dialog->request.filters[0].patterns, "*.mpg;*.avi;*.mov;*.wmv;*.mpe;*.mpeg");
+    EXPECT_EQ(dialog->request.filters[0].patterns,
+              "*.mpg;*.avi;*.mov;*.wmv;*.mpe;*.mpeg;*.mp4;*.m4v;*.mkv");
     EXPECT_EQ(dialog->request.filters[1].patterns, "*.mpg;*.mpe;*.mpeg");
     EXPECT_EQ(dialog->request.filters[4].label, "WMV");
     pick(std::nullopt);
@@ -227,16 +228,21 @@ TEST_F(VideoListTest, BlankOrMissingSlotsAreEmptyAndTakeNewVideos) {
 TEST_F(VideoListTest, AWholeFolderAddsItsVideosInNameOrder) {
     const std::string a = video("a.avi");
     const fs::path folder =
-        folderWith("clips", {"b.AVI", "a.mpg", "notes.txt", "d.MpEg", "c.mpeg.bak", "e.wmv"});
+        folderWith("clips", {"b.AVI", "a.mpg", "notes.txt", "d.MpEg", "c.mpeg.bak", "e.wmv",
+                             "g.MP4", "h.m4v", "i.mkv", "j.mp4a"});
     fs::create_directory(folder / "f.avi");  // a folder, not a video
     writeStore(slotsText({a}));
     startSettings();
     addFolder(folder);
-    expectBox(MessageBoxKind::Information, "Information", "4 videos were added to your list.");
-    const Videos added = {(folder / "a.mpg").string(), (folder / "b.AVI").string(),
-                          (folder / "d.MpEg").string(), (folder / "e.wmv").string()};
-    EXPECT_EQ(listed(), (Videos{a, added[0], added[1], added[2], added[3]}));
-    EXPECT_EQ(storeText(), slotsText({a, added[0], added[1], added[2], added[3]}));
+    expectBox(MessageBoxKind::Information, "Information", "7 videos were added to your list.");
+    Videos added;
+    for (const char* name : {"a.mpg", "b.AVI", "d.MpEg", "e.wmv", "g.MP4", "h.m4v", "i.mkv"}) {
+        added.push_back((folder / name).string());
+    }
+    Videos all{a};
+    all.insert(all.end(), added.begin(), added.end());
+    EXPECT_EQ(listed(), all);
+    EXPECT_EQ(storeText(), slotsText(all));
     EXPECT_EQ(control("ListBox1").selected, 0);
 
     click("CmdAddEntire");
@@ -244,7 +250,7 @@ TEST_F(VideoListTest, AWholeFolderAddsItsVideosInNameOrder) {
     addFolder(folderWith("empty", {"readme.txt"}));
     expectBox(MessageBoxKind::Information, "Information",
               "There are no video files (MPEG, AVI, MOV or WMV) in this folder.");
-    EXPECT_EQ(listed().size(), 5u);
+    EXPECT_EQ(listed().size(), 8u);
 }
 
 TEST_F(VideoListTest, AWholeFolderSaysHowManyDidNotFit) {

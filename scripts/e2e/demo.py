@@ -1,4 +1,4 @@
-"""The demo: morvel.scr playing two generated clips under Wine, with screenshots."""
+"""The demo: morvel.scr playing three generated clips under Wine, with screenshots."""
 
 import os
 import sys
@@ -13,6 +13,10 @@ CLIPS = {
     "pattern.avi": ("testsrc2=size=320x240:rate=15:duration=4", ["-c:v", "msvideo1"]),
     "bars.mpg": ("smptehdbars=size=320x240:rate=25:duration=4",
                  ["-c:v", "mpeg1video", "-q:v", "2"]),
+    # The moving pattern again, as a phone would film it: H.264 in MP4, which Media
+    # Foundation plays.
+    "phone.mp4": ("testsrc2=size=640x360:rate=30:duration=4",
+                  ["-c:v", "libx264", "-pix_fmt", "yuv420p"]),
 }
 
 
@@ -34,7 +38,8 @@ def main():
     try:
         print(f"Preparing a fresh Wine prefix in {lab.prefix.relative_to(ROOT)} ...", flush=True)
         lab.fresh_prefix(make_clips())
-        lab.write_settings(["C:\\clips\\pattern.avi", "C:\\clips\\bars.mpg"], {"Picdis": 2})
+        lab.write_settings(["C:\\clips\\pattern.avi", "C:\\clips\\bars.mpg",
+                            "C:\\clips\\phone.mp4"], {"Picdis": 2})
         print(f"Starting morvel.scr /S on {where} ...", flush=True)
         saver = lab.start_saver("/S", log="saver.log")
 
@@ -43,7 +48,7 @@ def main():
             return sum(centre) > 0 or not saver.running(), centre
         wait_until("the first clip", picture, 60)
         shots = []
-        for n, pause in ((1, 1.5), (2, 4.5)):
+        for n, pause in ((1, 1.5), (2, 4.5), (3, 4.5)):
             time.sleep(pause)
             shot = DEMO / f"screenshot-{n}.png"
             lab.save_screenshot(shot)

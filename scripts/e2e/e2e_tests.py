@@ -72,6 +72,26 @@ def AnMpegClipFollowsAnAviClip(lab):
 
 
 @test
+def Mp4AndMovClipsPlayAtMediumSizeWithWineDefaults(lab):
+    """H.264 files, which MCI has no device for, play through Media Foundation, also where
+    Direct3D is left as Wine sets it up."""
+    lab.fresh_prefix(wine_defaults=True)
+    play_in_sequence(lab, ("blue.mp4", "blue"), ("yellow.mov", "yellow"), ("MP4", "MOV"))
+
+
+@test
+def AnMp4ClipFollowsAnAviClipAndAnMpegClipFollowsIt(lab):
+    """MCI and Media Foundation take turns in one panel."""
+    lab.write_settings([CLIP + "red.avi", CLIP + "blue.mp4", CLIP + "cyan.mpg"], {"Picdis": 2})
+    saver = lab.start_saver("/S")
+    for colour, what in (("red", "the AVI clip"), ("blue", "the MP4 clip after it"),
+                         ("cyan", "the MPEG-1 clip after that")):
+        lab.wait_colours(frame(256, 192, 512, 384, colour), START, f"{what} at 512x384")
+    expect_no_report(saver)
+    end_with(lab, saver, "key", "a")
+
+
+@test
 def SmallSizeIsAQuarterOfTheScreen(lab):
     show_clip_at(lab, 3, "lime.avi", (384, 288, 256, 192), "lime")
 
@@ -295,7 +315,7 @@ def main(filters):
     backend = 0  # tests of the backend's own suite, passed or failed
     started = time.monotonic()
     try:
-        if not filters or any(f in "Win32PlatformTest MciEngineTest" for f in filters):
+        if not filters or any(f in "Win32PlatformTest MciEngineTest ChoosingEngineTest" for f in filters):
             passed, failed = run_backend_tests(lab)
             backend = len(passed) + len(failed)
         print(f"[==========] Running {len(chosen)} tests from 1 test suite.", flush=True)

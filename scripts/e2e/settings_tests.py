@@ -312,8 +312,8 @@ def FullListVideoSoundSupportAndMoreSoftware(lab, mode):
 @workflow
 def PreviewOptionsAndThePlayOfTheList(lab, mode):
     settings = Settings(lab)
+    settings.add_video(CLIP + "blue.mp4")
     settings.add_video(CLIP + "red.avi")
-    settings.add_video(CLIP + "blue.avi")
 
     settings.press(PREVIEW)
     preview = settings.find("Preview Video")
@@ -321,8 +321,8 @@ def PreviewOptionsAndThePlayOfTheList(lab, mode):
     shape = dict(line.split("=") for line in run(
         ["xdotool", "getwindowgeometry", "--shell", preview], env=lab.env).split())
     panel = (int(shape["X"]) + 16, int(shape["Y"]) + 8)  # the video's own size, at the top left
-    points = {(panel[0] + 10, panel[1] + 10): "red", (panel[0] + 160, panel[1] + 120): "red"}
-    lab.wait_colours(points, OPEN, "the red clip in the preview panel")
+    points = {(panel[0] + 10, panel[1] + 10): "blue", (panel[0] + 160, panel[1] + 120): "blue"}
+    lab.wait_colours(points, OPEN, "the MP4 clip in the preview panel")
     settings.click(preview, PREVIEW_SIZE, PAUSE)
     settings.click(preview, PREVIEW_SIZE, STOP)
     settings.click(preview, PREVIEW_SIZE, PREVIEW_OK)
@@ -338,7 +338,7 @@ def PreviewOptionsAndThePlayOfTheList(lab, mode):
         raise Failure(f"medium size in sequence was not stored: {options}")
 
     saver = lab.start_saver("/S", log="saver.log")
-    lab.wait_colours(frame(256, 192, 512, 384, "red"), OPEN, "the first video at 512x384")
-    lab.wait_colours(frame(256, 192, 512, 384, "blue"), OPEN, "the second video after it")
+    lab.wait_colours(frame(256, 192, 512, 384, "blue"), OPEN, "the MP4 video at 512x384")
+    lab.wait_colours(frame(256, 192, 512, 384, "red"), OPEN, "the AVI video after it")
     lab.xdotool("key", "a")
     saver.wait_exit(SHUT)

@@ -227,9 +227,10 @@ class Lab:
 
     # --- Wine prefixes ------------------------------------------------------------------------
 
-    def template(self):
-        """A prefix made once and copied for every test: making one takes many seconds."""
-        template = self.work / "prefix-template"
+    def template(self, wine_defaults=False):
+        """A prefix made once and copied for every test: making one takes many seconds.
+        `wine_defaults`: Direct3D as Wine sets it up, not the GDI renderer below."""
+        template = self.work / ("prefix-template-defaults" if wine_defaults else "prefix-template")
         stamp = template / ".morvel-wine-version"
         version = run(["wine", "--version"], env=self.env).strip() + " gdi-video fonts"
         if stamp.exists() and stamp.read_text() == version:
@@ -239,9 +240,11 @@ class Lab:
         run(["wineboot", "-i"], env=env, timeout=300)
         # Wine's default video renderer draws MPEG pictures through OpenGL into an off-screen
         # window that never reaches a child window on Xvfb; without 3D the GDI renderer takes
-        # over and the picture shows in the panel. AVI files are drawn through GDI anyway.
-        run(["wine", "reg", "add", "HKCU\\Software\\Wine\\Direct3D", "/v", "renderer", "/d",
-             "gdi", "/f"], env=env)
+        # over and the picture shows in the panel. AVI files are drawn through GDI anyway, and
+        # so are the pictures of MP4 and the other files Media Foundation plays.
+        if not wine_defaults:
+            run(["wine", "reg", "add", "HKCU\\Software\\Wine\\Direct3D", "/v", "renderer",
+                 "/d", "gdi", "/f"], env=env)
         # Wine has none of the fonts the forms name and lays their text out in wider ones;
         # the Liberation fonts (fonts-liberation) have the same metrics, so the captions fit
         # as on Windows.
@@ -253,10 +256,10 @@ class Lab:
         stamp.write_text(version)
         return template
 
-    def fresh_prefix(self, clips=None):
+    def fresh_prefix(self, clips=None, wine_defaults=False):
         self.stop_wine()
         shutil.rmtree(self.prefix, ignore_errors=True)
-        run(["cp", "-a", str(self.template()), str(self.prefix)])
+        run(["cp", "-a", str(self.template(wine_defaults)), str(self.prefix)])
         shutil.copy(SCR, self.prefix / "drive_c" / "morvel.scr")
         shutil.copytree(clips or self.make_clips(), self.prefix / "drive_c" / "clips")
 
@@ -336,7 +339,7 @@ class Lab:
         """Solid-colour clips, so one pixel says which clip shows. Video-1 is a codec Wine's
         own AVI player decodes; it codes 4x4 blocks, so sizes are multiples of 4."""
         clips = self.clips
-        if (clips / ".complete-2").exists():
+        if (clips / ".complete-3").exists():
             return clips
         clips.mkdir(parents=True, exist_ok=True)
 
@@ -353,12 +356,19 @@ class Lab:
         run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
              "color=c=cyan:s=320x240:d=120:r=25", "-c:v", "mpeg1video", "-q:v", "2",
              str(clips / "cyan.mpg")])
+        # What Media Foundation plays: H.264 pictures with AAC sound, as phones and cameras
+        # make them.
+        for name, colour, seconds in (("blue.mp4", "blue", 3), ("yellow.mov", "yellow", 120)):
+            run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                 f"color=c={colour}:s=320x240:d={seconds}:r=25", "-f", "lavfi", "-i",
+                 f"sine=frequency=440:duration={seconds}", "-c:v", "libx264", "-pix_fmt",
+                 "yuv420p", "-c:a", "aac", "-shortest", str(clips / name)])
         run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
              "sine=frequency=440:duration=1", "-ar", "22050", "-ac", "1", "-c:a", "pcm_s16le",
              str(clips / "tone.wav")])
         noise = random.Random(20240601)
         (clips / "corrupt.avi").write_bytes(bytes(noise.randrange(256) for _ in range(32768)))
-        (clips / ".complete-2").write_text("")
+        (clips / ".complete-3").write_text("")
         return clips
 
     def write_settings(self, videos, options=None, sound="Null"):

@@ -26,7 +26,9 @@ constexpr const char* kNotFoundInStore =
 constexpr const char* kFolderDialogTitle = "Choose a folder of videos to add to your list";
 
 // The patterns of the video open dialog's first filter: the files that count as videos.
-constexpr const char* kVideoPatterns = "*.mpg;*.avi;*.mov;*.wmv;*.mpe;*.mpeg";
+// MP4, M4V and MKV play as well (through Media Foundation on Windows); the filter's label
+// keeps the four names people know it by.
+constexpr const char* kVideoPatterns = "*.mpg;*.avi;*.mov;*.wmv;*.mpe;*.mpeg;*.mp4;*.m4v;*.mkv";
 
 std::vector<platform::FileFilter> VideoFilters() {
     return {{"MPEG AVI MOV WMV", kVideoPatterns},

@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <stdexcept>
 
-#include "platform/win32/mci_engine.h"
+#include "platform/win32/media_engines.h"
 
 namespace morvel::win32 {
 
@@ -772,7 +772,7 @@ void Win32Platform::stopTimer(Handle window, int timerId) {
 // --- Media -------------------------------------------------------------------------------------
 
 std::unique_ptr<media::MediaEngine> Win32Platform::createMediaEngine() {
-    return std::make_unique<MciEngine>(instance_);
+    return std::make_unique<ChoosingEngine>(instance_);
 }
 
 }  // namespace morvel::win32

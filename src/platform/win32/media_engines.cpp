@@ -1,0 +1,47 @@
+#include "platform/win32/media_engines.h"
+
+#include <mmsystem.h>
+
+namespace morvel::win32 {
+
+namespace {
+
+// MCI has no device for the file's type: its refusal says nothing about the file itself.
+bool NoDeviceForType(std::uint32_t code) {
+    return code == MCIERR_EXTENSION_NOT_FOUND || code == MCIERR_INVALID_DEVICE_NAME ||
+           code == MCIERR_CANNOT_LOAD_DRIVER || code == MCIERR_UNRECOGNIZED_COMMAND ||
+           code == MCIERR_UNSUPPORTED_FUNCTION;
+}
+
+}  // namespace
+
+std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
+    if (current_ != &mci_) {
+        current_->close(true);
+        current_ = &mci_;
+    }
+    const std::uint32_t refused = mci_.open(file, wait);
+    if (refused == 0) {
+        return 0;
+    }
+    if (!foundation_) {
+        foundation_ = std::make_unique<MfEngine>();
+    }
+    const std::uint32_t result = foundation_->open(file, wait);
+    if (result == 0) {
+        current_ = foundation_.get();
+        return 0;
+    }
+    // A device that knows the type speaks best about why the file did not open.
+    return NoDeviceForType(refused) ? result : refused;
+}
+
+std::optional<std::string> ChoosingEngine::errorText(std::uint32_t code) {
+    // Media Foundation's failures are HRESULTs, with the high bit set; MCI's codes are small.
+    if ((code & 0x80000000u) != 0) {
+        return FoundationErrorText(code);
+    }
+    return mci_.errorText(code);
+}
+
+}  // namespace morvel::win32
