@@ -1,5 +1,6 @@
 """End-to-end tests of morvel.scr under Wine: each test gets a fresh Wine prefix on a
-1024x768 virtual screen, writes the settings file, runs the saver and reads the screen.
+1024x768 virtual screen (or on two monitors, when it asks), writes the settings file, runs
+the saver and reads the screen.
 
 Prints its results the way GoogleTest does, so scripts/test counts them."""
 
@@ -10,7 +11,7 @@ import time
 import traceback
 
 import settings_tests
-from winelab import ROOT, Failure, Lab, frame, wait_until
+from winelab import ROOT, SCREEN, SECOND_SCREEN, Failure, Lab, frame, wait_until
 
 CLIP = "C:\\clips\\"
 SAVER = "Frmmorvel33"
@@ -214,6 +215,46 @@ def MouseMoveDoesNotEndTheSaver(lab):
     if not saver.running() or len(lab.windows(SAVER)) != 1:
         raise Failure("moving the mouse ended the saver")
     end_with(lab, saver, "click", "1")
+
+
+# --- Two monitors ------------------------------------------------------------------------------
+
+def second_monitor(colour):
+    """A grid of points over the monitor right of the primary, its corners among them."""
+    left, (width, height) = SCREEN[0], SECOND_SCREEN
+    xs = [left + width * i // 8 for i in range(8)] + [left + width - 1]
+    ys = [height * j // 6 for j in range(6)] + [height - 1]
+    return {(x, y): colour for x in xs for y in ys}
+
+
+def saver_on_two_monitors(lab):
+    """The saver at medium size on two monitors: the clip on the primary, on black, and the
+    second monitor, white desktop before, black."""
+    lab.wait_colours(second_monitor("white"), 10, "the bare desktop on the second monitor")
+    lab.write_settings([CLIP + "lime.avi"])
+    saver = lab.start_saver("/S")
+    lab.wait_colours({**frame(256, 192, 512, 384, "lime"), **second_monitor("black")}, START,
+                     "the clip on the primary monitor and black on the second")
+    expect_no_report(saver)
+    return saver
+
+
+@test
+def EveryMonitorIsCoveredAndOnlyAKeyOrButtonThereEndsTheSaver(lab):
+    with lab.two_screens():
+        saver = saver_on_two_monitors(lab)
+        for x, y in ((1030, 10), (1800, 590), (1400, 300)):
+            lab.xdotool("mousemove", str(x), str(y))
+            time.sleep(0.3)
+        time.sleep(2)  # the saver's timer has run twice
+        if not saver.running() or len(lab.windows(SAVER)) != 1:
+            raise Failure("moving the mouse over the second monitor ended the saver")
+        lab.wait_colours(second_monitor("black"), 1, "the second monitor still black")
+        # The pointer stays over the second monitor: the key must still reach the saver.
+        end_with(lab, saver, "key", "a")
+        saver = saver_on_two_monitors(lab)
+        lab.xdotool("mousemove", "1400", "300")
+        end_with(lab, saver, "click", "1")
 
 
 # --- Sound -------------------------------------------------------------------------------------

@@ -3,6 +3,7 @@ server, fresh Wine prefixes, generated clips, and the probes the tests and the d
 
 Everything started here is stopped by Lab.close() (the callers also do it on exit)."""
 
+import contextlib
 import os
 import random
 import shutil
@@ -14,6 +15,7 @@ from pathlib import Path
 ROOT = Path(__file__).resolve().parents[2]
 SCR = ROOT / "build" / "mingw" / "morvel.scr"
 SCREEN = (1024, 768)
+SECOND_SCREEN = (800, 600)  # the monitor to the right of the first, when there are two
 
 # Named colours of the clips and of what the saver paints, for reading screenshots.
 COLOURS = {
@@ -149,6 +151,7 @@ class Lab:
         self.started = []
         self.savers = []
         self.user = None  # Wine runs as this ordinary user when set (see use_ordinary_user)
+        self.size = SCREEN  # of the root window, which spans every monitor
         self.prefix = self.work / "prefix"
         self.clips = self.work / "clips"
         runtime = self.work / "run"
@@ -178,24 +181,70 @@ class Lab:
 
     # --- Processes of our own --------------------------------------------------------------
 
-    def spawn(self, command, log):
-        process = subprocess.Popen(command, env=self.env, stdout=open(log, "w"),
+    def spawn(self, command, log, env=None):
+        process = subprocess.Popen(command, env=env or self.env, stdout=open(log, "w"),
                                    stderr=subprocess.STDOUT, start_new_session=True)
         self.started.append(process)
         return process
 
-    def start_screen(self):
+    @staticmethod
+    def free_display():
         for number in range(91, 140):
             if not Path(f"/tmp/.X11-unix/X{number}").exists() and \
                     not Path(f"/tmp/.X{number}-lock").exists():
-                break
-        display = f":{number}"
+                return number
+        raise RuntimeError("no free X display number")
+
+    def start_server(self, command, log, env=None):
+        number = self.free_display()
+        self.spawn([command[0], f":{number}", *command[1:], "-nolisten", "tcp"], log, env)
+        wait_until(f"the X server :{number}", lambda: (
+            Path(f"/tmp/.X11-unix/X{number}").exists(), "no socket"), 20)
+        return f":{number}"
+
+    def start_screen(self, second=None):
+        """A virtual screen of SCREEN; with `second`, a monitor of that size to its right.
+        Xvfb puts all its screens at 0,0, one over the other, so two monitors side by side
+        are the two screens of an Xephyr (in an Xvfb as large as both) joined by Xinerama.
+        Without RandR, which would tell of one output only, Wine takes Xinerama's monitors.
+        Its root is white: a desktop left uncovered shows."""
         width, height = SCREEN
-        self.spawn(["Xvfb", display, "-screen", "0", f"{width}x{height}x24", "-nolisten", "tcp"],
-                   self.work / "xvfb.log")
-        self.env["DISPLAY"] = display
-        wait_until("the virtual screen", lambda: (Path(f"/tmp/.X11-unix/X{number}").exists(),
-                                                  "no socket"), 20)
+        if second is None:
+            self.env["DISPLAY"] = self.start_server(
+                ["Xvfb", "-screen", "0", f"{width}x{height}x24"], self.work / "xvfb.log")
+            self.size = SCREEN
+            return
+        self.size = (width + second[0], max(height, second[1]))
+        host = self.start_server(["Xvfb", "-screen", "0", "{}x{}x24".format(*self.size)],
+                                 self.work / "xvfb-host.log")
+        self.env["DISPLAY"] = self.start_server(
+            ["Xephyr", "+xinerama", "-extension", "RANDR", "-wr",
+             "-screen", f"{width}x{height}+0+0", "-origin", f"{width},0",
+             "-screen", f"{second[0]}x{second[1]}+{width}+0"],
+            self.work / "xephyr.log", env=dict(self.env, DISPLAY=host))
+
+    @contextlib.contextmanager
+    def two_screens(self, second=SECOND_SCREEN):
+        """Runs the block on a screen of two monitors (see start_screen), then stops
+        everything that ran there and goes back to the screen before."""
+        before = (self.env["DISPLAY"], self.size, len(self.started))
+        # A Wine already running keeps the monitors of the screen it started on.
+        self.stop_wine()
+        self.start_screen(second)
+        try:
+            yield
+        except Exception:
+            # The caller's own screenshot of a failure would show the screen before.
+            (self.work / "failures").mkdir(exist_ok=True)
+            self.save_screenshot(self.work / "failures" / "two-screens.png")
+            raise
+        finally:
+            for saver in self.savers:
+                saver.stop()
+            self.stop_wine()
+            self.stop(self.started[before[2]:])
+            del self.started[before[2]:]
+            self.env["DISPLAY"], self.size = before[:2]
 
     def start_sound(self):
         # A sink that plays into nothing, reachable only through a socket in our own folder.
@@ -216,14 +265,18 @@ class Lab:
         for saver in self.savers:
             saver.stop()
         self.stop_wine()
-        for process in reversed(self.started):
+        self.stop(self.started)
+        self.started.clear()
+
+    @staticmethod
+    def stop(processes):
+        for process in reversed(processes):
             if process.poll() is None:
                 os.killpg(process.pid, signal.SIGTERM)
                 try:
                     process.wait(timeout=10)
                 except subprocess.TimeoutExpired:
                     os.killpg(process.pid, signal.SIGKILL)
-        self.started.clear()
 
     # --- Wine prefixes ------------------------------------------------------------------------
 
@@ -392,13 +445,13 @@ class Lab:
         return saver
 
     def screenshot(self):
-        width, height = SCREEN
+        width, height = self.size
         data = subprocess.run(["import", "-silent", "-window", "root", "-depth", "8", "rgb:-"],
                               env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
                               timeout=30).stdout
         if len(data) != width * height * 3:
             raise Failure(f"screenshot of {len(data)} bytes, not {width}x{height} RGB")
-        return Screenshot(data, SCREEN)
+        return Screenshot(data, self.size)
 
     def save_screenshot(self, path):
         subprocess.run(["import", "-silent", "-window", "root", str(path)], env=self.env,

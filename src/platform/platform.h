@@ -91,7 +91,8 @@ struct Font {
 };
 
 enum class WindowStyle {
-    // No border, no title bar, topmost, covering the primary screen.
+    // No border, no title bar, topmost, covering the primary screen; while it lives the
+    // backend blacks out every other screen with windows of its own.
     FullScreenTopmost,
     // A fixed single border and a title bar without buttons or system menu.
     FixedDialog,

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "platform/win32/media_engines.h"
+#include "platform/win32/win32_screens.h"
 
 namespace morvel::win32 {
 
@@ -431,6 +432,9 @@ Handle Win32Platform::createWindow(const platform::WindowSpec& design) {
     if (window == nullptr) {
         throw std::runtime_error("Unable to create window " + design.caption);
     }
+    if (design.style == platform::WindowStyle::FullScreenTopmost) {
+        data->covers = CoverOtherMonitors(instance_);
+    }
     windows_[window] = std::move(data);
     creationOrder_.push_back(window);
     return ToHandle(window);
@@ -453,8 +457,10 @@ void Win32Platform::destroyWindow(Handle handle) {
 }
 
 void Win32Platform::showWindow(Handle handle, bool visible) {
-    windowData(handle);  // only our own forms
+    const WindowData& data = windowData(handle);  // only our own forms
     const HWND window = ToHwnd(handle);
+    // The covers first, so that the form comes up above them where monitors overlap.
+    ShowCovers(data.covers, visible);
     ShowWindow(window, visible ? SW_SHOW : SW_HIDE);
     if (visible) {
         SetForegroundWindow(window);
@@ -505,6 +511,7 @@ bool Win32Platform::closeWindow(Handle handle) {
     }
     const HWND window = ToHwnd(handle);
     if (canClose && windows_.count(window) != 0) {
+        ShowCovers(windows_.at(window)->covers, false);
         ShowWindow(window, SW_HIDE);
         WakeMessageLoop();
     }

@@ -124,6 +124,9 @@ class Win32Platform final : public platform::Platform {
         std::map<int, std::function<void()>> timers;
         bool modal = false;
         HWND focus = nullptr;  // the control that gets the focus when the form is activated
+        // A full-screen form's black windows over the other monitors, shown and hidden with
+        // it and destroyed after it.
+        std::vector<OwnedWindow> covers;
     };
     struct ControlData {
         platform::ControlSpec design;

@@ -1,0 +1,78 @@
+#include "platform/win32/win32_screens.h"
+
+namespace morvel::win32 {
+
+namespace {
+
+constexpr const char* kCoverClass = "MorvelCover";
+
+// Input on a cover goes the way of every message: the application-wide hook sees it as the
+// thread takes it from the queue, and ends the saver. The cover itself only refuses to be
+// activated, so the keyboard focus stays with the saver's window, and to be closed.
+LRESULT CALLBACK CoverProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam) {
+    switch (id) {
+        case WM_MOUSEACTIVATE:
+            return MA_NOACTIVATE;  // the click itself is still delivered
+        case WM_CLOSE:
+            return 0;  // it goes with the saver's window, not before
+        default:
+            return DefWindowProcA(window, id, wParam, lParam);
+    }
+}
+
+void RegisterCoverClass(HINSTANCE instance) {
+    WNDCLASSEXA cover{};
+    cover.cbSize = sizeof(cover);
+    cover.lpfnWndProc = CoverProc;
+    cover.hInstance = instance;
+    // The saver's arrow: hidden by the same cursor count as over the saver's window.
+    cover.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    cover.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    cover.lpszClassName = kCoverClass;
+    RegisterClassExA(&cover);  // a second platform finds it registered already
+}
+
+BOOL CALLBACK CollectOtherMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM found) {
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    if (GetMonitorInfoA(monitor, &info) && (info.dwFlags & MONITORINFOF_PRIMARY) == 0) {
+        reinterpret_cast<std::vector<RECT>*>(found)->push_back(info.rcMonitor);
+    }
+    return TRUE;
+}
+
+}  // namespace
+
+std::vector<OwnedWindow> CoverOtherMonitors(HINSTANCE instance) {
+    std::vector<RECT> monitors;
+    EnumDisplayMonitors(nullptr, nullptr, CollectOtherMonitor, reinterpret_cast<LPARAM>(&monitors));
+    std::vector<OwnedWindow> covers;
+    if (monitors.empty()) {
+        return covers;
+    }
+    RegisterCoverClass(instance);
+    for (const RECT& place : monitors) {
+        // No caption and a class of its own: the single-instance check looks for the
+        // saver's window by class and caption and must find that one only. A tool window,
+        // so that it has no taskbar button.
+        OwnedWindow cover(CreateWindowExA(WS_EX_TOPMOST | WS_EX_NOACTIVATE | WS_EX_TOOLWINDOW,
+                                          kCoverClass, "", WS_POPUP, place.left, place.top,
+                                          place.right - place.left, place.bottom - place.top,
+                                          nullptr, nullptr, instance, nullptr));
+        if (cover) {
+            covers.push_back(std::move(cover));
+        }
+    }
+    return covers;
+}
+
+void ShowCovers(const std::vector<OwnedWindow>& covers, bool visible) {
+    for (const OwnedWindow& cover : covers) {
+        ShowWindow(cover.get(), visible ? SW_SHOWNOACTIVATE : SW_HIDE);
+        if (visible) {
+            UpdateWindow(cover.get());
+        }
+    }
+}
+
+}  // namespace morvel::win32
