@@ -177,7 +177,8 @@ void TForm1::FormCreate() {
 void TForm1::ReadSettings() {
     state_.StorePath = store::storeLocation(state_.WindowsDir, platform_.localAppDataDirectory(),
                                             platform_.pathSeparator());
-    const store::IniFile ini(state_.StorePath);
+    // One read of the file for all of it: the list alone is 500 keys.
+    const store::IniSnapshot ini = store::IniFile(state_.StorePath).snapshot();
 
     auto muteChoice = [&](const char* key, int current) {
         const int value = ini.readInteger("Options", key, -1);
