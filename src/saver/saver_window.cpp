@@ -165,6 +165,10 @@ void TForm1::FormCreate() {
     }
     if (state_.PlayListCount > 0) {
         SizeVideoPanel();
+        // On the screen before the first video starts: a player draws a video's first frame
+        // at once into a window that shows, and into a hidden one not at all, so the
+        // picture would wait for a later frame (a tenth of a second and more).
+        platform_.showWindow(handle(), true);
         StartFirstVideo();
         Timer1->setEnabled(true);
     } else {
