@@ -1,7 +1,8 @@
 // Drives the settings-file format with arbitrary bytes. The input holds a section name, a key
 // name and a value (each ended by a backslash followed by another character), then the text.
-// Reading must never fail; a written value must read back as the reader cleans it; other keys
-// must keep their values; writing the same value twice must change nothing the second time.
+// Reading must never fail, and a snapshot of the text must read as the text itself; a
+// written value must read back as the reader cleans it; other keys must keep their values;
+// writing the same value twice must change nothing the second time.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <cstdint>
@@ -16,6 +17,7 @@
 namespace {
 
 using morvel::store::findValue;
+using morvel::store::IniSnapshot;
 using morvel::store::kMaxValueLength;
 using morvel::store::parseInteger;
 using morvel::store::withValue;
@@ -110,9 +112,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string text = input.ConsumeRemainingBytesAsString();
 
     std::vector<Lookup> before;
+    const IniSnapshot snapshot(text);
     for (const std::string& s : {section, std::string("VidConfig"), std::string("General")}) {
         for (const std::string& k : {key, std::string("Name1"), std::string()}) {
             std::optional<std::string> found = findValue(text, s, k);
+            require(snapshot.find(s, k) == found);
             checkRead(found);
             if (found) {
                 checkInteger(*found);

@@ -173,6 +173,7 @@ TEST_P(SaverSizeTest, PlaysIntoThePanelOfTheChosenSize) {
     EXPECT_EQ(os.plays[0].display, panel().handle);
     EXPECT_EQ(os.plays[0].destinationWidth, c.destinationWidth);
     EXPECT_EQ(os.plays[0].destinationHeight, c.destinationHeight);
+    EXPECT_TRUE(os.plays[0].onScreen);  // the first frame has a shown window to go to
 }
 
 INSTANTIATE_TEST_SUITE_P(

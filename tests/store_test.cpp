@@ -18,47 +18,57 @@ using std::nullopt;
 
 // --- Reading the format -----------------------------------------------------------------
 
+// A read straight from the text, checked against a snapshot of the same text: the saver
+// reads through snapshots and the dialog straight from the file, and the two must agree.
+std::optional<std::string> lookUp(std::string_view text, std::string_view section,
+                                  std::string_view key) {
+    std::optional<std::string> direct = findValue(text, section, key);
+    EXPECT_EQ(IniSnapshot(text).find(section, key), direct)
+        << "[" << section << "] " << key << " in " << testing::PrintToString(std::string(text));
+    return direct;
+}
+
 TEST(IniRead, MatchesNamesWithoutRegardToCaseAndTrimsBlanks) {
     const std::string text = "[ Vid Config ]\r\n  Name1 =  a value \t\r\nOTHER=x\n[e]\nk= \t\r\n";
-    EXPECT_EQ(findValue(text, "vid config", "NAME1"), "a value");
-    EXPECT_EQ(findValue(text, "VID CONFIG", "other"), "x");
-    EXPECT_EQ(findValue(text, "E", "K"), "");
+    EXPECT_EQ(lookUp(text, "vid config", "NAME1"), "a value");
+    EXPECT_EQ(lookUp(text, "VID CONFIG", "other"), "x");
+    EXPECT_EQ(lookUp(text, "E", "K"), "");
 }
 
 TEST(IniRead, CutsValuesAtNulAndAtTheLengthLimit) {
-    EXPECT_EQ(findValue("[s]\nk=ab \0cd\n"s, "s", "k"), "ab");
-    EXPECT_EQ(findValue("[s]\nk=" + std::string(5000, 'v'), "s", "k"),
+    EXPECT_EQ(lookUp("[s]\nk=ab \0cd\n"s, "s", "k"), "ab");
+    EXPECT_EQ(lookUp("[s]\nk=" + std::string(5000, 'v'), "s", "k"),
               std::string(kMaxValueLength, 'v'));
     // The cut value carries no trailing blank either.
-    EXPECT_EQ(findValue("[s]\nk=" + std::string(2046, 'a') + " b\n", "s", "k"),
+    EXPECT_EQ(lookUp("[s]\nk=" + std::string(2046, 'a') + " b\n", "s", "k"),
               std::string(2046, 'a'));
 }
 
 TEST(IniRead, FindsNothingOutsideTheSectionsKeyLines) {
     const std::string text =
         "k=before any section\n[a]\n;k=comment\n  ; k=comment\nk without equals\n[b]\nk=in b\n";
-    EXPECT_EQ(findValue(text, "a", "k"), nullopt);
-    EXPECT_EQ(findValue(text, "c", "k"), nullopt);
-    EXPECT_EQ(findValue(text, "", "k"), nullopt);
-    EXPECT_EQ(findValue(text, "b", "k"), "in b");
-    EXPECT_EQ(findValue("", "a", "k"), nullopt);
+    EXPECT_EQ(lookUp(text, "a", "k"), nullopt);
+    EXPECT_EQ(lookUp(text, "c", "k"), nullopt);
+    EXPECT_EQ(lookUp(text, "", "k"), nullopt);
+    EXPECT_EQ(lookUp(text, "b", "k"), "in b");
+    EXPECT_EQ(lookUp("", "a", "k"), nullopt);
 }
 
 TEST(IniRead, TheFirstSectionAndTheFirstKeyWin) {
     const std::string text = "[s]\nk=1\nk=2\n[t]\nj=t\n[S]\nk=3\nj=4\n";
-    EXPECT_EQ(findValue(text, "s", "k"), "1");
-    EXPECT_EQ(findValue(text, "s", "j"), nullopt);  // only the first [s] is searched
+    EXPECT_EQ(lookUp(text, "s", "k"), "1");
+    EXPECT_EQ(lookUp(text, "s", "j"), nullopt);  // only the first [s] is searched
 }
 
 TEST(IniRead, SkipsAByteOrderMarkOnlyAtTheStart) {
-    EXPECT_EQ(findValue("\xEF\xBB\xBF[s]\r\nk=1\r\n", "s", "k"), "1");
-    EXPECT_EQ(findValue("[t]\n\xEF\xBB\xBF[s]\nk=1\n", "s", "k"), nullopt);
+    EXPECT_EQ(lookUp("\xEF\xBB\xBF[s]\r\nk=1\r\n", "s", "k"), "1");
+    EXPECT_EQ(lookUp("[t]\n\xEF\xBB\xBF[s]\nk=1\n", "s", "k"), nullopt);
 }
 
 TEST(IniRead, ALoneCarriageReturnDoesNotEndALine) {
-    EXPECT_EQ(findValue("[s]\rk=1\n[t]\nk=2", "s", "k"), nullopt);
-    EXPECT_EQ(findValue("[s]\rk=1\n[t]\nk=2", "t", "k"), "2");
-    EXPECT_EQ(findValue("[s]\nk=1\r2\r\n", "s", "k"), "1\r2");
+    EXPECT_EQ(lookUp("[s]\rk=1\n[t]\nk=2", "s", "k"), nullopt);
+    EXPECT_EQ(lookUp("[s]\rk=1\n[t]\nk=2", "t", "k"), "2");
+    EXPECT_EQ(lookUp("[s]\nk=1\r2\r\n", "s", "k"), "1\r2");
 }
 
 // --- Writing the format -----------------------------------------------------------------
@@ -117,8 +127,9 @@ TEST(IniWrite, RefusesWhatWouldBreakTheFormat) {
     EXPECT_THROW(withValue("", "s", "[k", "v"), std::invalid_argument);
 }
 
-// Random texts built from the characters that matter to the format: reading never fails,
-// a written value reads back, and other keys keep their values.
+// Random texts built from the characters that matter to the format: reading never fails
+// (nor disagrees with a snapshot), a written value reads back, and other keys keep their
+// values.
 TEST(IniWrite, RoundTripsOnArbitraryTexts) {
     std::mt19937 random(12345);
     const std::string alphabet = "[]=;\r\n \t\0ksKS\xEF\xBB\xBF\xFF"s;
@@ -131,12 +142,12 @@ TEST(IniWrite, RoundTripsOnArbitraryTexts) {
         const std::string& section = names[random() % names.size()];
         const std::string& key = names[random() % names.size()];
         const std::string other = section == "s" ? "k" : "s";
-        const auto before = findValue(text, other, key);
+        const auto before = lookUp(text, other, key);
         const std::string written = withValue(text, section, key, " v ");
-        ASSERT_EQ(findValue(written, section, key), "v") << testing::PrintToString(text);
-        ASSERT_EQ(findValue(written, other, key), before) << testing::PrintToString(text);
+        ASSERT_EQ(lookUp(written, section, key), "v") << testing::PrintToString(text);
+        ASSERT_EQ(lookUp(written, other, key), before) << testing::PrintToString(text);
         ASSERT_EQ(withValue(written, section, key, " v "), written);
-        ASSERT_EQ(findValue(withValue(text, section, key, nullopt), other, key), before);
+        ASSERT_EQ(lookUp(withValue(text, section, key, nullopt), other, key), before);
     }
 }
 
@@ -332,6 +343,21 @@ TEST_F(IniFileTest, AValueThatWouldInjectLinesLeavesTheFileAlone) {
     file.writeString("s", "k", "v");
     EXPECT_THROW(file.writeString("s", "k", "v\r\n[t]\r\nx=1"), std::invalid_argument);
     EXPECT_EQ(contents(file.path()), "[s]\r\nk=v\r\n");
+}
+
+TEST_F(IniFileTest, ASnapshotHoldsTheFileAsItWasWhenTaken) {
+    IniFile file(pathOf("morvel4.ini"));
+    EXPECT_EQ(file.snapshot().readString("s", "k", "none"), "none");  // no file yet
+    put(file.path(), "[s]\r\nk= one \r\nn=0x10\r\nb=0\r\nbad=1x\r\n");
+    const IniSnapshot before = file.snapshot();
+    put(file.path(), "[s]\r\nk=two\r\n");
+    EXPECT_EQ(before.readString("S", "K", ""), "one");
+    EXPECT_EQ(before.readInteger("s", "n", -1), 16);
+    EXPECT_EQ(before.readInteger("s", "bad", -1), -1);
+    EXPECT_FALSE(before.readBool("s", "b", true));
+    EXPECT_TRUE(before.readBool("s", "absent", true));
+    EXPECT_EQ(file.readString("s", "k", ""), "two");
+    EXPECT_EQ(file.snapshot().readString("s", "k", ""), "two");
 }
 
 TEST_F(IniFileTest, FiveHundredKeysOneByOne) {

@@ -165,6 +165,10 @@ void TForm1::FormCreate() {
     }
     if (state_.PlayListCount > 0) {
         SizeVideoPanel();
+        // On the screen before the first video starts: a player draws a video's first frame
+        // at once into a window that shows, and into a hidden one not at all, so the
+        // picture would wait for a later frame (a tenth of a second and more).
+        platform_.showWindow(handle(), true);
         StartFirstVideo();
         Timer1->setEnabled(true);
     } else {
@@ -177,7 +181,8 @@ void TForm1::FormCreate() {
 void TForm1::ReadSettings() {
     state_.StorePath = store::storeLocation(state_.WindowsDir, platform_.localAppDataDirectory(),
                                             platform_.pathSeparator());
-    const store::IniFile ini(state_.StorePath);
+    // One read of the file for all of it: the list alone is 500 keys.
+    const store::IniSnapshot ini = store::IniFile(state_.StorePath).snapshot();
 
     auto muteChoice = [&](const char* key, int current) {
         const int value = ini.readInteger("Options", key, -1);

@@ -1,5 +1,5 @@
 // The settings file reader and writer. The text is parsed line by line in one pass; nothing
-// is held between calls.
+// is held between calls but what a snapshot keeps.
 //
 // The format as this module reads it:
 //   - lines end at LF; a CR right before the LF belongs to the line end, any other CR is a
@@ -13,6 +13,7 @@
 
 #include "common/ascii.h"
 
+#include <algorithm>
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -344,6 +345,62 @@ std::string withValue(std::string_view text, std::string_view section, std::stri
     return result;
 }
 
+namespace {
+
+std::string lowered(std::string_view name) {
+    std::string lower(name);
+    std::transform(lower.begin(), lower.end(), lower.begin(), ascii::toLower);
+    return lower;
+}
+
+std::int32_t integerOr(const std::optional<std::string>& value, std::int32_t defaultValue) {
+    return value ? parseInteger(*value).value_or(defaultValue) : defaultValue;
+}
+
+}  // namespace
+
+IniSnapshot::IniSnapshot(std::string_view text) {
+    LineReader reader(text);
+    Line line;
+    std::map<std::string, std::string>* section = nullptr;
+    while (reader.next(line)) {
+        if (line.kind == LineKind::kSection) {
+            auto [entry, first] = sections_.try_emplace(lowered(line.name));
+            section = first ? &entry->second : nullptr;  // a later one of the name is not read
+        } else if (section != nullptr && line.kind == LineKind::kKey) {
+            section->try_emplace(lowered(line.name), cleanValue(line.value));
+        }
+    }
+}
+
+std::optional<std::string> IniSnapshot::find(std::string_view section, std::string_view key) const {
+    const auto keys = sections_.find(lowered(trim(section)));
+    if (keys == sections_.end()) {
+        return std::nullopt;
+    }
+    const auto value = keys->second.find(lowered(trim(key)));
+    if (value == keys->second.end()) {
+        return std::nullopt;
+    }
+    return value->second;
+}
+
+std::string IniSnapshot::readString(std::string_view section, std::string_view key,
+                                    std::string_view defaultValue) const {
+    std::optional<std::string> value = find(section, key);
+    return value ? std::move(*value) : std::string(defaultValue);
+}
+
+std::int32_t IniSnapshot::readInteger(std::string_view section, std::string_view key,
+                                      std::int32_t defaultValue) const {
+    return integerOr(find(section, key), defaultValue);
+}
+
+bool IniSnapshot::readBool(std::string_view section, std::string_view key,
+                           bool defaultValue) const {
+    return readInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
 std::optional<std::int32_t> parseInteger(std::string_view text) {
     text = trim(text);
     const auto digitValue = [](char c, int base) -> int {
@@ -490,15 +547,15 @@ std::string IniFile::readString(std::string_view section, std::string_view key,
 
 std::int32_t IniFile::readInteger(std::string_view section, std::string_view key,
                                   std::int32_t defaultValue) const {
-    const std::optional<std::string> value = findValue(readAll(), section, key);
-    if (!value) {
-        return defaultValue;
-    }
-    return parseInteger(*value).value_or(defaultValue);
+    return integerOr(findValue(readAll(), section, key), defaultValue);
 }
 
 bool IniFile::readBool(std::string_view section, std::string_view key, bool defaultValue) const {
     return readInteger(section, key, defaultValue ? 1 : 0) != 0;
+}
+
+IniSnapshot IniFile::snapshot() const {
+    return IniSnapshot(readAll());
 }
 
 void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {

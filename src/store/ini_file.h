@@ -4,9 +4,12 @@
 // An `IniFile` is only a location: every call opens the file, does its one thing and releases
 // it. Nothing is cached, so a change made by another program is seen by the next call. Every
 // write replaces the file atomically (temporary file beside it, flushed, renamed over it).
+// A reader of many keys at one moment (the saver reads its whole list at start) takes an
+// `IniSnapshot` instead: the file read and parsed once.
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -45,6 +48,25 @@ std::string withValue(std::string_view text, std::string_view section, std::stri
 // Integer and boolean encodings of a stored text.
 std::optional<std::int32_t> parseInteger(std::string_view text);
 
+// The keys of a text, parsed once. Every read answers exactly as findValue would on the
+// same text, so a snapshot and the file it was taken from never disagree about a key.
+class IniSnapshot {
+  public:
+    explicit IniSnapshot(std::string_view text);
+
+    std::optional<std::string> find(std::string_view section, std::string_view key) const;
+    std::string readString(std::string_view section, std::string_view key,
+                           std::string_view defaultValue) const;
+    std::int32_t readInteger(std::string_view section, std::string_view key,
+                             std::int32_t defaultValue) const;
+    bool readBool(std::string_view section, std::string_view key, bool defaultValue) const;
+
+  private:
+    // Lower-case section name -> lower-case key name -> value as a read returns it; only the
+    // first section of a name and the first key of a name in it.
+    std::map<std::string, std::map<std::string, std::string>> sections_;
+};
+
 // --- The file --------------------------------------------------------------------------
 
 // One key's new value for IniFile::writeAll; no value deletes the key.
@@ -73,6 +95,9 @@ class IniFile {
     std::int32_t readInteger(std::string_view section, std::string_view key,
                              std::int32_t defaultValue) const;
     bool readBool(std::string_view section, std::string_view key, bool defaultValue) const;
+    // The whole file as it stands now, read once; a file that cannot be read gives an empty
+    // snapshot, as each single read would.
+    IniSnapshot snapshot() const;
 
     // Each write throws StoreError when the file cannot be replaced; the old file is intact.
     void writeString(std::string_view section, std::string_view key, std::string_view value);

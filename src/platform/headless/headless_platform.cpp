@@ -174,10 +174,12 @@ class ScriptedEngine final : public media::MediaEngine {
         paused_ = false;
         startedAtMs_ = platform_.now();
         note("play");
-        PlayRecord record{file_,  display_,       destination_.right, destination_.bottom,
-                          Rect{}, platform_.now()};
+        PlayRecord record{file_,  display_, destination_.right, destination_.bottom,
+                          Rect{}, false,    platform_.now()};
         if (const ControlState* panel = platform_.controlByHandle(display_)) {
             record.panel = panel->bounds;
+            const WindowState* form = platform_.windowByHandle(panel->window);
+            record.onScreen = form != nullptr && form->visible;
         }
         platform_.plays.push_back(record);
         return 0;
@@ -318,6 +320,11 @@ const ControlState* HeadlessPlatform::control(const std::string& className,
 const ControlState* HeadlessPlatform::controlByHandle(Handle handle) const {
     auto it = controls_.find(handle);
     return it == controls_.end() ? nullptr : &it->second;
+}
+
+const WindowState* HeadlessPlatform::windowByHandle(Handle handle) const {
+    auto it = windows_.find(handle);
+    return it == windows_.end() ? nullptr : &it->second;
 }
 
 bool HeadlessPlatform::timerRunning(Handle window, int id) const {

@@ -48,7 +48,8 @@ struct PlayRecord {
     Handle display = 0;
     int destinationWidth = 0;  // the device's display rectangle at the time
     int destinationHeight = 0;
-    platform::Rect panel;  // bounds of the display window at the time (empty without one)
+    platform::Rect panel;   // bounds of the display window at the time (empty without one)
+    bool onScreen = false;  // the display window's form was shown at the time
     std::int64_t atMs = 0;
 };
 
@@ -173,6 +174,7 @@ class HeadlessPlatform final : public platform::Platform {
     // The control of this name in the newest window of this class (forms may share names).
     const ControlState* control(const std::string& className, const std::string& name) const;
     const ControlState* controlByHandle(Handle handle) const;
+    const WindowState* windowByHandle(Handle handle) const;
     bool timerRunning(Handle window, int id) const;
     // The window that takes input now: the newest visible window.
     Handle activeWindow() const;
