@@ -1,0 +1,588 @@
+// The forms' controls: GTK widgets placed by pixel in their parent's GtkFixed, styled with
+// the fonts and colours the forms ask for.
+#include <algorithm>
+#include <stdexcept>
+#include <tuple>
+
+#include "platform/linux/linux_platform.h"
+
+namespace morvel::linux_backend {
+
+using platform::ControlKind;
+
+namespace {
+
+Handle ToHandle(GtkWidget* widget) {
+    return reinterpret_cast<Handle>(widget);
+}
+
+// The faces the forms name, by the metric-compatible fonts a Linux desktop has.
+std::string FontFamily(const std::string& face) {
+    if (face == "Arial" || face == "MS Sans Serif") {
+        return "Liberation Sans";
+    }
+    if (face == "Courier New") {
+        return "Liberation Mono";
+    }
+    if (face == "Times New Roman") {
+        return "Liberation Serif";
+    }
+    return face;
+}
+
+// The theme's icon for each of the program's button pictures.
+const char* IconName(const std::string& image) {
+    static const std::pair<const char*, const char*> kIcons[] = {
+        {"add", "list-add"},
+        {"folder", "folder-open"},
+        {"clear", "edit-clear"},
+        {"remove", "list-remove"},
+        {"sound", "audio-volume-high"},
+        {"preview", "video-x-generic"},
+        {"support", "mail-send"},
+        {"web", "web-browser"},
+        {"ok", "emblem-ok"},
+        {"play", "media-playback-start"},
+        {"pause", "media-playback-pause"},
+        {"stop", "media-playback-stop"},
+    };
+    for (const auto& [name, icon] : kIcons) {
+        if (image == name) {
+            return icon;
+        }
+    }
+    return nullptr;
+}
+
+void Style(GtkWidget* widget, const std::string& css) {
+    GtkCssProvider* provider = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(provider, css.c_str(), -1, nullptr);
+    gtk_style_context_add_provider(gtk_widget_get_style_context(widget),
+                                   GTK_STYLE_PROVIDER(provider),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(provider);
+}
+
+// The widget inside a container control that holds its children, or nothing.
+GtkWidget* ChildFixed(GtkWidget* outer) {
+    return static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(outer), "morvel-fixed"));
+}
+
+}  // namespace
+
+std::string StyleFor(const platform::Font* font, const platform::Color* background) {
+    std::string css = "* {";
+    if (font != nullptr) {
+        css += " font-family: \"" + FontFamily(font->face) + "\";";
+        css += font->pixelHeight > 0 ? " font-size: " + std::to_string(font->pixelHeight) + "px;"
+                                     : " font-size: " + std::to_string(font->points) + "pt;";
+        css += font->bold ? " font-weight: bold;" : " font-weight: normal;";
+        if (!font->color.systemWindowText) {
+            char color[8];
+            g_snprintf(color, sizeof(color), "#%02x%02x%02x", font->color.red, font->color.green,
+                       font->color.blue);
+            css += std::string(" color: ") + color + ";";
+        }
+    }
+    if (background != nullptr) {
+        char color[8];
+        g_snprintf(color, sizeof(color), "#%02x%02x%02x", background->red, background->green,
+                   background->blue);
+        css += std::string(" background-color: ") + color + "; background-image: none;";
+    }
+    return css + " }";
+}
+
+GtkWidget* LinuxPlatform::radioGroupAnchor(Handle window, Handle parent) {
+    auto& anchor = radioAnchors_[{window, parent}];
+    if (anchor == nullptr) {
+        // Never shown: checking it unchecks the whole set, which GTK cannot do otherwise.
+        anchor = gtk_radio_button_new(nullptr);
+        g_object_ref_sink(anchor);
+    }
+    return anchor;
+}
+
+GtkWidget* LinuxPlatform::makeControl(ControlData& data) {
+    const platform::ControlSpec& design = data.design;
+    const char* caption = design.caption.c_str();
+    switch (design.kind) {
+        case ControlKind::Label: {
+            data.inner = gtk_label_new(caption);
+            gtk_label_set_xalign(GTK_LABEL(data.inner), 0);
+            gtk_label_set_yalign(GTK_LABEL(data.inner), 0);
+            gtk_label_set_line_wrap(GTK_LABEL(data.inner), design.wordWrap);
+            if (design.wordWrap && design.bounds.width > 0) {
+                gtk_label_set_max_width_chars(GTK_LABEL(data.inner), 1);
+            }
+            GtkWidget* box = gtk_event_box_new();
+            gtk_event_box_set_visible_window(GTK_EVENT_BOX(box), design.background.has_value());
+            gtk_container_add(GTK_CONTAINER(box), data.inner);
+            return box;
+        }
+        case ControlKind::Panel: {
+            GtkWidget* box = gtk_event_box_new();
+            gtk_event_box_set_visible_window(GTK_EVENT_BOX(box), TRUE);
+            GtkWidget* fixed = gtk_fixed_new();
+            gtk_container_add(GTK_CONTAINER(box), fixed);
+            g_object_set_data(G_OBJECT(box), "morvel-fixed", fixed);
+            data.inner = box;
+            if (!design.caption.empty()) {
+                GtkWidget* label = gtk_label_new(caption);
+                gtk_fixed_put(GTK_FIXED(fixed), label, 0, 0);
+                gtk_widget_set_size_request(label, design.bounds.width, design.bounds.height);
+            }
+            if (design.bevel == platform::Bevel::Lowered) {
+                Style(box, "* { border: 1px inset #808080; }");
+            }
+            return box;
+        }
+        case ControlKind::Button: {
+            data.inner = gtk_button_new_with_label(caption);
+            if (const char* icon = IconName(design.image)) {
+                gtk_button_set_image(GTK_BUTTON(data.inner),
+                                     gtk_image_new_from_icon_name(icon, GTK_ICON_SIZE_MENU));
+                gtk_button_set_always_show_image(GTK_BUTTON(data.inner), TRUE);
+            }
+            Style(data.inner, "* { padding: 0 2px; min-height: 0; min-width: 0; }");
+            return data.inner;
+        }
+        case ControlKind::RadioButton: {
+            GtkWidget* anchor = radioGroupAnchor(data.window, design.parent);
+            data.inner =
+                gtk_radio_button_new_with_label_from_widget(GTK_RADIO_BUTTON(anchor), caption);
+            return data.inner;
+        }
+        case ControlKind::GroupBox: {
+            // The group's children are placed from its outer corner, caption included.
+            GtkWidget* fixed = gtk_fixed_new();
+            data.inner = gtk_frame_new(caption);
+            gtk_fixed_put(GTK_FIXED(fixed), data.inner, 0, 0);
+            gtk_widget_set_size_request(data.inner, design.bounds.width, design.bounds.height);
+            g_object_set_data(G_OBJECT(fixed), "morvel-fixed", fixed);
+            return fixed;
+        }
+        case ControlKind::ListBox: {
+            data.items = gtk_list_store_new(1, G_TYPE_STRING);
+            data.inner = gtk_tree_view_new_with_model(GTK_TREE_MODEL(data.items));
+            g_object_unref(data.items);  // the view holds it
+            gtk_tree_view_set_headers_visible(GTK_TREE_VIEW(data.inner), FALSE);
+            GtkCellRenderer* text = gtk_cell_renderer_text_new();
+            if (design.listRowHeight > 0) {
+                gtk_cell_renderer_set_fixed_size(text, -1, design.listRowHeight);
+            }
+            gtk_tree_view_insert_column_with_attributes(GTK_TREE_VIEW(data.inner), -1, "", text,
+                                                        "text", 0, nullptr);
+            GtkWidget* scroller = gtk_scrolled_window_new(nullptr, nullptr);
+            gtk_scrolled_window_set_shadow_type(GTK_SCROLLED_WINDOW(scroller), GTK_SHADOW_IN);
+            gtk_scrolled_window_set_policy(GTK_SCROLLED_WINDOW(scroller), GTK_POLICY_AUTOMATIC,
+                                           GTK_POLICY_AUTOMATIC);
+            gtk_container_add(GTK_CONTAINER(scroller), data.inner);
+            return scroller;
+        }
+        case ControlKind::Edit:
+            data.inner = gtk_entry_new();
+            gtk_entry_set_text(GTK_ENTRY(data.inner), caption);
+            Style(data.inner, "* { min-height: 0; padding-top: 0; padding-bottom: 0; }");
+            return data.inner;
+        case ControlKind::ScrollBar:
+            data.adjustment =
+                gtk_adjustment_new(0, 0, 100, design.smallChange, design.largeChange, 0);
+            data.inner = gtk_scrollbar_new(GTK_ORIENTATION_HORIZONTAL, data.adjustment);
+            return data.inner;
+    }
+    throw std::invalid_argument("Unknown control kind");
+}
+
+void LinuxPlatform::connectSignals(Handle handle, ControlData& data) {
+    // Each signal finds its control by handle again: a handler may have destroyed it.
+    struct Hook {
+        LinuxPlatform* platform;
+        Handle handle;
+    };
+    auto hook = [&] { return std::make_unique<Hook>(Hook{this, handle}).release(); };
+    const auto freeHook =
+        +[](gpointer raw, GClosure*) { std::unique_ptr<Hook>(static_cast<Hook*>(raw)); };
+    switch (data.design.kind) {
+        case ControlKind::Button:
+            g_signal_connect_data(data.inner, "clicked", G_CALLBACK(+[](GtkWidget*, gpointer raw) {
+                                      auto& h = *static_cast<Hook*>(raw);
+                                      auto found = h.platform->controls_.find(h.handle);
+                                      if (found != h.platform->controls_.end()) {
+                                          const auto handler = found->second->design.onClick;
+                                          h.platform->runHandler(handler);
+                                      }
+                                  }),
+                                  hook(), freeHook, GConnectFlags{});
+            break;
+        case ControlKind::RadioButton:
+            g_signal_connect_data(
+                data.inner, "clicked", G_CALLBACK(+[](GtkWidget* w, gpointer raw) {
+                    auto& h = *static_cast<Hook*>(raw);
+                    auto found = h.platform->controls_.find(h.handle);
+                    if (found == h.platform->controls_.end() || h.platform->quiet_ ||
+                        !gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w))) {
+                        return;  // the set's other button, going off
+                    }
+                    const auto handler = found->second->design.onClick;
+                    h.platform->runHandler(handler);
+                }),
+                hook(), freeHook, GConnectFlags{});
+            break;
+        case ControlKind::Label:
+            gtk_widget_add_events(data.outer, GDK_BUTTON_PRESS_MASK);
+            g_signal_connect_data(
+                data.outer, "button-press-event",
+                G_CALLBACK(+[](GtkWidget*, GdkEventButton* event, gpointer raw) -> gboolean {
+                    auto& h = *static_cast<Hook*>(raw);
+                    auto found = h.platform->controls_.find(h.handle);
+                    if (found == h.platform->controls_.end() || event->button != 1) {
+                        return FALSE;
+                    }
+                    const auto handler = event->type == GDK_2BUTTON_PRESS
+                                             ? found->second->design.onDoubleClick
+                                             : found->second->design.onClick;
+                    h.platform->runHandler(handler);
+                    return FALSE;
+                }),
+                hook(), freeHook, GConnectFlags{});
+            break;
+        case ControlKind::ListBox:
+            g_signal_connect_data(
+                gtk_tree_view_get_selection(GTK_TREE_VIEW(data.inner)), "changed",
+                G_CALLBACK(+[](GtkTreeSelection*, gpointer raw) {
+                    auto& h = *static_cast<Hook*>(raw);
+                    auto found = h.platform->controls_.find(h.handle);
+                    if (found == h.platform->controls_.end() || h.platform->quiet_) {
+                        return;
+                    }
+                    const auto handler = found->second->design.onClick;
+                    h.platform->runHandler(handler);
+                }),
+                hook(), freeHook, GConnectFlags{});
+            g_signal_connect_data(
+                data.inner, "row-activated",
+                G_CALLBACK(+[](GtkTreeView*, GtkTreePath*, GtkTreeViewColumn*, gpointer raw) {
+                    auto& h = *static_cast<Hook*>(raw);
+                    auto found = h.platform->controls_.find(h.handle);
+                    if (found != h.platform->controls_.end()) {
+                        const auto handler = found->second->design.onDoubleClick;
+                        h.platform->runHandler(handler);
+                    }
+                }),
+                hook(), freeHook, GConnectFlags{});
+            break;
+        case ControlKind::ScrollBar:
+            g_signal_connect_data(
+                data.adjustment, "value-changed", G_CALLBACK(+[](GtkAdjustment*, gpointer raw) {
+                    auto& h = *static_cast<Hook*>(raw);
+                    auto found = h.platform->controls_.find(h.handle);
+                    if (found == h.platform->controls_.end() || h.platform->quiet_) {
+                        return;
+                    }
+                    const auto handler = found->second->design.onScroll;
+                    h.platform->runHandler(handler);
+                }),
+                hook(), freeHook, GConnectFlags{});
+            break;
+        default:
+            break;
+    }
+}
+
+Handle LinuxPlatform::createControl(Handle window, const platform::ControlSpec& design) {
+    WindowData& form = windowData(window);
+    auto data = std::make_unique<ControlData>();
+    data->design = design;
+    data->window = window;
+    data->bounds = design.bounds;
+    data->visible = design.visible;
+    data->enabled = design.enabled;
+    data->sequence = nextSequence_++;
+    data->outer = makeControl(*data);
+
+    GtkWidget* styled = data->inner != nullptr ? data->inner : data->outer;
+    const platform::Color* background = design.background ? &*design.background : nullptr;
+    Style(styled, StyleFor(&design.font, design.kind == ControlKind::Label ? nullptr : background));
+    if (design.kind == ControlKind::Label && background != nullptr) {
+        Style(data->outer, StyleFor(nullptr, background));
+    }
+    if (!design.hint.empty()) {
+        gtk_widget_set_tooltip_text(data->outer, design.hint.c_str());
+    }
+    GtkWidget* container = form.fixed;
+    if (design.parent != 0) {
+        GtkWidget* inside = ChildFixed(controlData(design.parent).outer);
+        container = inside != nullptr ? inside : container;
+    }
+    gtk_fixed_put(GTK_FIXED(container), data->outer, design.bounds.left, design.bounds.top);
+    gtk_widget_show_all(data->outer);
+    gtk_widget_set_no_show_all(data->outer, TRUE);
+    gtk_widget_set_visible(data->outer, design.visible);
+    gtk_widget_set_sensitive(data->outer, design.enabled);
+
+    const Handle handle = ToHandle(data->outer);
+    ControlData& stored = *data;
+    controls_[handle] = std::move(data);
+    place(stored);
+    connectSignals(handle, stored);
+    return handle;
+}
+
+void LinuxPlatform::place(ControlData& data) {
+    const platform::Rect& bounds = data.bounds;
+    GtkWidget* container = gtk_widget_get_parent(data.outer);
+    if (GTK_IS_FIXED(container)) {
+        gtk_fixed_move(GTK_FIXED(container), data.outer, bounds.left, bounds.top);
+    }
+    gtk_widget_set_size_request(data.outer, bounds.width > 0 ? bounds.width : -1,
+                                bounds.height > 0 ? bounds.height : -1);
+    if (data.design.kind == ControlKind::GroupBox) {
+        gtk_widget_set_size_request(data.inner, bounds.width, bounds.height);
+    }
+    if (data.design.kind == ControlKind::Label && data.design.wordWrap) {
+        gtk_widget_set_size_request(data.inner, bounds.width > 0 ? bounds.width : -1, -1);
+    }
+}
+
+void LinuxPlatform::setBounds(Handle control, platform::Rect bounds) {
+    ControlData& data = controlData(control);
+    data.bounds = bounds;
+    place(data);
+}
+
+platform::Rect LinuxPlatform::bounds(Handle control) const {
+    const ControlData& data = controlData(control);
+    platform::Rect result = data.bounds;
+    if (result.width == 0 || result.height == 0) {
+        GtkRequisition natural{};
+        gtk_widget_get_preferred_size(data.outer, nullptr, &natural);
+        result.width = result.width == 0 ? natural.width : result.width;
+        result.height = result.height == 0 ? natural.height : result.height;
+    }
+    return result;
+}
+
+void LinuxPlatform::setCaption(Handle control, const std::string& caption) {
+    ControlData& data = controlData(control);
+    data.design.caption = caption;
+    switch (data.design.kind) {
+        case ControlKind::Label:
+            gtk_label_set_text(GTK_LABEL(data.inner), caption.c_str());
+            break;
+        case ControlKind::Button:
+        case ControlKind::RadioButton:
+            gtk_button_set_label(GTK_BUTTON(data.inner), caption.c_str());
+            break;
+        case ControlKind::GroupBox:
+            gtk_frame_set_label(GTK_FRAME(data.inner), caption.c_str());
+            break;
+        case ControlKind::Edit:
+            gtk_entry_set_text(GTK_ENTRY(data.inner), caption.c_str());
+            break;
+        default:
+            break;
+    }
+}
+
+std::string LinuxPlatform::caption(Handle control) const {
+    const ControlData& data = controlData(control);
+    if (data.design.kind == ControlKind::Edit) {
+        return gtk_entry_get_text(GTK_ENTRY(data.inner));
+    }
+    return data.design.caption;
+}
+
+void LinuxPlatform::setVisible(Handle control, bool visible) {
+    ControlData& data = controlData(control);
+    data.visible = visible;
+    gtk_widget_set_visible(data.outer, visible);
+}
+
+bool LinuxPlatform::isVisible(Handle control) const {
+    return controlData(control).visible;
+}
+
+void LinuxPlatform::setEnabled(Handle control, bool enabled) {
+    ControlData& data = controlData(control);
+    data.enabled = enabled;
+    gtk_widget_set_sensitive(data.outer, enabled);
+}
+
+bool LinuxPlatform::isEnabled(Handle control) const {
+    return controlData(control).enabled;
+}
+
+bool LinuxPlatform::effectiveVisible(const ControlData& data) const {
+    if (!data.visible) {
+        return false;
+    }
+    auto parent = controls_.find(data.design.parent);
+    return parent == controls_.end() || effectiveVisible(*parent->second);
+}
+
+bool LinuxPlatform::effectiveEnabled(const ControlData& data) const {
+    if (!data.enabled) {
+        return false;
+    }
+    auto parent = controls_.find(data.design.parent);
+    return parent == controls_.end() || effectiveEnabled(*parent->second);
+}
+
+void LinuxPlatform::setFocus(Handle control) {
+    ControlData& data = controlData(control);
+    gtk_widget_grab_focus(data.inner != nullptr ? data.inner : data.outer);
+}
+
+void LinuxPlatform::setChecked(Handle control, bool checked) {
+    ControlData& data = controlData(control);
+    if (data.design.kind != ControlKind::RadioButton) {
+        return;
+    }
+    quiet_ = true;
+    if (checked) {
+        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(data.inner), TRUE);
+    } else if (gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(data.inner))) {
+        gtk_toggle_button_set_active(
+            GTK_TOGGLE_BUTTON(radioGroupAnchor(data.window, data.design.parent)), TRUE);
+    }
+    quiet_ = false;
+}
+
+bool LinuxPlatform::isChecked(Handle control) const {
+    const ControlData& data = controlData(control);
+    return data.design.kind == ControlKind::RadioButton &&
+           gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(data.inner));
+}
+
+// Applies a focus order to every container of the form: by place, then by creation.
+void LinuxPlatform::applyFocusChain(WindowData& form) {
+    std::map<GtkWidget*, std::vector<std::pair<std::tuple<bool, int, int>, GtkWidget*>>> byParent;
+    for (const auto& [handle, control] : controls_) {
+        if (windows_.count(control->window) != 0 && windows_.at(control->window).get() == &form) {
+            const int place = control->design.tabOrder;
+            byParent[gtk_widget_get_parent(control->outer)].push_back(
+                {{place < 0, std::max(place, 0), control->sequence}, control->outer});
+        }
+    }
+    for (auto& [container, children] : byParent) {
+        std::sort(children.begin(), children.end());
+        GList* chain = nullptr;
+        for (const auto& child : children) {
+            chain = g_list_append(chain, child.second);
+        }
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        gtk_container_set_focus_chain(GTK_CONTAINER(container), chain);
+        G_GNUC_END_IGNORE_DEPRECATIONS
+        g_list_free(chain);
+    }
+}
+
+// --- List boxes ------------------------------------------------------------------------------
+
+namespace {
+
+bool NthRow(GtkListStore* items, int index, GtkTreeIter& row) {
+    return index >= 0 &&
+           gtk_tree_model_iter_nth_child(GTK_TREE_MODEL(items), &row, nullptr, index) != FALSE;
+}
+
+}  // namespace
+
+void LinuxPlatform::addItem(Handle list, const std::string& text) {
+    GtkListStore* items = controlData(list).items;
+    GtkTreeIter row;
+    gtk_list_store_insert_with_values(items, &row, -1, 0, text.c_str(), -1);
+}
+
+void LinuxPlatform::deleteItem(Handle list, int index) {
+    GtkTreeIter row;
+    quiet_ = true;
+    if (NthRow(controlData(list).items, index, row)) {
+        gtk_list_store_remove(controlData(list).items, &row);
+    }
+    quiet_ = false;
+}
+
+void LinuxPlatform::clearItems(Handle list) {
+    quiet_ = true;
+    gtk_list_store_clear(controlData(list).items);
+    quiet_ = false;
+}
+
+int LinuxPlatform::itemCount(Handle list) const {
+    return gtk_tree_model_iter_n_children(GTK_TREE_MODEL(controlData(list).items), nullptr);
+}
+
+std::string LinuxPlatform::itemText(Handle list, int index) const {
+    GtkTreeIter row;
+    GtkListStore* items = controlData(list).items;
+    if (!NthRow(items, index, row)) {
+        return {};
+    }
+    gchar* text = nullptr;
+    gtk_tree_model_get(GTK_TREE_MODEL(items), &row, 0, &text, -1);
+    std::string result = text != nullptr ? text : "";
+    g_free(text);
+    return result;
+}
+
+int LinuxPlatform::selectedIndex(Handle list) const {
+    const ControlData& data = controlData(list);
+    GtkTreeIter row;
+    GtkTreeModel* model = nullptr;
+    if (!gtk_tree_selection_get_selected(gtk_tree_view_get_selection(GTK_TREE_VIEW(data.inner)),
+                                         &model, &row)) {
+        return -1;
+    }
+    GtkTreePath* path = gtk_tree_model_get_path(model, &row);
+    const int index = gtk_tree_path_get_indices(path)[0];
+    gtk_tree_path_free(path);
+    return index;
+}
+
+void LinuxPlatform::setSelectedIndex(Handle list, int index) {
+    const ControlData& data = controlData(list);
+    GtkTreeSelection* selection = gtk_tree_view_get_selection(GTK_TREE_VIEW(data.inner));
+    GtkTreeIter row;
+    quiet_ = true;
+    if (NthRow(data.items, index, row)) {
+        gtk_tree_selection_select_iter(selection, &row);
+        GtkTreePath* path = gtk_tree_model_get_path(GTK_TREE_MODEL(data.items), &row);
+        gtk_tree_view_scroll_to_cell(GTK_TREE_VIEW(data.inner), path, nullptr, FALSE, 0, 0);
+        gtk_tree_path_free(path);
+    } else {
+        gtk_tree_selection_unselect_all(selection);
+    }
+    quiet_ = false;
+}
+
+// --- Scroll bars -----------------------------------------------------------------------------
+
+void LinuxPlatform::setScrollRange(Handle bar, int minimum, int maximum) {
+    GtkAdjustment* adjustment = controlData(bar).adjustment;
+    quiet_ = true;
+    gtk_adjustment_set_lower(adjustment, minimum);
+    gtk_adjustment_set_upper(adjustment, maximum);  // no page: the maximum itself is reachable
+    quiet_ = false;
+}
+
+void LinuxPlatform::setScrollPosition(Handle bar, int position) {
+    quiet_ = true;
+    gtk_adjustment_set_value(controlData(bar).adjustment, position);
+    quiet_ = false;
+}
+
+int LinuxPlatform::scrollPosition(Handle bar) const {
+    return static_cast<int>(gtk_adjustment_get_value(controlData(bar).adjustment) + 0.5);
+}
+
+LinuxPlatform::ControlData& LinuxPlatform::controlData(Handle control) const {
+    auto found = controls_.find(control);
+    if (found == controls_.end()) {
+        throw std::invalid_argument("No control with handle " + std::to_string(control));
+    }
+    return *found->second;
+}
+
+}  // namespace morvel::linux_backend
