@@ -12,6 +12,8 @@ using platform::ControlKind;
 
 namespace {
 
+constexpr int kButtonImageSize = 14;
+
 Handle ToHandle(GtkWidget* widget) {
     return reinterpret_cast<Handle>(widget);
 }
@@ -33,18 +35,18 @@ std::string FontFamily(const std::string& face) {
 // The theme's icon for each of the program's button pictures.
 const char* IconName(const std::string& image) {
     static const std::pair<const char*, const char*> kIcons[] = {
-        {"add", "list-add"},
-        {"folder", "folder-open"},
-        {"clear", "edit-clear"},
-        {"remove", "list-remove"},
-        {"sound", "audio-volume-high"},
-        {"preview", "video-x-generic"},
-        {"support", "mail-send"},
-        {"web", "web-browser"},
-        {"ok", "emblem-ok"},
-        {"play", "media-playback-start"},
-        {"pause", "media-playback-pause"},
-        {"stop", "media-playback-stop"},
+        {"add", "list-add-symbolic"},
+        {"folder", "folder-open-symbolic"},
+        {"clear", "edit-clear-all-symbolic"},
+        {"remove", "list-remove-symbolic"},
+        {"sound", "audio-volume-high-symbolic"},
+        {"preview", "video-x-generic-symbolic"},
+        {"support", "mail-send-symbolic"},
+        {"web", "web-browser-symbolic"},
+        {"ok", "object-select-symbolic"},
+        {"play", "media-playback-start-symbolic"},
+        {"pause", "media-playback-pause-symbolic"},
+        {"stop", "media-playback-stop-symbolic"},
     };
     for (const auto& [name, icon] : kIcons) {
         if (image == name) {
@@ -139,9 +141,12 @@ GtkWidget* LinuxPlatform::makeControl(ControlData& data) {
         }
         case ControlKind::Button: {
             data.inner = gtk_button_new_with_label(caption);
-            if (const char* icon = IconName(design.image)) {
-                gtk_button_set_image(GTK_BUTTON(data.inner),
-                                     gtk_image_new_from_icon_name(icon, GTK_ICON_SIZE_MENU));
+            // A picture the theme lacks is left out rather than drawn as a broken one.
+            const char* icon = IconName(design.image);
+            if (icon != nullptr && gtk_icon_theme_has_icon(gtk_icon_theme_get_default(), icon)) {
+                GtkWidget* image = gtk_image_new_from_icon_name(icon, GTK_ICON_SIZE_MENU);
+                gtk_image_set_pixel_size(GTK_IMAGE(image), kButtonImageSize);
+                gtk_button_set_image(GTK_BUTTON(data.inner), image);
                 gtk_button_set_always_show_image(GTK_BUTTON(data.inner), TRUE);
             }
             Style(data.inner, "* { padding: 0 2px; min-height: 0; min-width: 0; }");
@@ -189,6 +194,12 @@ GtkWidget* LinuxPlatform::makeControl(ControlData& data) {
             data.adjustment =
                 gtk_adjustment_new(0, 0, 100, design.smallChange, design.largeChange, 0);
             data.inner = gtk_scrollbar_new(GTK_ORIENTATION_HORIZONTAL, data.adjustment);
+            // Arrows at both ends, for the small steps, and a trough to click for the large.
+            Style(data.inner,
+                  "* { -GtkScrollbar-has-backward-stepper: true;"
+                  " -GtkScrollbar-has-forward-stepper: true; }"
+                  " button { min-width: 12px; min-height: 0; padding: 0; }"
+                  " slider { min-height: 8px; min-width: 10px; }");
             return data.inner;
     }
     throw std::invalid_argument("Unknown control kind");
@@ -303,7 +314,13 @@ Handle LinuxPlatform::createControl(Handle window, const platform::ControlSpec& 
 
     GtkWidget* styled = data->inner != nullptr ? data->inner : data->outer;
     const platform::Color* background = design.background ? &*design.background : nullptr;
-    Style(styled, StyleFor(&design.font, design.kind == ControlKind::Label ? nullptr : background));
+    std::string css =
+        StyleFor(&design.font, design.kind == ControlKind::Label ? nullptr : background);
+    if (design.kind == ControlKind::ListBox) {
+        // The row the user picked stands out over the list's own colour, focused or not.
+        css += " *:selected, *:selected:backdrop { background-color: #3875d7; color: #ffffff; }";
+    }
+    Style(styled, css);
     if (design.kind == ControlKind::Label && background != nullptr) {
         Style(data->outer, StyleFor(nullptr, background));
     }
