@@ -10,6 +10,7 @@ namespace morvel::linux_backend {
 namespace {
 
 constexpr GstClockTime kPrerollTimeout = 15 * GST_SECOND;
+constexpr GstClockTime kErrorWait = GST_SECOND;
 
 Display* XDisplay() {
     GdkDisplay* display = gdk_display_get_default();
@@ -84,7 +85,8 @@ void GstEngine::releasePipeline() {
 
 std::string GstEngine::takeBusError() {
     GstBus* bus = gst_element_get_bus(pipeline_);
-    GstMessage* message = gst_bus_pop_filtered(bus, GST_MESSAGE_ERROR);
+    // The streaming thread may post its error just after the state change has failed.
+    GstMessage* message = gst_bus_timed_pop_filtered(bus, kErrorWait, GST_MESSAGE_ERROR);
     gst_object_unref(bus);
     std::string text = "The file cannot be played.";
     if (message != nullptr) {
