@@ -82,8 +82,12 @@ struct MixerClose {
 };
 using OwnedMixer = std::unique_ptr<snd_mixer_t, MixerClose>;
 
+// ALSA's own complaints on the terminal: the program reports a failure by its code.
+void QuietAlsa(const char*, int, const char*, int, const char*, ...) {}
+
 // The default device's mixer, loaded; the ALSA error code when it cannot be had.
 OwnedMixer OpenMixer(int& error) {
+    snd_lib_error_set_handler(QuietAlsa);
     snd_mixer_t* raw = nullptr;
     error = snd_mixer_open(&raw, 0);
     OwnedMixer mixer(error == 0 ? raw : nullptr);
@@ -163,6 +167,9 @@ void LinuxPlatform::messageBox(Handle owner, const std::string& caption, const s
     GtkWidget* box = gtk_message_dialog_new(OwnerWindow(owner), GTK_DIALOG_MODAL, TypeOf(kind),
                                             GTK_BUTTONS_OK, "%s", text.c_str());
     gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
+    // Centred by GTK itself: on a display without a window manager nobody else places it.
+    gtk_window_set_position(GTK_WINDOW(box),
+                            owner == 0 ? GTK_WIN_POS_CENTER : GTK_WIN_POS_CENTER_ON_PARENT);
     if (owner == 0) {
         // Without an owner it could open behind the topmost saver and leave it looking frozen.
         gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
