@@ -22,7 +22,9 @@ namespace {
 constexpr std::uint32_t kBadDevice = 2;       // no mixer on the default device
 constexpr std::uint32_t kInvalidLine = 1024;  // no element with a playback switch
 constexpr std::uint32_t kInvalidControl = 1025;
-constexpr int kWindowSearchDepth = 3;  // a window manager puts its frames between
+constexpr int kWindowSearchDepth = 3;
+constexpr int kChooserWidth = 720;
+constexpr int kChooserHeight = 480;  // a window manager puts its frames between
 
 GtkMessageType TypeOf(platform::MessageBoxKind kind) {
     switch (kind) {
@@ -66,6 +68,15 @@ void AddPatterns(GtkFileFilter* filter, const std::string& patterns) {
 }
 
 std::optional<std::string> RunChooser(GtkWidget* dialog) {
+    // A size and place of its own: its saved ones may not fit, and no window manager may
+    // be there to place it.
+    gtk_window_set_default_size(GTK_WINDOW(dialog), kChooserWidth, kChooserHeight);
+    GdkGeometry limit{};
+    limit.max_width = kChooserWidth;
+    limit.max_height = kChooserHeight;
+    gtk_window_set_geometry_hints(GTK_WINDOW(dialog), nullptr, &limit, GDK_HINT_MAX_SIZE);
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);  // Enter opens
     std::optional<std::string> chosen;
     if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
         if (gchar* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog))) {
