@@ -29,11 +29,59 @@ std::string HexColor(platform::Color color) {
     return text;
 }
 
+GdkRectangle MonitorArea(GdkMonitor* monitor) {
+    GdkRectangle area{};
+    if (monitor != nullptr) {
+        gdk_monitor_get_geometry(monitor, &area);
+    }
+    return area;
+}
+
+// A black, undecorated window over one monitor, above the others.
+GtkWidget* MakeCover(const GdkRectangle& area) {
+    GtkWidget* cover = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    gtk_window_set_decorated(GTK_WINDOW(cover), FALSE);
+    gtk_window_set_keep_above(GTK_WINDOW(cover), TRUE);
+    gtk_window_set_skip_taskbar_hint(GTK_WINDOW(cover), TRUE);
+    gtk_window_move(GTK_WINDOW(cover), area.x, area.y);
+    gtk_widget_set_size_request(cover, area.width, area.height);
+    GtkCssProvider* css = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(css, "window { background-color: #000000; }", -1, nullptr);
+    gtk_style_context_add_provider(gtk_widget_get_style_context(cover), GTK_STYLE_PROVIDER(css),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(css);
+    return cover;
+}
+
 void LoadStyle(GtkCssProvider* provider, const std::string& css) {
     gtk_css_provider_load_from_data(provider, css.c_str(), -1, nullptr);
 }
 
 }  // namespace
+
+GdkMonitor* PrimaryMonitor() {
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
+    return monitor != nullptr ? monitor : gdk_display_get_monitor(display, 0);
+}
+
+std::vector<GtkWidget*> LinuxPlatform::coverOtherMonitors() {
+    std::vector<GtkWidget*> covers;
+    GdkDisplay* display = gdk_display_get_default();
+    GdkMonitor* primary = PrimaryMonitor();
+    for (int i = 0; i < gdk_display_get_n_monitors(display); ++i) {
+        GdkMonitor* monitor = gdk_display_get_monitor(display, i);
+        if (monitor != primary) {
+            covers.push_back(MakeCover(MonitorArea(monitor)));
+            g_signal_connect(covers.back(), "realize",
+                             G_CALLBACK(+[](GtkWidget* widget, gpointer self) {
+                                 static_cast<LinuxPlatform*>(self)->applyCursor(widget);
+                             }),
+                             this);
+        }
+    }
+    return covers;
+}
 
 // A timer's callback, owned by its GLib source and freed when the source goes.
 struct LinuxPlatform::Timer {
@@ -224,12 +272,12 @@ Handle LinuxPlatform::createWindow(const platform::WindowSpec& design) {
     gtk_widget_show(data->fixed);
 
     if (design.style == platform::WindowStyle::FullScreenTopmost) {
-        const platform::Size screen = screenSize();
+        const GdkRectangle primary = MonitorArea(PrimaryMonitor());
         gtk_window_set_decorated(GTK_WINDOW(window), FALSE);
         gtk_window_set_keep_above(GTK_WINDOW(window), TRUE);
-        gtk_window_move(GTK_WINDOW(window), 0, 0);
-        gtk_widget_set_size_request(data->fixed, screen.width, screen.height);
-        gtk_window_fullscreen(GTK_WINDOW(window));
+        gtk_window_move(GTK_WINDOW(window), primary.x, primary.y);
+        gtk_widget_set_size_request(data->fixed, primary.width, primary.height);
+        data->covers = coverOtherMonitors();
     } else {
         platform::Size client = design.clientSize;
         if (design.outerSize.width > 0 && design.outerSize.height > 0) {
@@ -292,6 +340,7 @@ void LinuxPlatform::destroyWindow(Handle handle) {
         g_main_loop_quit(data.modalLoop);
     }
     GtkWidget* window = data.window;
+    const std::vector<GtkWidget*> covers = data.covers;
     std::erase_if(controls_, [&](const auto& entry) { return entry.second->window == handle; });
     std::erase_if(radioAnchors_, [&](const auto& entry) {
         if (entry.first.first == handle) {
@@ -303,10 +352,17 @@ void LinuxPlatform::destroyWindow(Handle handle) {
     windows_.erase(found);
     std::erase(creationOrder_, handle);
     gtk_widget_destroy(window);
+    for (GtkWidget* cover : covers) {
+        gtk_widget_destroy(cover);
+    }
 }
 
 void LinuxPlatform::showWindow(Handle handle, bool visible) {
     WindowData& data = windowData(handle);
+    // The covers first, so that the form comes up above them where monitors overlap.
+    for (GtkWidget* cover : data.covers) {
+        gtk_widget_set_visible(cover, visible);
+    }
     if (visible) {
         applyFocusChain(data);
         gtk_widget_show(data.window);

@@ -119,6 +119,9 @@ class LinuxPlatform final : public platform::Platform {
         std::map<int, guint> timers;    // timer id -> GLib source
         GMainLoop* modalLoop = nullptr;
         bool modal = false;
+        // A full-screen form's black windows over the other monitors, shown and hidden with
+        // it and destroyed with it.
+        std::vector<GtkWidget*> covers;
     };
     struct ControlData {
         platform::ControlSpec design;
@@ -152,6 +155,7 @@ class LinuxPlatform final : public platform::Platform {
     bool effectiveEnabled(const ControlData& data) const;
     void applyFocusChain(WindowData& data);
     void applyCursor(GtkWidget* window) const;
+    std::vector<GtkWidget*> coverOtherMonitors();
     void runHandler(const std::function<void()>& handler);
     GtkWidget* radioGroupAnchor(Handle window, Handle parent);
 
@@ -168,6 +172,9 @@ class LinuxPlatform final : public platform::Platform {
     // Per form and parent: a hidden radio button that holds the set's "none checked" state.
     std::map<std::pair<Handle, Handle>, GtkWidget*> radioAnchors_;
 };
+
+// The primary monitor, or the first when none is marked primary.
+GdkMonitor* PrimaryMonitor();
 
 // The CSS of a font and colours, as GTK styles read them.
 std::string StyleFor(const platform::Font* font, const platform::Color* background);

@@ -234,11 +234,7 @@ std::vector<std::string> LinuxPlatform::filesInFolder(const std::string& folder)
 // --- Screen and system -----------------------------------------------------------------------
 
 platform::Size LinuxPlatform::screenSize() const {
-    GdkDisplay* display = gdk_display_get_default();
-    GdkMonitor* monitor = gdk_display_get_primary_monitor(display);
-    if (monitor == nullptr) {
-        monitor = gdk_display_get_monitor(display, 0);
-    }
+    GdkMonitor* monitor = PrimaryMonitor();
     GdkRectangle area{};
     if (monitor != nullptr) {
         gdk_monitor_get_geometry(monitor, &area);
@@ -250,6 +246,9 @@ int LinuxPlatform::showCursor(bool show) {
     cursorCount_ += show ? 1 : -1;
     for (const auto& [handle, data] : windows_) {
         applyCursor(data->window);
+        for (GtkWidget* cover : data->covers) {
+            applyCursor(cover);
+        }
     }
     return cursorCount_;
 }
