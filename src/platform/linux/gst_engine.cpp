@@ -56,6 +56,7 @@ std::string FileUri(const std::string& file) {
 }  // namespace
 
 GstEngine::~GstEngine() {
+    followPanel(nullptr);
     releasePipeline();
     if (placeholder_ != 0) {
         if (Display* display = XDisplay()) {
@@ -169,11 +170,39 @@ std::uint32_t GstEngine::setWindow(std::uintptr_t display) {
     if (native == nullptr || !gdk_window_ensure_native(native)) {
         return 0;
     }
+    followPanel(widget);
     window_ = gdk_x11_window_get_xid(native);
     gdk_display_sync(gdk_window_get_display(native));  // the window exists on the server
     gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(videoSink_), window_);
     applyRectangle();
     return 0;
+}
+
+// The sink learns the panel's size only when asked (it is told not to watch our window):
+// each time the panel is placed anew it looks again and redraws.
+void GstEngine::followPanel(void* widget) {
+    if (widget == panel_) {
+        return;
+    }
+    if (panel_ != nullptr) {
+        g_signal_handler_disconnect(panel_, resizeHandler_);
+        g_object_remove_weak_pointer(G_OBJECT(panel_), &panel_);
+    }
+    panel_ = widget;
+    resizeHandler_ = 0;
+    if (panel_ != nullptr) {
+        g_object_add_weak_pointer(G_OBJECT(panel_), &panel_);
+        resizeHandler_ =
+            g_signal_connect_after(panel_, "size-allocate", G_CALLBACK(PanelResized), this);
+    }
+}
+
+void GstEngine::PanelResized(void* widget, void* /*allocation*/, void* self) {
+    auto& engine = *static_cast<GstEngine*>(self);
+    if (engine.videoSink_ != nullptr) {
+        gdk_display_flush(gtk_widget_get_display(static_cast<GtkWidget*>(widget)));
+        gst_video_overlay_expose(GST_VIDEO_OVERLAY(engine.videoSink_));
+    }
 }
 
 // The frames are scaled to the rectangle and drawn from the window's corner.

@@ -39,12 +39,16 @@ class GstEngine final : public media::MediaEngine {
     void drainBus();
     void applyRectangle();
     void releasePipeline();
+    void followPanel(void* widget);
+    static void PanelResized(void* widget, void* allocation, void* self);
 
     GstElement* pipeline_ = nullptr;   // owned
     GstElement* videoSink_ = nullptr;  // owned by the pipeline
     GstElement* scaler_ = nullptr;     // the caps filter that sets the drawn size
     unsigned long placeholder_ = 0;    // an unmapped X window to draw in before setWindow
     unsigned long window_ = 0;
+    void* panel_ = nullptr;  // the widget drawn in; cleared by GTK when it goes
+    unsigned long resizeHandler_ = 0;
     bool hasVideo_ = false;
     int mode_ = media::kNotReady;
     media::VideoRect own_;
