@@ -205,96 +205,85 @@ GtkWidget* LinuxPlatform::makeControl(ControlData& data) {
     throw std::invalid_argument("Unknown control kind");
 }
 
+// A control's signal and the handler of its design it runs. The control is found by handle
+// each time: a handler may have destroyed it.
+struct LinuxPlatform::SignalHook {
+    LinuxPlatform* platform;
+    Handle handle;
+    std::function<void()> platform::ControlSpec::*handler;
+};
+
+void LinuxPlatform::Fire(const SignalHook& hook) {
+    LinuxPlatform& self = *hook.platform;
+    auto found = self.controls_.find(hook.handle);
+    if (found == self.controls_.end() || self.quiet_) {
+        return;  // gone, or a change the program made itself
+    }
+    const auto handler = found->second->design.*hook.handler;  // a copy, as above
+    self.runHandler(handler);
+}
+
+void LinuxPlatform::connect(gpointer instance, const char* signal, GCallback callback,
+                            Handle handle, std::function<void()> platform::ControlSpec::*handler) {
+    auto hook = std::make_unique<SignalHook>(SignalHook{this, handle, handler});
+    g_signal_connect_data(
+        instance, signal, callback, hook.release(),
+        +[](gpointer raw, GClosure*) {
+            std::unique_ptr<SignalHook>(static_cast<SignalHook*>(raw));
+        },
+        GConnectFlags{});
+}
+
 void LinuxPlatform::connectSignals(Handle handle, ControlData& data) {
-    // Each signal finds its control by handle again: a handler may have destroyed it.
-    struct Hook {
-        LinuxPlatform* platform;
-        Handle handle;
-    };
-    auto hook = [&] { return std::make_unique<Hook>(Hook{this, handle}).release(); };
-    const auto freeHook =
-        +[](gpointer raw, GClosure*) { std::unique_ptr<Hook>(static_cast<Hook*>(raw)); };
+    using Spec = platform::ControlSpec;
     switch (data.design.kind) {
         case ControlKind::Button:
-            g_signal_connect_data(data.inner, "clicked", G_CALLBACK(+[](GtkWidget*, gpointer raw) {
-                                      auto& h = *static_cast<Hook*>(raw);
-                                      auto found = h.platform->controls_.find(h.handle);
-                                      if (found != h.platform->controls_.end()) {
-                                          const auto handler = found->second->design.onClick;
-                                          h.platform->runHandler(handler);
-                                      }
-                                  }),
-                                  hook(), freeHook, GConnectFlags{});
+            connect(data.inner, "clicked", G_CALLBACK(+[](GtkWidget*, gpointer hook) {
+                        Fire(*static_cast<SignalHook*>(hook));
+                    }),
+                    handle, &Spec::onClick);
             break;
         case ControlKind::RadioButton:
-            g_signal_connect_data(
-                data.inner, "clicked", G_CALLBACK(+[](GtkWidget* w, gpointer raw) {
-                    auto& h = *static_cast<Hook*>(raw);
-                    auto found = h.platform->controls_.find(h.handle);
-                    if (found == h.platform->controls_.end() || h.platform->quiet_ ||
-                        !gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(w))) {
-                        return;  // the set's other button, going off
-                    }
-                    const auto handler = found->second->design.onClick;
-                    h.platform->runHandler(handler);
-                }),
-                hook(), freeHook, GConnectFlags{});
+            // Each click of a set runs for the button that goes on, not for the one going off.
+            connect(data.inner, "clicked", G_CALLBACK(+[](GtkWidget* radio, gpointer hook) {
+                        if (gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(radio))) {
+                            Fire(*static_cast<SignalHook*>(hook));
+                        }
+                    }),
+                    handle, &Spec::onClick);
             break;
         case ControlKind::Label:
             gtk_widget_add_events(data.outer, GDK_BUTTON_PRESS_MASK);
-            g_signal_connect_data(
-                data.outer, "button-press-event",
-                G_CALLBACK(+[](GtkWidget*, GdkEventButton* event, gpointer raw) -> gboolean {
-                    auto& h = *static_cast<Hook*>(raw);
-                    auto found = h.platform->controls_.find(h.handle);
-                    if (found == h.platform->controls_.end() || event->button != 1) {
+            connect(data.outer, "button-press-event",
+                    G_CALLBACK(+[](GtkWidget*, GdkEventButton* event, gpointer raw) -> gboolean {
+                        SignalHook hook = *static_cast<SignalHook*>(raw);
+                        if (event->button == 1) {
+                            hook.handler = event->type == GDK_2BUTTON_PRESS ? &Spec::onDoubleClick
+                                                                            : &Spec::onClick;
+                            Fire(hook);
+                        }
                         return FALSE;
-                    }
-                    const auto handler = event->type == GDK_2BUTTON_PRESS
-                                             ? found->second->design.onDoubleClick
-                                             : found->second->design.onClick;
-                    h.platform->runHandler(handler);
-                    return FALSE;
-                }),
-                hook(), freeHook, GConnectFlags{});
+                    }),
+                    handle, &Spec::onClick);
             break;
         case ControlKind::ListBox:
-            g_signal_connect_data(
-                gtk_tree_view_get_selection(GTK_TREE_VIEW(data.inner)), "changed",
-                G_CALLBACK(+[](GtkTreeSelection*, gpointer raw) {
-                    auto& h = *static_cast<Hook*>(raw);
-                    auto found = h.platform->controls_.find(h.handle);
-                    if (found == h.platform->controls_.end() || h.platform->quiet_) {
-                        return;
-                    }
-                    const auto handler = found->second->design.onClick;
-                    h.platform->runHandler(handler);
-                }),
-                hook(), freeHook, GConnectFlags{});
-            g_signal_connect_data(
-                data.inner, "row-activated",
-                G_CALLBACK(+[](GtkTreeView*, GtkTreePath*, GtkTreeViewColumn*, gpointer raw) {
-                    auto& h = *static_cast<Hook*>(raw);
-                    auto found = h.platform->controls_.find(h.handle);
-                    if (found != h.platform->controls_.end()) {
-                        const auto handler = found->second->design.onDoubleClick;
-                        h.platform->runHandler(handler);
-                    }
-                }),
-                hook(), freeHook, GConnectFlags{});
+            connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(data.inner)), "changed",
+                    G_CALLBACK(+[](GtkTreeSelection*, gpointer hook) {
+                        Fire(*static_cast<SignalHook*>(hook));
+                    }),
+                    handle, &Spec::onClick);
+            connect(data.inner, "row-activated",
+                    G_CALLBACK(+[](GtkTreeView*, GtkTreePath*, GtkTreeViewColumn*, gpointer hook) {
+                        Fire(*static_cast<SignalHook*>(hook));
+                    }),
+                    handle, &Spec::onDoubleClick);
             break;
         case ControlKind::ScrollBar:
-            g_signal_connect_data(
-                data.adjustment, "value-changed", G_CALLBACK(+[](GtkAdjustment*, gpointer raw) {
-                    auto& h = *static_cast<Hook*>(raw);
-                    auto found = h.platform->controls_.find(h.handle);
-                    if (found == h.platform->controls_.end() || h.platform->quiet_) {
-                        return;
-                    }
-                    const auto handler = found->second->design.onScroll;
-                    h.platform->runHandler(handler);
-                }),
-                hook(), freeHook, GConnectFlags{});
+            connect(data.adjustment, "value-changed",
+                    G_CALLBACK(+[](GtkAdjustment*, gpointer hook) {
+                        Fire(*static_cast<SignalHook*>(hook));
+                    }),
+                    handle, &Spec::onScroll);
             break;
         default:
             break;
@@ -493,105 +482,6 @@ void LinuxPlatform::applyFocusChain(WindowData& form) {
         G_GNUC_END_IGNORE_DEPRECATIONS
         g_list_free(chain);
     }
-}
-
-// --- List boxes ------------------------------------------------------------------------------
-
-namespace {
-
-bool NthRow(GtkListStore* items, int index, GtkTreeIter& row) {
-    return index >= 0 &&
-           gtk_tree_model_iter_nth_child(GTK_TREE_MODEL(items), &row, nullptr, index) != FALSE;
-}
-
-}  // namespace
-
-void LinuxPlatform::addItem(Handle list, const std::string& text) {
-    GtkListStore* items = controlData(list).items;
-    GtkTreeIter row;
-    gtk_list_store_insert_with_values(items, &row, -1, 0, text.c_str(), -1);
-}
-
-void LinuxPlatform::deleteItem(Handle list, int index) {
-    GtkTreeIter row;
-    quiet_ = true;
-    if (NthRow(controlData(list).items, index, row)) {
-        gtk_list_store_remove(controlData(list).items, &row);
-    }
-    quiet_ = false;
-}
-
-void LinuxPlatform::clearItems(Handle list) {
-    quiet_ = true;
-    gtk_list_store_clear(controlData(list).items);
-    quiet_ = false;
-}
-
-int LinuxPlatform::itemCount(Handle list) const {
-    return gtk_tree_model_iter_n_children(GTK_TREE_MODEL(controlData(list).items), nullptr);
-}
-
-std::string LinuxPlatform::itemText(Handle list, int index) const {
-    GtkTreeIter row;
-    GtkListStore* items = controlData(list).items;
-    if (!NthRow(items, index, row)) {
-        return {};
-    }
-    gchar* text = nullptr;
-    gtk_tree_model_get(GTK_TREE_MODEL(items), &row, 0, &text, -1);
-    std::string result = text != nullptr ? text : "";
-    g_free(text);
-    return result;
-}
-
-int LinuxPlatform::selectedIndex(Handle list) const {
-    const ControlData& data = controlData(list);
-    GtkTreeIter row;
-    GtkTreeModel* model = nullptr;
-    if (!gtk_tree_selection_get_selected(gtk_tree_view_get_selection(GTK_TREE_VIEW(data.inner)),
-                                         &model, &row)) {
-        return -1;
-    }
-    GtkTreePath* path = gtk_tree_model_get_path(model, &row);
-    const int index = gtk_tree_path_get_indices(path)[0];
-    gtk_tree_path_free(path);
-    return index;
-}
-
-void LinuxPlatform::setSelectedIndex(Handle list, int index) {
-    const ControlData& data = controlData(list);
-    GtkTreeSelection* selection = gtk_tree_view_get_selection(GTK_TREE_VIEW(data.inner));
-    GtkTreeIter row;
-    quiet_ = true;
-    if (NthRow(data.items, index, row)) {
-        gtk_tree_selection_select_iter(selection, &row);
-        GtkTreePath* path = gtk_tree_model_get_path(GTK_TREE_MODEL(data.items), &row);
-        gtk_tree_view_scroll_to_cell(GTK_TREE_VIEW(data.inner), path, nullptr, FALSE, 0, 0);
-        gtk_tree_path_free(path);
-    } else {
-        gtk_tree_selection_unselect_all(selection);
-    }
-    quiet_ = false;
-}
-
-// --- Scroll bars -----------------------------------------------------------------------------
-
-void LinuxPlatform::setScrollRange(Handle bar, int minimum, int maximum) {
-    GtkAdjustment* adjustment = controlData(bar).adjustment;
-    quiet_ = true;
-    gtk_adjustment_set_lower(adjustment, minimum);
-    gtk_adjustment_set_upper(adjustment, maximum);  // no page: the maximum itself is reachable
-    quiet_ = false;
-}
-
-void LinuxPlatform::setScrollPosition(Handle bar, int position) {
-    quiet_ = true;
-    gtk_adjustment_set_value(controlData(bar).adjustment, position);
-    quiet_ = false;
-}
-
-int LinuxPlatform::scrollPosition(Handle bar) const {
-    return static_cast<int>(gtk_adjustment_get_value(controlData(bar).adjustment) + 0.5);
 }
 
 LinuxPlatform::ControlData& LinuxPlatform::controlData(Handle control) const {

@@ -149,6 +149,10 @@ class LinuxPlatform final : public platform::Platform {
     WindowData& windowData(Handle window) const;
     ControlData& controlData(Handle control) const;
     GtkWidget* makeControl(ControlData& data);
+    struct SignalHook;
+    static void Fire(const SignalHook& hook);
+    void connect(gpointer instance, const char* signal, GCallback callback, Handle handle,
+                 std::function<void()> platform::ControlSpec::*handler);
     void connectSignals(Handle handle, ControlData& data);
     void place(ControlData& data);
     bool effectiveVisible(const ControlData& data) const;

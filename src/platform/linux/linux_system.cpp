@@ -304,7 +304,7 @@ bool LinuxPlatform::findWindow(const std::string& className, const std::string& 
 }
 
 // The desktop's default application for the address; never through a shell.
-std::intptr_t LinuxPlatform::shellOpen(Handle /*parent*/, const std::string& target,
+std::intptr_t LinuxPlatform::shellOpen(Handle parent, const std::string& target,
                                        platform::ShowCommand /*show*/) {
     constexpr std::intptr_t kOpened = 42;
     constexpr std::intptr_t kNotFound = 2;
@@ -316,11 +316,16 @@ std::intptr_t LinuxPlatform::shellOpen(Handle /*parent*/, const std::string& tar
         g_free(file);
     }
     GError* error = nullptr;
-    const bool opened = g_app_info_launch_default_for_uri(uri.c_str(), nullptr, &error) != FALSE;
+    if (g_app_info_launch_default_for_uri(uri.c_str(), nullptr, &error)) {
+        return kOpened;
+    }
+    // The desktop says why, as the shell of the other platform does in its own box.
+    const std::string reason = error != nullptr ? error->message : "No application opens " + uri;
     if (error != nullptr) {
         g_error_free(error);
     }
-    return opened ? kOpened : kNotFound;
+    messageBox(parent, title_, reason, platform::MessageBoxKind::Error);
+    return kNotFound;
 }
 
 // --- Mixer: one line, the mute switch, found by the same element each time --------------------
