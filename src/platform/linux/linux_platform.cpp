@@ -91,6 +91,8 @@ struct LinuxPlatform::Timer {
 
 LinuxPlatform::LinuxPlatform() {
     gdk_event_handler_set(EventHandler, this, nullptr);
+    // A click beside a scroll bar's thumb moves it one large step, not to the click.
+    g_object_set(gtk_settings_get_default(), "gtk-primary-button-warps-slider", FALSE, nullptr);
 }
 
 LinuxPlatform::~LinuxPlatform() {
