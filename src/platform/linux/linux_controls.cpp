@@ -13,6 +13,7 @@ using platform::ControlKind;
 namespace {
 
 constexpr int kButtonImageSize = 14;
+constexpr int kArrowWidth = 12;  // a scroll bar's arrow buttons
 
 Handle ToHandle(GtkWidget* widget) {
     return reinterpret_cast<Handle>(widget);
@@ -198,8 +199,26 @@ GtkWidget* LinuxPlatform::makeControl(ControlData& data) {
             Style(data.inner,
                   "* { -GtkScrollbar-has-backward-stepper: true;"
                   " -GtkScrollbar-has-forward-stepper: true; }"
-                  " button { min-width: 12px; min-height: 0; padding: 0; }"
+                  " button { min-width: 12px; min-height: 0; padding: 0; margin: 0; }"
                   " slider { min-height: 8px; min-width: 10px; }");
+            // The theme draws the arrows but leaves them dead: a press on one takes the
+            // small step here.
+            g_signal_connect(
+                data.inner, "button-press-event",
+                G_CALLBACK(+[](GtkWidget* bar, GdkEventButton* event,
+                               gpointer adjustment) -> gboolean {
+                    const int width = gtk_widget_get_allocated_width(bar);
+                    const int at = static_cast<int>(event->x);
+                    if (event->button != 1 || (at >= kArrowWidth && at < width - kArrowWidth)) {
+                        return FALSE;
+                    }
+                    auto* steps = GTK_ADJUSTMENT(adjustment);
+                    const double step = gtk_adjustment_get_step_increment(steps);
+                    gtk_adjustment_set_value(
+                        steps, gtk_adjustment_get_value(steps) + (at < kArrowWidth ? -step : step));
+                    return TRUE;
+                }),
+                data.adjustment);
             return data.inner;
     }
     throw std::invalid_argument("Unknown control kind");
