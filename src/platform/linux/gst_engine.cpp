@@ -1,0 +1,322 @@
+#include "platform/linux/gst_engine.h"
+
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
+#include <gst/video/videooverlay.h>
+#include <gtk/gtk.h>
+
+namespace morvel::linux_backend {
+
+namespace {
+
+constexpr GstClockTime kPrerollTimeout = 15 * GST_SECOND;
+constexpr GstClockTime kErrorWait = GST_SECOND;
+
+Display* XDisplay() {
+    GdkDisplay* display = gdk_display_get_default();
+    return display != nullptr && GDK_IS_X11_DISPLAY(display) ? GDK_DISPLAY_XDISPLAY(display)
+                                                             : nullptr;
+}
+
+// Converts, scales to the size the caps filter asks for, and draws into a given X window.
+GstElement* MakeVideoSink(GstElement** scaler) {
+    GstElement* bin = gst_bin_new("morvel-video");
+    GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
+    GstElement* scale = gst_element_factory_make("videoscale", nullptr);
+    *scaler = gst_element_factory_make("capsfilter", nullptr);
+    GstElement* sink = gst_element_factory_make("ximagesink", nullptr);
+    if (convert == nullptr || scale == nullptr || *scaler == nullptr || sink == nullptr) {
+        for (GstElement* made : {convert, scale, *scaler, sink}) {
+            if (made != nullptr) {
+                gst_object_unref(made);
+            }
+        }
+        gst_object_unref(bin);
+        return nullptr;
+    }
+    g_object_set(sink, "force-aspect-ratio", FALSE, nullptr);
+    gst_bin_add_many(GST_BIN(bin), convert, scale, *scaler, sink, nullptr);
+    gst_element_link_many(convert, scale, *scaler, sink, nullptr);
+    GstPad* input = gst_element_get_static_pad(convert, "sink");
+    gst_element_add_pad(bin, gst_ghost_pad_new("sink", input));
+    gst_object_unref(input);
+    g_object_set_data(G_OBJECT(bin), "morvel-sink", sink);
+    return bin;
+}
+
+std::string FileUri(const std::string& file) {
+    gchar* absolute = g_canonicalize_filename(file.c_str(), nullptr);
+    gchar* uri = g_filename_to_uri(absolute, nullptr, nullptr);
+    std::string result = uri != nullptr ? uri : "";
+    g_free(uri);
+    g_free(absolute);
+    return result;
+}
+
+}  // namespace
+
+GstEngine::~GstEngine() {
+    followPanel(nullptr);
+    releasePipeline();
+    if (placeholder_ != 0) {
+        if (Display* display = XDisplay()) {
+            XDestroyWindow(display, placeholder_);
+        }
+    }
+}
+
+std::uint32_t GstEngine::fail(const std::string& text) {
+    const std::uint32_t code = nextError_++;
+    errors_[code] = text;
+    releasePipeline();
+    return code;
+}
+
+void GstEngine::releasePipeline() {
+    if (pipeline_ != nullptr) {
+        gst_element_set_state(pipeline_, GST_STATE_NULL);
+        gst_object_unref(pipeline_);
+    }
+    pipeline_ = nullptr;
+    videoSink_ = nullptr;
+    scaler_ = nullptr;
+    hasVideo_ = false;
+    mode_ = media::kNotReady;
+}
+
+std::string GstEngine::takeBusError() {
+    GstBus* bus = gst_element_get_bus(pipeline_);
+    // The streaming thread may post its error just after the state change has failed.
+    GstMessage* message = gst_bus_timed_pop_filtered(bus, kErrorWait, GST_MESSAGE_ERROR);
+    gst_object_unref(bus);
+    std::string text = "The file cannot be played.";
+    if (message != nullptr) {
+        GError* error = nullptr;
+        gst_message_parse_error(message, &error, nullptr);
+        if (error != nullptr) {
+            text = error->message;
+            g_error_free(error);
+        }
+        gst_message_unref(message);
+    }
+    return text;
+}
+
+std::uint32_t GstEngine::open(const std::string& file, bool /*wait*/) {
+    releasePipeline();
+    pipeline_ = gst_element_factory_make("playbin", nullptr);
+    if (pipeline_ == nullptr) {
+        return fail("The playbin element is missing.");
+    }
+    gst_object_ref_sink(pipeline_);
+    GstElement* video = MakeVideoSink(&scaler_);
+    if (video != nullptr) {
+        videoSink_ = static_cast<GstElement*>(g_object_get_data(G_OBJECT(video), "morvel-sink"));
+        g_object_set(pipeline_, "video-sink", video, nullptr);
+        // Until the caller gives its window, the frames go to one nobody sees.
+        Display* display = XDisplay();
+        if (placeholder_ == 0 && display != nullptr) {
+            placeholder_ =
+                XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+            XSync(display, False);  // the sink talks to the server on a connection of its own
+        }
+        GstVideoOverlay* overlay = GST_VIDEO_OVERLAY(videoSink_);
+        gst_video_overlay_handle_events(overlay, FALSE);
+        gst_video_overlay_set_window_handle(overlay, window_ != 0 ? window_ : placeholder_);
+    } else if (GstElement* nowhere = gst_element_factory_make("fakesink", nullptr)) {
+        // Without the X output no picture is drawn, rather than one the automatic choice
+        // would put in a window of its own (or on the console).
+        g_object_set(pipeline_, "video-sink", nowhere, nullptr);
+    }
+    const std::string uri = FileUri(file);
+    g_object_set(pipeline_, "uri", uri.c_str(), nullptr);
+    if (gst_element_set_state(pipeline_, GST_STATE_PAUSED) == GST_STATE_CHANGE_FAILURE ||
+        gst_element_get_state(pipeline_, nullptr, nullptr, kPrerollTimeout) ==
+            GST_STATE_CHANGE_FAILURE) {
+        return fail(takeBusError());
+    }
+    gint videos = 0;
+    g_object_get(pipeline_, "n-video", &videos, nullptr);
+    hasVideo_ = videos > 0;
+    own_ = {};
+    if (hasVideo_) {
+        GstPad* pad = nullptr;
+        g_signal_emit_by_name(pipeline_, "get-video-pad", 0, &pad);
+        if (pad != nullptr) {
+            if (GstCaps* caps = gst_pad_get_current_caps(pad)) {
+                const GstStructure* format = gst_caps_get_structure(caps, 0);
+                gst_structure_get_int(format, "width", &own_.right);
+                gst_structure_get_int(format, "height", &own_.bottom);
+                gst_caps_unref(caps);
+            }
+            gst_object_unref(pad);
+        }
+    }
+    rect_ = own_;
+    mode_ = media::kStopped;
+    return 0;
+}
+
+std::uint32_t GstEngine::setWindow(std::uintptr_t display) {
+    if (pipeline_ == nullptr) {
+        return kNotOpen;
+    }
+    auto* widget = reinterpret_cast<GtkWidget*>(display);
+    if (display == 0 || !GTK_IS_WIDGET(widget) || videoSink_ == nullptr) {
+        return 0;
+    }
+    gtk_widget_realize(widget);
+    GdkWindow* native = gtk_widget_get_window(widget);
+    if (native == nullptr || !gdk_window_ensure_native(native)) {
+        return 0;
+    }
+    followPanel(widget);
+    window_ = gdk_x11_window_get_xid(native);
+    gdk_display_sync(gdk_window_get_display(native));  // the window exists on the server
+    gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(videoSink_), window_);
+    applyRectangle();
+    return 0;
+}
+
+// The sink learns the panel's size only when asked (it is told not to watch our window):
+// each time the panel is placed anew it looks again and redraws.
+void GstEngine::followPanel(void* widget) {
+    if (widget == panel_) {
+        return;
+    }
+    if (panel_ != nullptr) {
+        g_signal_handler_disconnect(panel_, resizeHandler_);
+        g_object_remove_weak_pointer(G_OBJECT(panel_), &panel_);
+    }
+    panel_ = widget;
+    resizeHandler_ = 0;
+    if (panel_ != nullptr) {
+        g_object_add_weak_pointer(G_OBJECT(panel_), &panel_);
+        resizeHandler_ =
+            g_signal_connect_after(panel_, "size-allocate", G_CALLBACK(PanelResized), this);
+    }
+}
+
+void GstEngine::PanelResized(void* widget, void* /*allocation*/, void* self) {
+    auto& engine = *static_cast<GstEngine*>(self);
+    if (engine.videoSink_ != nullptr) {
+        gdk_display_flush(gtk_widget_get_display(static_cast<GtkWidget*>(widget)));
+        gst_video_overlay_expose(GST_VIDEO_OVERLAY(engine.videoSink_));
+    }
+}
+
+// The frames are scaled to the rectangle and drawn from the window's corner.
+void GstEngine::applyRectangle() {
+    if (scaler_ == nullptr || rect_.right <= 0 || rect_.bottom <= 0) {
+        return;
+    }
+    GstCaps* caps =
+        gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, rect_.right, "height", G_TYPE_INT,
+                            rect_.bottom, "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
+    g_object_set(scaler_, "caps", caps, nullptr);
+    gst_caps_unref(caps);
+    gst_video_overlay_set_render_rectangle(GST_VIDEO_OVERLAY(videoSink_), 0, 0, rect_.right,
+                                           rect_.bottom);
+    gst_video_overlay_expose(GST_VIDEO_OVERLAY(videoSink_));
+}
+
+std::uint32_t GstEngine::put(media::VideoRect rect) {
+    if (pipeline_ == nullptr) {
+        return kNotOpen;
+    }
+    rect_ = rect.right == 0 && rect.bottom == 0 ? own_ : rect;
+    applyRectangle();
+    return 0;
+}
+
+std::uint32_t GstEngine::where(media::VideoRect& rect) {
+    if (pipeline_ == nullptr) {
+        return kNotOpen;
+    }
+    rect = rect_;
+    return 0;
+}
+
+std::uint32_t GstEngine::play() {
+    if (pipeline_ == nullptr) {
+        return kNotOpen;
+    }
+    if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
+        const std::uint32_t code = nextError_++;
+        errors_[code] = takeBusError();
+        return code;
+    }
+    mode_ = media::kPlaying;
+    return 0;
+}
+
+std::uint32_t GstEngine::stop(bool /*wait*/) {
+    if (pipeline_ == nullptr) {
+        return kNotOpen;
+    }
+    gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+    mode_ = media::kStopped;
+    return 0;
+}
+
+std::uint32_t GstEngine::pause() {
+    if (pipeline_ == nullptr) {
+        return kNotOpen;
+    }
+    gst_element_set_state(pipeline_, GST_STATE_PAUSED);
+    mode_ = media::kPaused;
+    return 0;
+}
+
+std::uint32_t GstEngine::resume() {
+    if (pipeline_ == nullptr) {
+        return kNotOpen;
+    }
+    if (mode_ != media::kPaused) {
+        return play();
+    }
+    gst_element_set_state(pipeline_, GST_STATE_PLAYING);
+    mode_ = media::kPlaying;
+    return 0;
+}
+
+std::uint32_t GstEngine::close(bool /*wait*/) {
+    if (pipeline_ == nullptr) {
+        return kNotOpen;
+    }
+    releasePipeline();
+    return 0;
+}
+
+// The end of the stream, or an error while playing, leaves the device stopped.
+void GstEngine::drainBus() {
+    GstBus* bus = gst_element_get_bus(pipeline_);
+    while (GstMessage* message = gst_bus_pop_filtered(
+               bus, static_cast<GstMessageType>(GST_MESSAGE_EOS | GST_MESSAGE_ERROR))) {
+        mode_ = media::kStopped;
+        gst_message_unref(message);
+    }
+    gst_object_unref(bus);
+}
+
+std::uint32_t GstEngine::mode(int& mode) {
+    if (pipeline_ == nullptr) {
+        return kNotOpen;
+    }
+    drainBus();
+    mode = mode_;
+    return 0;
+}
+
+std::optional<std::string> GstEngine::errorText(std::uint32_t code) {
+    if (code == kNotOpen) {
+        return std::string("The specified device is not open or is not recognized by MCI.");
+    }
+    auto found = errors_.find(code);
+    if (found == errors_.end()) {
+        return std::nullopt;
+    }
+    return found->second;
+}
+
+}  // namespace morvel::linux_backend

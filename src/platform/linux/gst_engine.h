@@ -1,0 +1,63 @@
+// The media engine on GStreamer: one playbin per open file, drawing into the panel's X window.
+#pragma once
+
+#include <gst/gst.h>
+
+#include <map>
+#include <string>
+
+#include "media/media_engine.h"
+
+namespace morvel::linux_backend {
+
+class GstEngine final : public media::MediaEngine {
+  public:
+    GstEngine() = default;
+    ~GstEngine() override;
+    GstEngine(const GstEngine&) = delete;
+    GstEngine& operator=(const GstEngine&) = delete;
+
+    // Opens and waits until the first frame is ready, so that the video's own size is known
+    // and a file GStreamer cannot play fails here, with its error text.
+    std::uint32_t open(const std::string& file, bool wait) override;
+    bool hasVideo() const override { return hasVideo_; }
+    // `display` is the handle of the control to draw in (its widget).
+    std::uint32_t setWindow(std::uintptr_t display) override;
+    std::uint32_t put(media::VideoRect rect) override;
+    std::uint32_t where(media::VideoRect& rect) override;
+    std::uint32_t play() override;  // returns at once
+    std::uint32_t stop(bool wait) override;
+    std::uint32_t pause() override;
+    std::uint32_t resume() override;
+    std::uint32_t close(bool wait) override;
+    std::uint32_t mode(int& mode) override;  // stopped after the end of the stream
+    std::optional<std::string> errorText(std::uint32_t code) override;
+
+  private:
+    std::uint32_t fail(const std::string& text);
+    std::string takeBusError();
+    void drainBus();
+    void applyRectangle();
+    void releasePipeline();
+    void followPanel(void* widget);
+    static void PanelResized(void* widget, void* allocation, void* self);
+
+    GstElement* pipeline_ = nullptr;   // owned
+    GstElement* videoSink_ = nullptr;  // owned by the pipeline
+    GstElement* scaler_ = nullptr;     // the caps filter that sets the drawn size
+    unsigned long placeholder_ = 0;    // an unmapped X window to draw in before setWindow
+    unsigned long window_ = 0;
+    void* panel_ = nullptr;  // the widget drawn in; cleared by GTK when it goes
+    unsigned long resizeHandler_ = 0;
+    bool hasVideo_ = false;
+    int mode_ = media::kNotReady;
+    media::VideoRect own_;
+    media::VideoRect rect_;
+    std::map<std::uint32_t, std::string> errors_;
+    std::uint32_t nextError_ = kFirstError;
+
+    static constexpr std::uint32_t kNotOpen = 257;  // "the device is not open", as MCI has it
+    static constexpr std::uint32_t kFirstError = 0x1000;
+};
+
+}  // namespace morvel::linux_backend

@@ -1,0 +1,186 @@
+// The Linux backend: GTK 3 windows on X11, GLib timeouts, GStreamer and the ALSA mixer.
+//
+// Every form is a GtkWindow holding one GtkFixed; every control sits directly in it at its
+// pixel place (a control in a group or panel is offset by its parents' places), as on the
+// other real backend. A handle is the address of the form's or control's outer widget. All
+// input passes one GDK event handler, which shows it to the application-wide handler as
+// Win32 messages before GTK dispatches it; nested loops (modal forms, dialogs) run through
+// the same handler, so it sees their input too.
+#pragma once
+
+#include <gtk/gtk.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+
+namespace morvel::linux_backend {
+
+using platform::Handle;
+
+class LinuxPlatform final : public platform::Platform {
+  public:
+    LinuxPlatform();
+    ~LinuxPlatform() override;
+    LinuxPlatform(const LinuxPlatform&) = delete;
+    LinuxPlatform& operator=(const LinuxPlatform&) = delete;
+
+    // --- Application ---------------------------------------------------------------------
+    void setApplicationTitle(const std::string& title) override { title_ = title; }
+    std::string applicationTitle() const override { return title_; }
+    void setMessageHandler(MessageHandler handler) override { handler_ = std::move(handler); }
+    void runMessageLoop() override;
+    void processMessages() override;
+    void quit() override;
+    [[noreturn]] void endProcessWithReport(const std::string& message) override;
+
+    // --- Windows and controls ------------------------------------------------------------
+    Handle createWindow(const platform::WindowSpec& design) override;
+    void destroyWindow(Handle window) override;
+    void showWindow(Handle window, bool visible) override;
+    void showModal(Handle window) override;
+    bool closeWindow(Handle window) override;
+    void setWindowColor(Handle window, platform::Color color) override;
+
+    Handle createControl(Handle window, const platform::ControlSpec& design) override;
+    void setBounds(Handle control, platform::Rect bounds) override;
+    platform::Rect bounds(Handle control) const override;
+    void setCaption(Handle control, const std::string& caption) override;
+    std::string caption(Handle control) const override;
+    void setVisible(Handle control, bool visible) override;
+    bool isVisible(Handle control) const override;
+    void setEnabled(Handle control, bool enabled) override;
+    bool isEnabled(Handle control) const override;
+    void setFocus(Handle control) override;
+    void setChecked(Handle control, bool checked) override;
+    bool isChecked(Handle control) const override;
+    void addItem(Handle list, const std::string& text) override;
+    void deleteItem(Handle list, int index) override;
+    void clearItems(Handle list) override;
+    int itemCount(Handle list) const override;
+    std::string itemText(Handle list, int index) const override;
+    int selectedIndex(Handle list) const override;
+    void setSelectedIndex(Handle list, int index) override;
+    void setScrollRange(Handle bar, int minimum, int maximum) override;
+    void setScrollPosition(Handle bar, int position) override;
+    int scrollPosition(Handle bar) const override;
+
+    void startTimer(Handle window, int timerId, int intervalMs,
+                    std::function<void()> callback) override;
+    void stopTimer(Handle window, int timerId) override;
+
+    // --- Modal boxes and dialogs ---------------------------------------------------------
+    void messageBox(Handle owner, const std::string& caption, const std::string& text,
+                    platform::MessageBoxKind kind) override;
+    std::optional<std::string> openFileDialog(Handle owner,
+                                              const platform::OpenFileRequest& request) override;
+    std::optional<std::string> folderDialog(Handle owner, const std::string& title,
+                                            const std::string& initialDirectory) override;
+    std::vector<std::string> filesInFolder(const std::string& folder) override;
+
+    // --- Screen and system ---------------------------------------------------------------
+    platform::Size screenSize() const override;
+    int showCursor(bool show) override;
+    void setScreenSaverRunning(bool /*running*/) override {}  // no such flag on X11
+    std::string windowsDirectory() override;
+    std::string localAppDataDirectory() override { return {}; }
+    std::string systemDirectory() override { return {}; }
+    char pathSeparator() const override { return '/'; }
+    int platformId() override { return 2; }  // no password components to ask for
+    bool fileExists(const std::string& path) override;
+    std::uint32_t millisecondsSinceMidnight() override;
+    std::unique_ptr<platform::RegistryKey> openCurrentUserKey(const std::string&) override {
+        return nullptr;  // no registry: every value is absent
+    }
+    std::unique_ptr<platform::Library> loadLibrary(const std::string&) override { return nullptr; }
+    bool findWindow(const std::string& className, const std::string& caption) override;
+    std::intptr_t shellOpen(Handle parent, const std::string& target,
+                            platform::ShowCommand show) override;
+
+    std::uint32_t mixerFindLine(std::uint32_t mixerId, std::uint32_t componentType,
+                                std::uint32_t& lineId) override;
+    std::uint32_t mixerFindControl(std::uint32_t mixerId, std::uint32_t lineId,
+                                   std::uint32_t controlType, std::uint32_t& controlId) override;
+    std::uint32_t mixerSetBoolean(std::uint32_t mixerId, std::uint32_t controlId,
+                                  bool value) override;
+
+    std::unique_ptr<media::MediaEngine> createMediaEngine() override;
+
+  private:
+    struct Timer;
+    struct WindowData {
+        platform::WindowSpec design;
+        GtkWidget* window = nullptr;
+        GtkWidget* fixed = nullptr;
+        GtkCssProvider* css = nullptr;  // its background; owned by the style context
+        std::map<int, guint> timers;    // timer id -> GLib source
+        GMainLoop* modalLoop = nullptr;
+        bool modal = false;
+        // A full-screen form's black windows over the other monitors, shown and hidden with
+        // it and destroyed with it.
+        std::vector<GtkWidget*> covers;
+    };
+    struct ControlData {
+        platform::ControlSpec design;
+        Handle window = 0;              // the form it belongs to
+        GtkWidget* outer = nullptr;     // what sits in the form's GtkFixed
+        GtkWidget* inner = nullptr;     // the widget that does the work (label, list, ...)
+        GtkListStore* items = nullptr;  // list boxes
+        GtkAdjustment* adjustment = nullptr;
+        platform::Rect bounds;
+        bool visible = true;
+        bool enabled = true;
+        int sequence = 0;
+    };
+
+    // Events: the one GDK handler, the forms' own keys and clicks, and the dialog keys.
+    static void EventHandler(GdkEvent* event, gpointer self);
+    void onEvent(GdkEvent* event);
+    Handle handleOf(GdkWindow* window) const;
+    Handle formOf(Handle handle) const;
+    bool handleDialogKeys(Handle form, const GdkEventKey& key);
+    void formKeyDown(WindowData& data, int virtualKey);
+    void formMouseDown(WindowData& data, guint button, int x, int y);
+
+    // Windows and controls.
+    WindowData& windowData(Handle window) const;
+    ControlData& controlData(Handle control) const;
+    GtkWidget* makeControl(ControlData& data);
+    struct SignalHook;
+    static void Fire(const SignalHook& hook);
+    void connect(gpointer instance, const char* signal, GCallback callback, Handle handle,
+                 std::function<void()> platform::ControlSpec::*handler);
+    void connectSignals(Handle handle, ControlData& data);
+    void place(ControlData& data);
+    bool effectiveVisible(const ControlData& data) const;
+    bool effectiveEnabled(const ControlData& data) const;
+    void applyFocusChain(WindowData& data);
+    void applyCursor(GtkWidget* window) const;
+    std::vector<GtkWidget*> coverOtherMonitors();
+    void runHandler(const std::function<void()>& handler);
+    GtkWidget* radioGroupAnchor(Handle window, Handle parent);
+
+    std::string title_;
+    MessageHandler handler_;
+    bool ending_ = false;
+    bool quiet_ = false;  // programmatic changes: no handler runs for them
+    int cursorCount_ = 0;
+    int nextSequence_ = 0;
+    GMainLoop* mainLoop_ = nullptr;
+    std::map<Handle, std::unique_ptr<WindowData>> windows_;
+    std::map<Handle, std::unique_ptr<ControlData>> controls_;
+    std::vector<Handle> creationOrder_;
+    // Per form and parent: a hidden radio button that holds the set's "none checked" state.
+    std::map<std::pair<Handle, Handle>, GtkWidget*> radioAnchors_;
+};
+
+// The primary monitor, or the first when none is marked primary.
+GdkMonitor* PrimaryMonitor();
+
+// The CSS of a font and colours, as GTK styles read them.
+std::string StyleFor(const platform::Font* font, const platform::Color* background);
+
+}  // namespace morvel::linux_backend
