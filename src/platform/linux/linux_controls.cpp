@@ -254,13 +254,13 @@ void LinuxPlatform::connect(gpointer instance, const char* signal, GCallback cal
 }
 
 void LinuxPlatform::connectSignals(Handle handle, ControlData& data) {
-    using Spec = platform::ControlSpec;
+    using Design = platform::ControlSpec;
     switch (data.design.kind) {
         case ControlKind::Button:
             connect(data.inner, "clicked", G_CALLBACK(+[](GtkWidget*, gpointer hook) {
                         Fire(*static_cast<SignalHook*>(hook));
                     }),
-                    handle, &Spec::onClick);
+                    handle, &Design::onClick);
             break;
         case ControlKind::RadioButton:
             // Each click of a set runs for the button that goes on, not for the one going off.
@@ -269,7 +269,7 @@ void LinuxPlatform::connectSignals(Handle handle, ControlData& data) {
                             Fire(*static_cast<SignalHook*>(hook));
                         }
                     }),
-                    handle, &Spec::onClick);
+                    handle, &Design::onClick);
             break;
         case ControlKind::Label:
             gtk_widget_add_events(data.outer, GDK_BUTTON_PRESS_MASK);
@@ -277,32 +277,32 @@ void LinuxPlatform::connectSignals(Handle handle, ControlData& data) {
                     G_CALLBACK(+[](GtkWidget*, GdkEventButton* event, gpointer raw) -> gboolean {
                         SignalHook hook = *static_cast<SignalHook*>(raw);
                         if (event->button == 1) {
-                            hook.handler = event->type == GDK_2BUTTON_PRESS ? &Spec::onDoubleClick
-                                                                            : &Spec::onClick;
+                            hook.handler = event->type == GDK_2BUTTON_PRESS ? &Design::onDoubleClick
+                                                                            : &Design::onClick;
                             Fire(hook);
                         }
                         return FALSE;
                     }),
-                    handle, &Spec::onClick);
+                    handle, &Design::onClick);
             break;
         case ControlKind::ListBox:
             connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(data.inner)), "changed",
                     G_CALLBACK(+[](GtkTreeSelection*, gpointer hook) {
                         Fire(*static_cast<SignalHook*>(hook));
                     }),
-                    handle, &Spec::onClick);
+                    handle, &Design::onClick);
             connect(data.inner, "row-activated",
                     G_CALLBACK(+[](GtkTreeView*, GtkTreePath*, GtkTreeViewColumn*, gpointer hook) {
                         Fire(*static_cast<SignalHook*>(hook));
                     }),
-                    handle, &Spec::onDoubleClick);
+                    handle, &Design::onDoubleClick);
             break;
         case ControlKind::ScrollBar:
             connect(data.adjustment, "value-changed",
                     G_CALLBACK(+[](GtkAdjustment*, gpointer hook) {
                         Fire(*static_cast<SignalHook*>(hook));
                     }),
-                    handle, &Spec::onScroll);
+                    handle, &Design::onScroll);
             break;
         default:
             break;
