@@ -101,6 +101,9 @@ LinuxPlatform::~LinuxPlatform() {
     while (!creationOrder_.empty()) {
         destroyWindow(creationOrder_.back());
     }
+    if (ownsHost_) {
+        g_object_unref(host_);
+    }
 }
 
 // --- Application -----------------------------------------------------------------------------
@@ -117,8 +120,14 @@ void LinuxPlatform::EventHandler(GdkEvent* event, gpointer self) {
 }
 
 void LinuxPlatform::onEvent(GdkEvent* event) {
+    if (host_ != nullptr && event->type == GDK_DESTROY) {
+        // The locker's window is gone, and ours in it. GTK is not told: it would free the
+        // form under the saver, which still closes it as it ends.
+        endAsHack();
+        return;
+    }
     std::optional<platform::Message> message = TranslateEvent(*event);
-    if (!message || ending_) {
+    if (!message || ending_ || host_ != nullptr) {
         gtk_main_do_event(event);
         return;
     }
@@ -219,6 +228,9 @@ void LinuxPlatform::runHandler(const std::function<void()>& handler) {
 }
 
 void LinuxPlatform::runMessageLoop() {
+    if (hackEnded_) {
+        return;  // the locker ended the hack before its loop began
+    }
     GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
     GMainLoop* outer = mainLoop_;
     mainLoop_ = loop;
@@ -247,6 +259,10 @@ void LinuxPlatform::quit() {
 void LinuxPlatform::endProcessWithReport(const std::string& message) {
     ending_ = true;
     cursorCount_ = 0;
+    if (host_ != nullptr) {
+        messageBox(0, title_, message, platform::MessageBoxKind::Error);  // to the locker's log
+        std::_Exit(1);
+    }
     GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
                                             GTK_BUTTONS_OK, "%s", message.c_str());
     gtk_window_set_title(GTK_WINDOW(box), title_.c_str());
@@ -261,19 +277,29 @@ void LinuxPlatform::endProcessWithReport(const std::string& message) {
 Handle LinuxPlatform::createWindow(const platform::WindowSpec& design) {
     auto data = std::make_unique<WindowData>();
     data->design = design;
-    GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+    const bool fullScreen = design.style == platform::WindowStyle::FullScreenTopmost;
+    const bool inHost = fullScreen && host_ != nullptr;
+    GtkWidget* window = gtk_window_new(inHost ? GTK_WINDOW_POPUP : GTK_WINDOW_TOPLEVEL);
     data->window = window;
-    // Other processes find a running saver by its class and title.
-    G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-    gtk_window_set_wmclass(GTK_WINDOW(window), design.className.c_str(), design.className.c_str());
-    G_GNUC_END_IGNORE_DEPRECATIONS
-    gtk_window_set_title(GTK_WINDOW(window), design.caption.c_str());
+    if (!inHost) {
+        // Other processes find a running saver by its class and title; in a locker's window
+        // it is the locker's, and the settings may open beside it.
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        gtk_window_set_wmclass(GTK_WINDOW(window), design.className.c_str(),
+                               design.className.c_str());
+        G_GNUC_END_IGNORE_DEPRECATIONS
+        gtk_window_set_title(GTK_WINDOW(window), design.caption.c_str());
+    }
     gtk_widget_set_app_paintable(window, FALSE);
     data->fixed = gtk_fixed_new();
     gtk_container_add(GTK_CONTAINER(window), data->fixed);
     gtk_widget_show(data->fixed);
 
-    if (design.style == platform::WindowStyle::FullScreenTopmost) {
+    if (inHost) {
+        const platform::Size size = hostSize();
+        gtk_widget_set_size_request(data->fixed, size.width, size.height);
+        embedInHost(window);
+    } else if (fullScreen) {
         const GdkRectangle primary = MonitorArea(PrimaryMonitor());
         gtk_window_set_decorated(GTK_WINDOW(window), FALSE);
         gtk_window_set_keep_above(GTK_WINDOW(window), TRUE);

@@ -28,6 +28,15 @@ class LinuxPlatform final : public platform::Platform {
     LinuxPlatform(const LinuxPlatform&) = delete;
     LinuxPlatform& operator=(const LinuxPlatform&) = delete;
 
+    // --- As a locker's hack (linux_hack.cpp) -----------------------------------------------
+    // From here on the saver's full-screen form goes into `window` (0: the screen's root),
+    // laid out in its size; input, the cursor and the number of savers are the locker's.
+    // False when the display has no such window.
+    bool drawInto(unsigned long window);
+    // The locker is done with the hack: the saver ends as at a key, its media stopped and
+    // its end mute applied, even inside a nested loop.
+    void endAsHack();
+
     // --- Application ---------------------------------------------------------------------
     void setApplicationTitle(const std::string& title) override { title_ = title; }
     std::string applicationTitle() const override { return title_; }
@@ -162,6 +171,12 @@ class LinuxPlatform final : public platform::Platform {
     std::vector<GtkWidget*> coverOtherMonitors();
     void runHandler(const std::function<void()>& handler);
     GtkWidget* radioGroupAnchor(Handle window, Handle parent);
+    void embedInHost(GtkWidget* window);
+    platform::Size hostSize() const;
+
+    GdkWindow* host_ = nullptr;  // the locker's window in hack mode
+    bool ownsHost_ = false;      // a foreign window of ours; the root is the screen's
+    bool hackEnded_ = false;
 
     std::string title_;
     MessageHandler handler_;

@@ -10,6 +10,7 @@
 
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <filesystem>
 #include <sstream>
 
@@ -175,6 +176,11 @@ bool SearchWindows(Display* display, Window parent, const std::string& className
 
 void LinuxPlatform::messageBox(Handle owner, const std::string& caption, const std::string& text,
                                platform::MessageBoxKind kind) {
+    if (host_ != nullptr) {
+        // Nobody could answer a box under a locker's grab; its log keeps the message.
+        std::fprintf(stderr, "morvel: %s: %s\n", caption.c_str(), text.c_str());
+        return;
+    }
     GtkWidget* box = gtk_message_dialog_new(OwnerWindow(owner), GTK_DIALOG_MODAL, TypeOf(kind),
                                             GTK_BUTTONS_OK, "%s", text.c_str());
     gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
@@ -234,6 +240,9 @@ std::vector<std::string> LinuxPlatform::filesInFolder(const std::string& folder)
 // --- Screen and system -----------------------------------------------------------------------
 
 platform::Size LinuxPlatform::screenSize() const {
+    if (host_ != nullptr) {
+        return hostSize();
+    }
     GdkMonitor* monitor = PrimaryMonitor();
     GdkRectangle area{};
     if (monitor != nullptr) {
@@ -244,6 +253,9 @@ platform::Size LinuxPlatform::screenSize() const {
 
 int LinuxPlatform::showCursor(bool show) {
     cursorCount_ += show ? 1 : -1;
+    if (host_ != nullptr) {
+        return cursorCount_;  // over a locker's window the cursor is the locker's
+    }
     for (const auto& [handle, data] : windows_) {
         applyCursor(data->window);
         for (GtkWidget* cover : data->covers) {
@@ -296,6 +308,9 @@ std::uint32_t LinuxPlatform::millisecondsSinceMidnight() {
 
 bool LinuxPlatform::findWindow(const std::string& className, const std::string& caption) {
     GdkDisplay* display = gdk_display_get_default();
+    if (host_ != nullptr) {
+        return false;  // a locker starts one hack for each window it has, and ends them
+    }
     if (display == nullptr || !GDK_IS_X11_DISPLAY(display)) {
         return false;
     }

@@ -1,12 +1,36 @@
-// The program entry of the Linux program: `morvel /s` runs the saver, `morvel /c` the settings.
+// The program entry of the Linux program: `morvel /s` runs the saver, `morvel /c` the
+// settings; `morvel -root` or `-window-id ID` the saver in a screen locker's window.
+#include <glib-unix.h>
 #include <gst/gst.h>
 #include <gtk/gtk.h>
 
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 
 #include "app/startup.h"
+#include "platform/linux/linux_hack.h"
 #include "platform/linux/linux_platform.h"
+
+namespace {
+
+using morvel::linux_backend::LinuxPlatform;
+
+// The locker ends its hack with SIGTERM; an interrupt from a terminal ends it the same way.
+void EndAsHackOnSignals(LinuxPlatform& platform) {
+    for (const int signal : {SIGTERM, SIGINT}) {
+        g_unix_signal_add(
+            signal,
+            +[](gpointer self) -> gboolean {
+                static_cast<LinuxPlatform*>(self)->endAsHack();
+                return G_SOURCE_CONTINUE;
+            },
+            &platform);
+    }
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     // X11 only: the saver's window is found by its X class, the video drawn into X windows.
@@ -16,8 +40,22 @@ int main(int argc, char** argv) {
         return 1;
     }
     gst_init(&argc, &argv);
-    const std::vector<std::string> arguments(argv + 1, argv + argc);
-    morvel::linux_backend::LinuxPlatform platform;
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    const morvel::linux_backend::HackRequest hack =
+        morvel::linux_backend::ReadHackRequest(arguments, std::getenv("XSCREENSAVER_WINDOW"));
+    if (!hack.error.empty()) {
+        std::fprintf(stderr, "morvel: %s\n", hack.error.c_str());
+        return 2;
+    }
+    LinuxPlatform platform;
+    if (hack.hack) {
+        if (!platform.drawInto(hack.window)) {
+            std::fprintf(stderr, "morvel: no window 0x%lx on the display\n", hack.window);
+            return 1;
+        }
+        EndAsHackOnSignals(platform);
+        arguments = {"/s"};
+    }
     try {
         return morvel::app::RunProgram(platform, arguments);
     } catch (const std::exception& error) {
