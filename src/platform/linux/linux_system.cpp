@@ -43,6 +43,24 @@ GtkMessageType TypeOf(platform::MessageBoxKind kind) {
     return GTK_MESSAGE_OTHER;
 }
 
+// GTK 3's message dialogs show no icon of their own; the boxes show the kind's, as they do on
+// Windows.
+const char* IconOf(platform::MessageBoxKind kind) {
+    switch (kind) {
+        case platform::MessageBoxKind::Information:
+            return "dialog-information";
+        case platform::MessageBoxKind::Warning:
+            return "dialog-warning";
+        case platform::MessageBoxKind::Error:
+            return "dialog-error";
+        case platform::MessageBoxKind::Confirmation:
+            return "dialog-question";
+        case platform::MessageBoxKind::Plain:
+            break;
+    }
+    return nullptr;
+}
+
 GtkWindow* OwnerWindow(Handle owner) {
     auto* widget = reinterpret_cast<GtkWidget*>(owner);
     return owner != 0 && GTK_IS_WINDOW(widget) ? GTK_WINDOW(widget) : nullptr;
@@ -184,6 +202,13 @@ void LinuxPlatform::messageBox(Handle owner, const std::string& caption, const s
     GtkWidget* box = gtk_message_dialog_new(OwnerWindow(owner), GTK_DIALOG_MODAL, TypeOf(kind),
                                             GTK_BUTTONS_OK, "%s", text.c_str());
     gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
+    if (const char* icon = IconOf(kind)) {
+        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
+        GtkWidget* image = gtk_image_new_from_icon_name(icon, GTK_ICON_SIZE_DIALOG);
+        gtk_message_dialog_set_image(GTK_MESSAGE_DIALOG(box), image);
+        G_GNUC_END_IGNORE_DEPRECATIONS
+        gtk_widget_show(image);
+    }
     // Centred by GTK itself: on a display without a window manager nobody else places it.
     gtk_window_set_position(GTK_WINDOW(box),
                             owner == 0 ? GTK_WIN_POS_CENTER : GTK_WIN_POS_CENTER_ON_PARENT);
