@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/linux/gst_engine.h"
 #include "platform/linux/linux_input.h"
@@ -228,8 +229,8 @@ void LinuxPlatform::runHandler(const std::function<void()>& handler) {
 }
 
 void LinuxPlatform::runMessageLoop() {
-    if (hackEnded_) {
-        return;  // the locker ended the hack before its loop began
+    if (std::exchange(quitPending_, false)) {
+        return;  // the program ended before its loop began, in a box or as a hack
     }
     GMainLoop* loop = g_main_loop_new(nullptr, FALSE);
     GMainLoop* outer = mainLoop_;
@@ -251,9 +252,21 @@ void LinuxPlatform::quit() {
             g_main_loop_quit(data->modalLoop);
         }
     }
+    for (GtkDialog* dialog : dialogs_) {
+        gtk_dialog_response(dialog, GTK_RESPONSE_NONE);
+    }
     if (mainLoop_ != nullptr) {
         g_main_loop_quit(mainLoop_);
+    } else {
+        quitPending_ = true;
     }
+}
+
+int LinuxPlatform::runDialog(GtkDialog* dialog) {
+    dialogs_.push_back(dialog);
+    const int response = gtk_dialog_run(dialog);
+    std::erase(dialogs_, dialog);
+    return response;
 }
 
 void LinuxPlatform::endProcessWithReport(const std::string& message) {

@@ -28,6 +28,9 @@ class LinuxPlatform final : public platform::Platform {
     LinuxPlatform(const LinuxPlatform&) = delete;
     LinuxPlatform& operator=(const LinuxPlatform&) = delete;
 
+    // A dialog's own loop, which the program's quit ends as it ends the modal forms' loops.
+    int runDialog(GtkDialog* dialog);
+
     // --- As a locker's hack (linux_hack.cpp) -----------------------------------------------
     // From here on the saver's full-screen form goes into `window` (0: the screen's root),
     // laid out in its size; input, the cursor and the number of savers are the locker's.
@@ -177,6 +180,8 @@ class LinuxPlatform final : public platform::Platform {
     GdkWindow* host_ = nullptr;  // the locker's window in hack mode
     bool ownsHost_ = false;      // a foreign window of ours; the root is the screen's
     bool hackEnded_ = false;
+    bool quitPending_ = false;         // a quit before the program's loop ends it at once
+    std::vector<GtkDialog*> dialogs_;  // running their own loops, innermost last
 
     std::string title_;
     MessageHandler handler_;

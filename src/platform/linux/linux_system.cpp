@@ -86,7 +86,7 @@ void AddPatterns(GtkFileFilter* filter, const std::string& patterns) {
     }
 }
 
-std::optional<std::string> RunChooser(GtkWidget* dialog) {
+std::optional<std::string> RunChooser(LinuxPlatform& platform, GtkWidget* dialog) {
     // A size and place of its own: its saved ones may not fit, and no window manager may
     // be there to place it.
     gtk_window_set_default_size(GTK_WINDOW(dialog), kChooserWidth, kChooserHeight);
@@ -97,7 +97,7 @@ std::optional<std::string> RunChooser(GtkWidget* dialog) {
     gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
     gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);  // Enter opens
     std::optional<std::string> chosen;
-    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
+    if (platform.runDialog(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
         if (gchar* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog))) {
             chosen = name;
             g_free(name);
@@ -216,7 +216,7 @@ void LinuxPlatform::messageBox(Handle owner, const std::string& caption, const s
         // Without an owner it could open behind the topmost saver and leave it looking frozen.
         gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
     }
-    gtk_dialog_run(GTK_DIALOG(box));
+    runDialog(GTK_DIALOG(box));
     gtk_widget_destroy(box);
 }
 
@@ -236,7 +236,7 @@ std::optional<std::string> LinuxPlatform::openFileDialog(Handle owner,
         gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog),
                                             request.initialDirectory.c_str());
     }
-    return RunChooser(dialog);
+    return RunChooser(*this, dialog);
 }
 
 std::optional<std::string> LinuxPlatform::folderDialog(Handle owner, const std::string& title,
@@ -248,7 +248,7 @@ std::optional<std::string> LinuxPlatform::folderDialog(Handle owner, const std::
     if (!initialDirectory.empty() && std::filesystem::is_directory(initialDirectory, error)) {
         gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), initialDirectory.c_str());
     }
-    return RunChooser(dialog);
+    return RunChooser(*this, dialog);
 }
 
 std::vector<std::string> LinuxPlatform::filesInFolder(const std::string& folder) {
