@@ -250,6 +250,7 @@ void LinuxPlatform::endProcessWithReport(const std::string& message) {
     GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
                                             GTK_BUTTONS_OK, "%s", message.c_str());
     gtk_window_set_title(GTK_WINDOW(box), title_.c_str());
+    TraceBox(title_, message);
     gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
     gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
     gtk_dialog_run(GTK_DIALOG(box));

@@ -180,6 +180,11 @@ class LinuxPlatform final : public platform::Platform {
 // The primary monitor, or the first when none is marked primary.
 GdkMonitor* PrimaryMonitor();
 
+// With MORVEL_TRACE_BOXES set, a box's caption and text go to stderr as one line,
+// "box: CAPTION: TEXT" (newlines and backslashes escaped), for scripts that cannot read
+// the screen's text.
+void TraceBox(const std::string& caption, const std::string& text);
+
 // The CSS of a font and colours, as GTK styles read them.
 std::string StyleFor(const platform::Font* font, const platform::Color* background);
 

@@ -10,6 +10,8 @@
 
 #include <cctype>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
@@ -173,11 +175,31 @@ bool SearchWindows(Display* display, Window parent, const std::string& className
 
 // --- Boxes and dialogs -----------------------------------------------------------------------
 
+void TraceBox(const std::string& caption, const std::string& text) {
+    if (std::getenv("MORVEL_TRACE_BOXES") == nullptr) {
+        return;
+    }
+    std::string line = "box: " + caption + ": ";
+    for (const char c : text) {
+        if (c == '\n') {
+            line += "\\n";
+        } else if (c == '\\') {
+            line += "\\\\";
+        } else {
+            line += c;
+        }
+    }
+    line += '\n';
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+}
+
 void LinuxPlatform::messageBox(Handle owner, const std::string& caption, const std::string& text,
                                platform::MessageBoxKind kind) {
     GtkWidget* box = gtk_message_dialog_new(OwnerWindow(owner), GTK_DIALOG_MODAL, TypeOf(kind),
                                             GTK_BUTTONS_OK, "%s", text.c_str());
     gtk_window_set_title(GTK_WINDOW(box), caption.c_str());
+    TraceBox(caption, text);
     // Centred by GTK itself: on a display without a window manager nobody else places it.
     gtk_window_set_position(GTK_WINDOW(box),
                             owner == 0 ? GTK_WIN_POS_CENTER : GTK_WIN_POS_CENTER_ON_PARENT);
