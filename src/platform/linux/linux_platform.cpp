@@ -232,8 +232,12 @@ void LinuxPlatform::processMessages() {
     }
 }
 
-// Ends the program's loop and any modal loop inside it, as a quit message does.
+// Ends the program's loop and any modal loop inside it, boxes and choosers too, as a quit
+// message does.
 void LinuxPlatform::quit() {
+    for (GtkWidget* dialog : std::vector<GtkWidget*>(runningDialogs_)) {
+        gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_NONE);
+    }
     for (auto& [handle, data] : windows_) {
         if (data->modalLoop != nullptr) {
             g_main_loop_quit(data->modalLoop);

@@ -12,6 +12,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -160,6 +161,11 @@ class LinuxPlatform final : public platform::Platform {
     void applyFocusChain(WindowData& data);
     void applyCursor(GtkWidget* window) const;
     std::vector<GtkWidget*> coverOtherMonitors();
+
+    // Boxes and choosers: GTK's own loop for each, which quit() ends as well, as a quit
+    // message ends a box's loop on the other platform.
+    gint runDialog(GtkWidget* dialog);
+    std::optional<std::string> runChooser(GtkWidget* dialog);
     void runHandler(const std::function<void()>& handler);
     GtkWidget* radioGroupAnchor(Handle window, Handle parent);
 
@@ -173,6 +179,7 @@ class LinuxPlatform final : public platform::Platform {
     std::map<Handle, std::unique_ptr<WindowData>> windows_;
     std::map<Handle, std::unique_ptr<ControlData>> controls_;
     std::vector<Handle> creationOrder_;
+    std::vector<GtkWidget*> runningDialogs_;  // innermost last
     // Per form and parent: a hidden radio button that holds the set's "none checked" state.
     std::map<std::pair<Handle, Handle>, GtkWidget*> radioAnchors_;
 };

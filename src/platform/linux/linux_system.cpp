@@ -69,27 +69,6 @@ void AddPatterns(GtkFileFilter* filter, const std::string& patterns) {
     }
 }
 
-std::optional<std::string> RunChooser(GtkWidget* dialog) {
-    // A size and place of its own: its saved ones may not fit, and no window manager may
-    // be there to place it.
-    gtk_window_set_default_size(GTK_WINDOW(dialog), kChooserWidth, kChooserHeight);
-    GdkGeometry limit{};
-    limit.max_width = kChooserWidth;
-    limit.max_height = kChooserHeight;
-    gtk_window_set_geometry_hints(GTK_WINDOW(dialog), nullptr, &limit, GDK_HINT_MAX_SIZE);
-    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
-    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);  // Enter opens
-    std::optional<std::string> chosen;
-    if (gtk_dialog_run(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
-        if (gchar* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog))) {
-            chosen = name;
-            g_free(name);
-        }
-    }
-    gtk_widget_destroy(dialog);
-    return chosen;
-}
-
 struct MixerClose {
     void operator()(snd_mixer_t* mixer) const { snd_mixer_close(mixer); }
 };
@@ -175,6 +154,34 @@ bool SearchWindows(Display* display, Window parent, const std::string& className
 
 // --- Boxes and dialogs -----------------------------------------------------------------------
 
+gint LinuxPlatform::runDialog(GtkWidget* dialog) {
+    runningDialogs_.push_back(dialog);
+    const gint response = gtk_dialog_run(GTK_DIALOG(dialog));
+    std::erase(runningDialogs_, dialog);
+    return response;
+}
+
+std::optional<std::string> LinuxPlatform::runChooser(GtkWidget* dialog) {
+    // A size and place of its own: its saved ones may not fit, and no window manager may
+    // be there to place it.
+    gtk_window_set_default_size(GTK_WINDOW(dialog), kChooserWidth, kChooserHeight);
+    GdkGeometry limit{};
+    limit.max_width = kChooserWidth;
+    limit.max_height = kChooserHeight;
+    gtk_window_set_geometry_hints(GTK_WINDOW(dialog), nullptr, &limit, GDK_HINT_MAX_SIZE);
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);  // Enter opens
+    std::optional<std::string> chosen;
+    if (runDialog(dialog) == GTK_RESPONSE_ACCEPT) {
+        if (gchar* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog))) {
+            chosen = name;
+            g_free(name);
+        }
+    }
+    gtk_widget_destroy(dialog);
+    return chosen;
+}
+
 void TraceBox(const std::string& caption, const std::string& text) {
     if (std::getenv("MORVEL_TRACE_BOXES") == nullptr) {
         return;
@@ -207,7 +214,7 @@ void LinuxPlatform::messageBox(Handle owner, const std::string& caption, const s
         // Without an owner it could open behind the topmost saver and leave it looking frozen.
         gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
     }
-    gtk_dialog_run(GTK_DIALOG(box));
+    runDialog(box);
     gtk_widget_destroy(box);
 }
 
@@ -227,7 +234,7 @@ std::optional<std::string> LinuxPlatform::openFileDialog(Handle owner,
         gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog),
                                             request.initialDirectory.c_str());
     }
-    return RunChooser(dialog);
+    return runChooser(dialog);
 }
 
 std::optional<std::string> LinuxPlatform::folderDialog(Handle owner, const std::string& title,
@@ -239,7 +246,7 @@ std::optional<std::string> LinuxPlatform::folderDialog(Handle owner, const std::
     if (!initialDirectory.empty() && std::filesystem::is_directory(initialDirectory, error)) {
         gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), initialDirectory.c_str());
     }
-    return RunChooser(dialog);
+    return runChooser(dialog);
 }
 
 std::vector<std::string> LinuxPlatform::filesInFolder(const std::string& folder) {
