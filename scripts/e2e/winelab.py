@@ -1,5 +1,6 @@
 """A small laboratory for running morvel.scr under Wine: a virtual screen, a silent sound
 server, fresh Wine prefixes, generated clips, and the probes the tests and the demo use.
+ScreenLab, the screen and sound part, also serves the native program's lab (linuxlab.py).
 
 Everything started here is stopped by Lab.close() (the callers also do it on exit)."""
 
@@ -107,15 +108,26 @@ class Screenshot:
         return count
 
 
-class Saver:
-    """One running morvel.scr."""
+def settings_text(videos, options=None, sound="Null"):
+    """The bytes of a settings file as the settings dialog writes it (CRLF)."""
+    values = {"Picdis": 2, "Picord": 2, "Sound": 0, "Repeat": 0, "Starton": 5, "Endon": 5,
+              "Height": -1, "Width": -1}
+    values.update(options or {})
+    lines = ["[VidConfig]"]
+    for n in range(1, 501):
+        lines.append(f"Name{n}={videos[n - 1] if n <= len(videos) else 'Null'}")
+    lines += ["[WavConfig]", f"Name1={sound}", "[Options]"]
+    lines += [f"{key}={value}" for key, value in values.items()]
+    return ("\r\n".join(lines) + "\r\n").encode("ascii")
 
-    def __init__(self, lab, args, log):
-        self.lab = lab
+
+class Program:
+    """One running program, its output in a log file, in a process group of its own."""
+
+    def __init__(self, command, env, log):
         self.log_path = log
         self.log = open(log, "w")
-        self.process = subprocess.Popen(lab.wine_command(["wine", "C:\\morvel.scr", *args]),
-                                        env=lab.wine_env(), stdout=self.log,
+        self.process = subprocess.Popen(command, env=env, stdout=self.log,
                                         stderr=subprocess.STDOUT, start_new_session=True)
 
     def running(self):
@@ -129,6 +141,20 @@ class Saver:
         self.log.flush()
         return Path(self.log_path).read_text(errors="replace")
 
+    def stop(self):
+        if self.running():
+            os.killpg(self.process.pid, signal.SIGKILL)
+            self.process.wait(timeout=10)
+        self.log.close()
+
+
+class Saver(Program):
+    """One running morvel.scr."""
+
+    def __init__(self, lab, args, log):
+        self.lab = lab
+        super().__init__(lab.wine_command(["wine", "C:\\morvel.scr", *args]), lab.wine_env(), log)
+
     def boxes(self):
         """The texts of the message boxes shown so far (Wine traces each one)."""
         texts = []
@@ -137,22 +163,17 @@ class Saver:
                 texts.append(line.split('L"', 1)[1].rstrip('"').replace("\\\\", "\\"))
         return texts
 
-    def stop(self):
-        if self.running():
-            os.killpg(self.process.pid, signal.SIGKILL)
-            self.process.wait(timeout=10)
-        self.log.close()
 
+class ScreenLab:
+    """A virtual screen and a silent sound server, the processes started on them, and the
+    probes that read the screen and drive it."""
 
-class Lab:
     def __init__(self, work, display=None, sound=True):
         self.work = Path(work)
         self.work.mkdir(parents=True, exist_ok=True)
         self.started = []
         self.savers = []
-        self.user = None  # Wine runs as this ordinary user when set (see use_ordinary_user)
         self.size = SCREEN  # of the root window, which spans every monitor
-        self.prefix = self.work / "prefix"
         self.clips = self.work / "clips"
         runtime = self.work / "run"
         runtime.mkdir(exist_ok=True)
@@ -161,10 +182,6 @@ class Lab:
         self.env.update({
             "XDG_RUNTIME_DIR": str(runtime),
             "PULSE_SERVER": f"unix:{runtime}/pulse/native",
-            "WINEPREFIX": str(self.prefix),
-            # Message boxes are traced so the checks can read their text.
-            "WINEDEBUG": "-all,+msgbox",
-            "WINEDLLOVERRIDES": "mscoree,mshtml=",
         })
         if display:
             self.env["DISPLAY"] = display
@@ -223,6 +240,88 @@ class Lab:
              "-screen", f"{second[0]}x{second[1]}+{width}+0"],
             self.work / "xephyr.log", env=dict(self.env, DISPLAY=host))
 
+    def start_sound(self):
+        # A sink that plays into nothing, reachable only through a socket in our own folder.
+        self.spawn(["pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n",
+                    "--use-pid-file=no", "--disable-shm=yes",
+                    "--load=module-null-sink sink_name=silent",
+                    "--load=module-native-protocol-unix auth-anonymous=1"],
+                   self.work / "pulseaudio.log")
+        wait_until("the sound server", lambda: (self.pactl("info") is not None, "no answer"), 20)
+
+    def pactl(self, *args):
+        try:
+            return run(["pactl", *args], env=self.env, timeout=10)
+        except (RuntimeError, subprocess.TimeoutExpired):
+            return None
+
+    def close(self):
+        for saver in self.savers:
+            saver.stop()
+        self.stop(self.started)
+        self.started.clear()
+
+    @staticmethod
+    def stop(processes):
+        for process in reversed(processes):
+            if process.poll() is None:
+                os.killpg(process.pid, signal.SIGTERM)
+                try:
+                    process.wait(timeout=10)
+                except subprocess.TimeoutExpired:
+                    os.killpg(process.pid, signal.SIGKILL)
+
+    # --- What the screen shows --------------------------------------------------------------
+
+    def screenshot(self):
+        width, height = self.size
+        data = subprocess.run(["import", "-silent", "-window", "root", "-depth", "8", "rgb:-"],
+                              env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
+                              timeout=30).stdout
+        if len(data) != width * height * 3:
+            raise Failure(f"screenshot of {len(data)} bytes, not {width}x{height} RGB")
+        return Screenshot(data, self.size)
+
+    def save_screenshot(self, path):
+        subprocess.run(["import", "-silent", "-window", "root", str(path)], env=self.env,
+                       timeout=30, check=False)
+
+    def wait_colours(self, expected, timeout, what):
+        def probe():
+            wrong = self.screenshot().mismatches(expected)
+            return not wrong, {f"{x},{y}": seen for (x, y), seen in wrong.items()}
+        wait_until(what, probe, timeout)
+
+    def windows(self, name):
+        result = subprocess.run(["xdotool", "search", "--name", f"^{name}$"], env=self.env,
+                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
+                                timeout=10)
+        return result.stdout.split()
+
+    def xdotool(self, *args):
+        run(["xdotool", *args], env=self.env, timeout=10)
+
+
+class Lab(ScreenLab):
+    """ScreenLab with Wine: fresh prefixes, Wine's clips and settings, morvel.scr."""
+
+    def __init__(self, work, display=None, sound=True):
+        super().__init__(work, display, sound)
+        self.user = None  # Wine runs as this ordinary user when set (see use_ordinary_user)
+        self.prefix = self.work / "prefix"
+        self.env.update({
+            "WINEPREFIX": str(self.prefix),
+            # Message boxes are traced so the checks can read their text.
+            "WINEDEBUG": "-all,+msgbox",
+            "WINEDLLOVERRIDES": "mscoree,mshtml=",
+        })
+
+    def close(self):
+        for saver in self.savers:
+            saver.stop()
+        self.stop_wine()
+        super().close()
+
     @contextlib.contextmanager
     def two_screens(self, second=SECOND_SCREEN):
         """Runs the block on a screen of two monitors (see start_screen), then stops
@@ -245,38 +344,6 @@ class Lab:
             self.stop(self.started[before[2]:])
             del self.started[before[2]:]
             self.env["DISPLAY"], self.size = before[:2]
-
-    def start_sound(self):
-        # A sink that plays into nothing, reachable only through a socket in our own folder.
-        self.spawn(["pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n",
-                    "--use-pid-file=no", "--disable-shm=yes",
-                    "--load=module-null-sink sink_name=silent",
-                    "--load=module-native-protocol-unix auth-anonymous=1"],
-                   self.work / "pulseaudio.log")
-        wait_until("the sound server", lambda: (self.pactl("info") is not None, "no answer"), 20)
-
-    def pactl(self, *args):
-        try:
-            return run(["pactl", *args], env=self.env, timeout=10)
-        except (RuntimeError, subprocess.TimeoutExpired):
-            return None
-
-    def close(self):
-        for saver in self.savers:
-            saver.stop()
-        self.stop_wine()
-        self.stop(self.started)
-        self.started.clear()
-
-    @staticmethod
-    def stop(processes):
-        for process in reversed(processes):
-            if process.poll() is None:
-                os.killpg(process.pid, signal.SIGTERM)
-                try:
-                    process.wait(timeout=10)
-                except subprocess.TimeoutExpired:
-                    os.killpg(process.pid, signal.SIGKILL)
 
     # --- Wine prefixes ------------------------------------------------------------------------
 
@@ -425,49 +492,11 @@ class Lab:
         return clips
 
     def write_settings(self, videos, options=None, sound="Null"):
-        """The saver's settings file, as the settings dialog writes it (CRLF)."""
-        values = {"Picdis": 2, "Picord": 2, "Sound": 0, "Repeat": 0, "Starton": 5, "Endon": 5,
-                  "Height": -1, "Width": -1}
-        values.update(options or {})
-        lines = ["[VidConfig]"]
-        for n in range(1, 501):
-            lines.append(f"Name{n}={videos[n - 1] if n <= len(videos) else 'Null'}")
-        lines += ["[WavConfig]", f"Name1={sound}", "[Options]"]
-        lines += [f"{key}={value}" for key, value in values.items()]
+        """The saver's settings file, as the settings dialog writes it."""
         path = self.prefix / "drive_c" / "windows" / "morvel4.ini"
-        path.write_bytes(("\r\n".join(lines) + "\r\n").encode("ascii"))
-
-    # --- The saver and what it shows --------------------------------------------------------
+        path.write_bytes(settings_text(videos, options, sound))
 
     def start_saver(self, *args, log="saver.log"):
         saver = Saver(self, list(args), self.work / log)
         self.savers.append(saver)
         return saver
-
-    def screenshot(self):
-        width, height = self.size
-        data = subprocess.run(["import", "-silent", "-window", "root", "-depth", "8", "rgb:-"],
-                              env=self.env, stdout=subprocess.PIPE, stderr=subprocess.DEVNULL,
-                              timeout=30).stdout
-        if len(data) != width * height * 3:
-            raise Failure(f"screenshot of {len(data)} bytes, not {width}x{height} RGB")
-        return Screenshot(data, self.size)
-
-    def save_screenshot(self, path):
-        subprocess.run(["import", "-silent", "-window", "root", str(path)], env=self.env,
-                       timeout=30, check=False)
-
-    def wait_colours(self, expected, timeout, what):
-        def probe():
-            wrong = self.screenshot().mismatches(expected)
-            return not wrong, {f"{x},{y}": seen for (x, y), seen in wrong.items()}
-        wait_until(what, probe, timeout)
-
-    def windows(self, name):
-        result = subprocess.run(["xdotool", "search", "--name", f"^{name}$"], env=self.env,
-                                stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True,
-                                timeout=10)
-        return result.stdout.split()
-
-    def xdotool(self, *args):
-        run(["xdotool", *args], env=self.env, timeout=10)

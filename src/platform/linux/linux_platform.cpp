@@ -245,28 +245,22 @@ void LinuxPlatform::processMessages() {
     }
 }
 
-// Ends the program's loop and any modal loop inside it, as a quit message does.
+// Ends the program's loop and any modal loop inside it, boxes and choosers too, as a quit
+// message does.
 void LinuxPlatform::quit() {
+    for (GtkWidget* dialog : std::vector<GtkWidget*>(runningDialogs_)) {
+        gtk_dialog_response(GTK_DIALOG(dialog), GTK_RESPONSE_NONE);
+    }
     for (auto& [handle, data] : windows_) {
         if (data->modalLoop != nullptr) {
             g_main_loop_quit(data->modalLoop);
         }
-    }
-    for (GtkDialog* dialog : dialogs_) {
-        gtk_dialog_response(dialog, GTK_RESPONSE_NONE);
     }
     if (mainLoop_ != nullptr) {
         g_main_loop_quit(mainLoop_);
     } else {
         quitPending_ = true;
     }
-}
-
-int LinuxPlatform::runDialog(GtkDialog* dialog) {
-    dialogs_.push_back(dialog);
-    const int response = gtk_dialog_run(dialog);
-    std::erase(dialogs_, dialog);
-    return response;
 }
 
 void LinuxPlatform::endProcessWithReport(const std::string& message) {
@@ -279,6 +273,7 @@ void LinuxPlatform::endProcessWithReport(const std::string& message) {
     GtkWidget* box = gtk_message_dialog_new(nullptr, GTK_DIALOG_MODAL, GTK_MESSAGE_ERROR,
                                             GTK_BUTTONS_OK, "%s", message.c_str());
     gtk_window_set_title(GTK_WINDOW(box), title_.c_str());
+    TraceBox(title_, message);
     gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
     gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
     gtk_dialog_run(GTK_DIALOG(box));

@@ -12,6 +12,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -27,9 +28,6 @@ class LinuxPlatform final : public platform::Platform {
     ~LinuxPlatform() override;
     LinuxPlatform(const LinuxPlatform&) = delete;
     LinuxPlatform& operator=(const LinuxPlatform&) = delete;
-
-    // A dialog's own loop, which the program's quit ends as it ends the modal forms' loops.
-    int runDialog(GtkDialog* dialog);
 
     // --- As a locker's hack (linux_hack.cpp) -----------------------------------------------
     // From here on the saver's full-screen form goes into `window` (0: the screen's root),
@@ -172,6 +170,11 @@ class LinuxPlatform final : public platform::Platform {
     void applyFocusChain(WindowData& data);
     void applyCursor(GtkWidget* window) const;
     std::vector<GtkWidget*> coverOtherMonitors();
+
+    // Boxes and choosers: GTK's own loop for each, which quit() ends as well, as a quit
+    // message ends a box's loop on the other platform.
+    gint runDialog(GtkWidget* dialog);
+    std::optional<std::string> runChooser(GtkWidget* dialog);
     void runHandler(const std::function<void()>& handler);
     GtkWidget* radioGroupAnchor(Handle window, Handle parent);
     void embedInHost(GtkWidget* window);
@@ -180,8 +183,7 @@ class LinuxPlatform final : public platform::Platform {
     GdkWindow* host_ = nullptr;  // the locker's window in hack mode
     bool ownsHost_ = false;      // a foreign window of ours; the root is the screen's
     bool hackEnded_ = false;
-    bool quitPending_ = false;         // a quit before the program's loop ends it at once
-    std::vector<GtkDialog*> dialogs_;  // running their own loops, innermost last
+    bool quitPending_ = false;  // a quit before the program's loop ends that loop at once
 
     std::string title_;
     MessageHandler handler_;
@@ -193,12 +195,18 @@ class LinuxPlatform final : public platform::Platform {
     std::map<Handle, std::unique_ptr<WindowData>> windows_;
     std::map<Handle, std::unique_ptr<ControlData>> controls_;
     std::vector<Handle> creationOrder_;
+    std::vector<GtkWidget*> runningDialogs_;  // innermost last
     // Per form and parent: a hidden radio button that holds the set's "none checked" state.
     std::map<std::pair<Handle, Handle>, GtkWidget*> radioAnchors_;
 };
 
 // The primary monitor, or the first when none is marked primary.
 GdkMonitor* PrimaryMonitor();
+
+// With MORVEL_TRACE_BOXES set, a box's caption and text go to stderr as one line,
+// "box: CAPTION: TEXT" (newlines and backslashes escaped), for scripts that cannot read
+// the screen's text.
+void TraceBox(const std::string& caption, const std::string& text);
 
 // The CSS of a font and colours, as GTK styles read them.
 std::string StyleFor(const platform::Font* font, const platform::Color* background);

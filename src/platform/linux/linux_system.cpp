@@ -11,6 +11,7 @@
 #include <cctype>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 
@@ -84,27 +85,6 @@ void AddPatterns(GtkFileFilter* filter, const std::string& patterns) {
         gtk_file_filter_add_pattern(filter, lower.c_str());
         gtk_file_filter_add_pattern(filter, upper.c_str());
     }
-}
-
-std::optional<std::string> RunChooser(LinuxPlatform& platform, GtkWidget* dialog) {
-    // A size and place of its own: its saved ones may not fit, and no window manager may
-    // be there to place it.
-    gtk_window_set_default_size(GTK_WINDOW(dialog), kChooserWidth, kChooserHeight);
-    GdkGeometry limit{};
-    limit.max_width = kChooserWidth;
-    limit.max_height = kChooserHeight;
-    gtk_window_set_geometry_hints(GTK_WINDOW(dialog), nullptr, &limit, GDK_HINT_MAX_SIZE);
-    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
-    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);  // Enter opens
-    std::optional<std::string> chosen;
-    if (platform.runDialog(GTK_DIALOG(dialog)) == GTK_RESPONSE_ACCEPT) {
-        if (gchar* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog))) {
-            chosen = name;
-            g_free(name);
-        }
-    }
-    gtk_widget_destroy(dialog);
-    return chosen;
 }
 
 struct MixerClose {
@@ -192,6 +172,53 @@ bool SearchWindows(Display* display, Window parent, const std::string& className
 
 // --- Boxes and dialogs -----------------------------------------------------------------------
 
+gint LinuxPlatform::runDialog(GtkWidget* dialog) {
+    runningDialogs_.push_back(dialog);
+    const gint response = gtk_dialog_run(GTK_DIALOG(dialog));
+    std::erase(runningDialogs_, dialog);
+    return response;
+}
+
+std::optional<std::string> LinuxPlatform::runChooser(GtkWidget* dialog) {
+    // A size and place of its own: its saved ones may not fit, and no window manager may
+    // be there to place it.
+    gtk_window_set_default_size(GTK_WINDOW(dialog), kChooserWidth, kChooserHeight);
+    GdkGeometry limit{};
+    limit.max_width = kChooserWidth;
+    limit.max_height = kChooserHeight;
+    gtk_window_set_geometry_hints(GTK_WINDOW(dialog), nullptr, &limit, GDK_HINT_MAX_SIZE);
+    gtk_window_set_position(GTK_WINDOW(dialog), GTK_WIN_POS_CENTER_ON_PARENT);
+    gtk_dialog_set_default_response(GTK_DIALOG(dialog), GTK_RESPONSE_ACCEPT);  // Enter opens
+    std::optional<std::string> chosen;
+    if (runDialog(dialog) == GTK_RESPONSE_ACCEPT) {
+        if (gchar* name = gtk_file_chooser_get_filename(GTK_FILE_CHOOSER(dialog))) {
+            chosen = name;
+            g_free(name);
+        }
+    }
+    gtk_widget_destroy(dialog);
+    return chosen;
+}
+
+void TraceBox(const std::string& caption, const std::string& text) {
+    if (std::getenv("MORVEL_TRACE_BOXES") == nullptr) {
+        return;
+    }
+    std::string line = "box: " + caption + ": ";
+    for (const char c : text) {
+        if (c == '\n') {
+            line += "\\n";
+        } else if (c == '\\') {
+            line += "\\\\";
+        } else {
+            line += c;
+        }
+    }
+    line += '\n';
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+}
+
 void LinuxPlatform::messageBox(Handle owner, const std::string& caption, const std::string& text,
                                platform::MessageBoxKind kind) {
     if (host_ != nullptr) {
@@ -209,6 +236,7 @@ void LinuxPlatform::messageBox(Handle owner, const std::string& caption, const s
         G_GNUC_END_IGNORE_DEPRECATIONS
         gtk_widget_show(image);
     }
+    TraceBox(caption, text);
     // Centred by GTK itself: on a display without a window manager nobody else places it.
     gtk_window_set_position(GTK_WINDOW(box),
                             owner == 0 ? GTK_WIN_POS_CENTER : GTK_WIN_POS_CENTER_ON_PARENT);
@@ -216,7 +244,7 @@ void LinuxPlatform::messageBox(Handle owner, const std::string& caption, const s
         // Without an owner it could open behind the topmost saver and leave it looking frozen.
         gtk_window_set_keep_above(GTK_WINDOW(box), TRUE);
     }
-    runDialog(GTK_DIALOG(box));
+    runDialog(box);
     gtk_widget_destroy(box);
 }
 
@@ -236,7 +264,7 @@ std::optional<std::string> LinuxPlatform::openFileDialog(Handle owner,
         gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog),
                                             request.initialDirectory.c_str());
     }
-    return RunChooser(*this, dialog);
+    return runChooser(dialog);
 }
 
 std::optional<std::string> LinuxPlatform::folderDialog(Handle owner, const std::string& title,
@@ -248,7 +276,7 @@ std::optional<std::string> LinuxPlatform::folderDialog(Handle owner, const std::
     if (!initialDirectory.empty() && std::filesystem::is_directory(initialDirectory, error)) {
         gtk_file_chooser_set_current_folder(GTK_FILE_CHOOSER(dialog), initialDirectory.c_str());
     }
-    return RunChooser(*this, dialog);
+    return runChooser(dialog);
 }
 
 std::vector<std::string> LinuxPlatform::filesInFolder(const std::string& folder) {

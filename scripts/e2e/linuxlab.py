@@ -1,0 +1,125 @@
+"""A small laboratory for running the native Linux program (build/native/morvel): the virtual
+screen and silent sound server of winelab's ScreenLab, a fresh HOME for every test, clips
+made with ffmpeg once, and the probes of the sound server.
+
+The program's ALSA mixer reaches the sound server without any file of ours: the pulseaudio
+package's /etc/alsa/conf.d/99-pulse.conf runs a hook of libasound2-plugins
+(libasound_module_conf_pulse.so, "load if running") that, when a PulseAudio server answers at
+PULSE_SERVER, loads /usr/share/alsa/pulse-alsa.conf, which makes ALSA's default PCM and
+control the "pulse" plugins. The control's Master switch is then the mute of the server's
+default sink, our null sink. Without an answering server ALSA's default stays the first
+sound card, which this machine does not have."""
+
+import random
+import re
+import shutil
+
+from winelab import ROOT, Program, ScreenLab, run, settings_text
+
+PROGRAM = ROOT / "build" / "native" / "morvel"
+SINK = "silent"  # the null sink ScreenLab's sound server plays into
+
+
+class NativeSaver(Program):
+    """One running morvel; its message boxes are traced on stderr (MORVEL_TRACE_BOXES)."""
+
+    def __init__(self, lab, args, log, env=None):
+        self.lab = lab
+        super().__init__([str(PROGRAM), *args], env or lab.env, log)
+
+    def boxes(self):
+        """(caption, text) of every message box shown so far."""
+        found = []
+        for line in self.output().splitlines():
+            if line.startswith("box: "):
+                caption, _, text = line[len("box: "):].partition(": ")
+                text = re.sub(r"\\(.)", lambda m: "\n" if m.group(1) == "n" else m.group(1), text)
+                found.append((caption, text))
+        return found
+
+
+class LinuxLab(ScreenLab):
+    def __init__(self, work):
+        super().__init__(work)
+        self.home = self.work / "home"
+        self.env.update({
+            "HOME": str(self.home),
+            "XDG_CONFIG_HOME": str(self.home / ".config"),
+            "XDG_DATA_HOME": str(self.home / ".local" / "share"),
+            "XDG_CACHE_HOME": str(self.home / ".cache"),
+            "MORVEL_TRACE_BOXES": "1",
+            # No session bus here: the file chooser keeps its settings in memory, and GTK
+            # does not look for an accessibility bus.
+            "GSETTINGS_BACKEND": "memory",
+            "NO_AT_BRIDGE": "1",
+        })
+        self.env.pop("DBUS_SESSION_BUS_ADDRESS", None)
+
+    @property
+    def settings_path(self):
+        return self.home / ".config" / "morvel4.ini"
+
+    def fresh_home(self):
+        """An empty HOME: no settings file, no recent files, the sink not muted."""
+        shutil.rmtree(self.home, ignore_errors=True)
+        (self.home / ".config").mkdir(parents=True)
+        self.pactl("set-sink-mute", SINK, "0")
+
+    def write_settings(self, videos, options=None, sound="Null"):
+        self.settings_path.write_bytes(settings_text(videos, options, sound))
+
+    def start_saver(self, *args, log="saver.log", env=None):
+        saver = NativeSaver(self, list(args), self.work / log, env)
+        self.savers.append(saver)
+        return saver
+
+    # --- Clips ---------------------------------------------------------------------------------
+
+    def make_clips(self):
+        """Solid-colour clips, so one pixel says which clip shows: H.264 in MP4, MPEG-1, a
+        one-second WAV and a file of noise. The long ones outlast any test."""
+        clips = self.clips
+        if (clips / ".complete-1").exists():
+            return clips
+        clips.mkdir(parents=True, exist_ok=True)
+
+        def video(name, colour, size, seconds, codec):
+            run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                 f"color=c={colour}:s={size}:d={seconds}:r=10", *codec, str(clips / name)])
+
+        h264 = ["-c:v", "libx264", "-pix_fmt", "yuv420p"]
+        video("red.mp4", "red", "320x240", 3, h264)
+        video("blue.mp4", "blue", "320x240", 3, h264)
+        video("lime.mp4", "lime", "320x240", 120, h264)
+        video("yellow-own-size.mp4", "yellow", "324x244", 120, h264)
+        video("cyan.mpg", "cyan", "320x240", 120, ["-c:v", "mpeg1video", "-q:v", "2", "-r", "25"])
+        run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+             "sine=frequency=440:duration=1", "-ar", "22050", "-ac", "1", "-c:a", "pcm_s16le",
+             str(clips / "tone.wav")])
+        noise = random.Random(20240601)
+        (clips / "corrupt.mp4").write_bytes(bytes(noise.randrange(256) for _ in range(32768)))
+        (clips / ".complete-1").write_text("")
+        return clips
+
+    def clip(self, name):
+        return str(self.clips / name)
+
+    # --- The sound server ----------------------------------------------------------------------
+
+    def sink_muted(self):
+        said = self.pactl("get-sink-mute", SINK) or ""
+        return {"Mute: yes": True, "Mute: no": False}.get(said.strip())
+
+    def streams_playing(self, binary=PROGRAM.name):
+        """Ids of the sink inputs of `binary` that play, not corked, into our sink."""
+        listing = self.pactl("list", "sink-inputs") or ""
+        sink = next((line.split()[0] for line in (self.pactl("list", "short", "sinks") or "")
+                     .splitlines() if line.split()[1:2] == [SINK]), None)
+        playing = []
+        for block in re.split(r"^Sink Input #", listing, flags=re.M)[1:]:
+            number = block.split()[0]
+            fields = dict(re.findall(r"^\s*([\w .-]+?)(?::| =) \"?([^\"\n]*)\"?$", block, re.M))
+            if fields.get("Sink") == sink and fields.get("Corked") == "no" and \
+                    fields.get("application.process.binary") == binary:
+                playing.append(number)
+        return playing
