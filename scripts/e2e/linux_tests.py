@@ -4,15 +4,19 @@ runs the program with real clips and reads the screen, the sound server and the 
 
 Prints its results the way GoogleTest does, so scripts/test counts them."""
 
+import contextlib
+import os
+import shutil
+import subprocess
 import sys
 import time
 import traceback
 import types
 
-from linuxlab import LinuxLab
+from linuxlab import PROGRAM, LinuxLab
 from settings_tests import (ADD_VIDEO, IN_SEQUENCE, MEDIUM, OPTIONS, REMOVE, Settings,
                             expect_slots, read_ini, wait_store)
-from winelab import ROOT, Failure, frame, run, wait_until
+from winelab import ROOT, Failure, frame, run, settings_text, wait_until
 
 SAVER = "Frmmorvel33"
 TITLE = "Morvel Screensaver"
@@ -259,6 +263,108 @@ def SettingsAddRemoveAndOkThenTheSaverPlaysTheAddedClip(lab):
     lab.wait_colours(frame(*MEDIUM_RECT, "cyan"), START, "the added MPEG-1 clip at 512x384")
     expect_no_report(saver)
     end_with(lab, saver, "key", "a")
+
+
+# --- In a screen locker's window ---------------------------------------------------------------
+
+HOST = (100, 100, 640, 480)  # another program's window, where a locker's would be
+
+
+@contextlib.contextmanager
+def host_window(lab):
+    """xclock at HOST on a white desktop, for the block; yields its X id."""
+    left, top, width, height = HOST
+    clock = lab.spawn(["xclock", "-geometry", f"{width}x{height}+{left}+{top}", "-bw", "0"],
+                      lab.work / "xclock.log")
+
+    def found():
+        ids = run(["xdotool", "search", "--class", "xclock"], env=lab.env, check=False).split()
+        return bool(ids), ids
+    try:
+        window = wait_until("the other program's window", found, 10)[0]
+        # Only now: with no client left, the server resets the desktop to black.
+        run(["xsetroot", "-solid", "white"], env=lab.env)
+        yield window
+    finally:
+        lab.stop([clock])
+        lab.started.remove(clock)
+        run(["xsetroot", "-solid", "black"], env=lab.env)
+
+
+@test
+def AsAHackItDrawsInTheWindowItIsGivenAndEndsAtSigterm(lab):
+    lab.write_settings([lab.clip("lime.mp4")], {"Picdis": 2, "Starton": 0, "Endon": 1})
+    with host_window(lab) as window:
+        hack_in_window(lab, lab.start_saver("-window-id", window))
+
+
+def hack_in_window(lab, saver):
+    # Medium in 640x480: half of it, centred; the desktop around stays as it was.
+    left, top, width, height = HOST
+    expected = frame(left + width // 4, top + height // 4, width // 2, height // 2, "lime")
+    expected.update({(left + 5, top + 5): "black", (left - 5, top - 5): "white",
+                     (left + width + 5, top + height // 2): "white"})
+    lab.wait_colours(expected, START, "the clip at half the window's size, in the window")
+    wait_until("the sink muted", lambda: (lab.sink_muted() is True, lab.sink_muted()), 5)
+    if lab.windows(SAVER):
+        raise Failure("the hack made a saver window of its own")
+    # Input is the locker's: neither a key nor a click there ends the hack.
+    lab.xdotool("mousemove", str(left + width // 2), str(top + height // 2), "click", "1")
+    lab.xdotool("key", "a")
+    time.sleep(1)
+    if not saver.running():
+        raise Failure("a key or a click ended the hack")
+    saver.process.terminate()
+    code = saver.wait_exit(2, "the hack to end at SIGTERM")
+    if code != 0:
+        raise Failure(f"the hack ended with exit code {code}: {saver.output()[-500:]}")
+    wait_until("the sink unmuted", lambda: (lab.sink_muted() is False, lab.sink_muted()), 5)
+    expect_no_report(saver)
+
+
+@test
+def AnXScreenSaverDaemonShowsTheHackAndEndsIt(lab):
+    """The daemon refuses root: it runs as an ordinary user, with a HOME of its own that
+    names the hack, and without our sound server, whose socket that user may not enter."""
+    user = run([str(ROOT / "scripts" / "ordinary-user")]).strip()
+    home = lab.work / "daemon-home"
+    shutil.rmtree(home, ignore_errors=True)
+    (home / ".config").mkdir(parents=True)
+    (home / ".xscreensaver").write_text(
+        "timeout: 0:30:00\nlock: False\nfade: False\nunfade: False\nsplash: False\n"
+        "mode: one\nselected: 0\n"
+        f'programs: "Morvel Screensaver" {PROGRAM} -root \\n\n')
+    (home / ".config" / "morvel4.ini").write_bytes(
+        settings_text([lab.clip("lime.mp4")], {"Picdis": 2}))
+    run(["chown", "-R", user, str(home)])
+    as_user = ["runuser", "-u", user, "--", "env", f"HOME={home}", f"DISPLAY={lab.env['DISPLAY']}",
+               f"XDG_CONFIG_HOME={home / '.config'}"]
+    daemon = lab.spawn([*as_user, "xscreensaver", "-no-splash", "-verbose"],
+                       lab.work / "xscreensaver.log", env=os.environ.copy())
+
+    def command(*args):
+        return subprocess.run([*as_user, "xscreensaver-command", *args], timeout=10,
+                              stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
+
+    def hacks():
+        found = subprocess.run(["pgrep", "-u", user, "-f", f"{PROGRAM} --?root"],
+                               stdout=subprocess.PIPE, text=True).stdout.split()
+        return found
+    try:
+        wait_until("the daemon", lambda: (command("-time").returncode == 0, "no answer"), 20)
+        command("-activate")
+        lab.wait_colours(frame(*MEDIUM_RECT, "lime"), START, "the clip under the daemon")
+        if not hacks():
+            raise Failure("the clip shows, but no hack of ours runs")
+        command("-deactivate")
+        wait_until("the hack to end", lambda: (not hacks(), hacks()), END)
+        shot = lab.screenshot()
+        if shot.colour(512, 384) == "lime":
+            raise Failure("the clip still shows after -deactivate")
+    finally:
+        command("-exit")
+        lab.stop([daemon])
+        lab.started.remove(daemon)
 
 
 # --- Runner ------------------------------------------------------------------------------------
