@@ -40,7 +40,9 @@ class GstEngine final : public media::MediaEngine {
     void applyRectangle();
     void releasePipeline();
     void followPanel(void* widget);
+    void redrawFrame();
     static void PanelResized(void* widget, void* allocation, void* self);
+    static int PanelDrawn(void* widget, void* cairo, void* self);
 
     GstElement* pipeline_ = nullptr;   // owned
     GstElement* videoSink_ = nullptr;  // owned by the pipeline
@@ -49,6 +51,8 @@ class GstEngine final : public media::MediaEngine {
     unsigned long window_ = 0;
     void* panel_ = nullptr;  // the widget drawn in; cleared by GTK when it goes
     unsigned long resizeHandler_ = 0;
+    unsigned long drawHandler_ = 0;
+    unsigned redrawSource_ = 0;  // the idle call that draws the frame again, when pending
     bool hasVideo_ = false;
     int mode_ = media::kNotReady;
     media::VideoRect own_;
