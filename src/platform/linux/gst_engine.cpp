@@ -59,6 +59,19 @@ std::string FileUri(const std::string& file) {
 
 }  // namespace
 
+void LoadMediaPlugins() {
+    static constexpr const char* kPlugins[] = {
+        "coreelements",      "playback",    "typefindfunctions", "isomp4",
+        "videoparsersbad",   "libav",       "mpegpsdemux",       "avi",
+        "videoconvertscale", "videofilter", "deinterlace",       "ximagesink",
+    };
+    for (const char* name : kPlugins) {
+        if (GstPlugin* plugin = gst_plugin_load_by_name(name)) {
+            gst_object_unref(plugin);
+        }
+    }
+}
+
 GstEngine::~GstEngine() {
     followPanel(nullptr);
     releasePipeline();

@@ -10,6 +10,11 @@
 
 namespace morvel::linux_backend {
 
+// Loads the plugins that the usual files play through (the player, the type finders, the
+// containers, the decoders, the X output). Safe to run on a thread of its own after
+// gst_init; a plugin that is being loaded when an element needs it is waited for.
+void LoadMediaPlugins();
+
 class GstEngine final : public media::MediaEngine {
   public:
     GstEngine() = default;
