@@ -77,6 +77,21 @@ def wait_until(what, probe, timeout, interval=0.25):
         time.sleep(interval)
 
 
+def write_settings_file(path, videos, options=None, sound="Null"):
+    """The saver's settings file, as the settings dialog writes it (CRLF): medium size, the
+    list in order, no sound, the mixer left alone, unless `options` says otherwise."""
+    values = {"Picdis": 2, "Picord": 2, "Sound": 0, "Repeat": 0, "Starton": 5, "Endon": 5,
+              "Height": -1, "Width": -1}
+    values.update(options or {})
+    lines = ["[VidConfig]"]
+    for n in range(1, 501):
+        lines.append(f"Name{n}={videos[n - 1] if n <= len(videos) else 'Null'}")
+    lines += ["[WavConfig]", f"Name1={sound}", "[Options]"]
+    lines += [f"{key}={value}" for key, value in values.items()]
+    Path(path).parent.mkdir(parents=True, exist_ok=True)
+    Path(path).write_bytes(("\r\n".join(lines) + "\r\n").encode("ascii"))
+
+
 class Screenshot:
     def __init__(self, data, size):
         self.data = data
@@ -145,13 +160,14 @@ class Saver:
 
 
 class Lab:
-    def __init__(self, work, display=None, sound=True):
+    def __init__(self, work, display=None, sound=True, screen=SCREEN):
         self.work = Path(work)
+        self.screen = screen  # of the virtual screen, when the lab starts one
         self.work.mkdir(parents=True, exist_ok=True)
         self.started = []
         self.savers = []
         self.user = None  # Wine runs as this ordinary user when set (see use_ordinary_user)
-        self.size = SCREEN  # of the root window, which spans every monitor
+        self.size = screen  # of the root window, which spans every monitor
         self.prefix = self.work / "prefix"
         self.clips = self.work / "clips"
         runtime = self.work / "run"
@@ -203,16 +219,16 @@ class Lab:
         return f":{number}"
 
     def start_screen(self, second=None):
-        """A virtual screen of SCREEN; with `second`, a monitor of that size to its right.
-        Xvfb puts all its screens at 0,0, one over the other, so two monitors side by side
-        are the two screens of an Xephyr (in an Xvfb as large as both) joined by Xinerama.
-        Without RandR, which would tell of one output only, Wine takes Xinerama's monitors.
-        Its root is white: a desktop left uncovered shows."""
-        width, height = SCREEN
+        """A virtual screen of the lab's size (SCREEN unless told); with `second`, a monitor
+        of that size to its right. Xvfb puts all its screens at 0,0, one over the other, so
+        two monitors side by side are the two screens of an Xephyr (in an Xvfb as large as
+        both) joined by Xinerama. Without RandR, which would tell of one output only, Wine
+        takes Xinerama's monitors. Its root is white: a desktop left uncovered shows."""
+        width, height = self.screen
         if second is None:
             self.env["DISPLAY"] = self.start_server(
                 ["Xvfb", "-screen", "0", f"{width}x{height}x24"], self.work / "xvfb.log")
-            self.size = SCREEN
+            self.size = self.screen
             return
         self.size = (width + second[0], max(height, second[1]))
         host = self.start_server(["Xvfb", "-screen", "0", "{}x{}x24".format(*self.size)],
@@ -425,17 +441,8 @@ class Lab:
         return clips
 
     def write_settings(self, videos, options=None, sound="Null"):
-        """The saver's settings file, as the settings dialog writes it (CRLF)."""
-        values = {"Picdis": 2, "Picord": 2, "Sound": 0, "Repeat": 0, "Starton": 5, "Endon": 5,
-                  "Height": -1, "Width": -1}
-        values.update(options or {})
-        lines = ["[VidConfig]"]
-        for n in range(1, 501):
-            lines.append(f"Name{n}={videos[n - 1] if n <= len(videos) else 'Null'}")
-        lines += ["[WavConfig]", f"Name1={sound}", "[Options]"]
-        lines += [f"{key}={value}" for key, value in values.items()]
-        path = self.prefix / "drive_c" / "windows" / "morvel4.ini"
-        path.write_bytes(("\r\n".join(lines) + "\r\n").encode("ascii"))
+        write_settings_file(self.prefix / "drive_c" / "windows" / "morvel4.ini", videos,
+                            options, sound)
 
     # --- The saver and what it shows --------------------------------------------------------
 
