@@ -11,6 +11,8 @@ namespace {
 
 constexpr GstClockTime kPrerollTimeout = 15 * GST_SECOND;
 constexpr GstClockTime kErrorWait = GST_SECOND;
+// playbin's "native-video" flag: no converter and scaler of its own in front of the sink.
+constexpr guint kNativeVideoFlag = 1u << 6;
 
 Display* XDisplay() {
     GdkDisplay* display = gdk_display_get_default();
@@ -39,6 +41,8 @@ GstElement* MakeVideoSink(GstElement** scaler) {
     // included, when a key has ended the saver. GTK says when the panel is drawn instead.
     g_object_set(sink, "force-aspect-ratio", FALSE, "handle-expose", FALSE, "handle-events", FALSE,
                  nullptr);
+    // The picture fills the rectangle it is given, whatever its own shape, as on Windows.
+    g_object_set(scale, "add-borders", FALSE, nullptr);
     gst_bin_add_many(GST_BIN(bin), convert, scale, *scaler, sink, nullptr);
     gst_element_link_many(convert, scale, *scaler, sink, nullptr);
     GstPad* input = gst_element_get_static_pad(convert, "sink");
@@ -128,6 +132,11 @@ std::uint32_t GstEngine::open(const std::string& file, bool /*wait*/) {
     gst_object_ref_sink(pipeline_);
     GstElement* video = MakeVideoSink(&scaler_);
     if (video != nullptr) {
+        // Its scaler would keep the picture's shape with black borders; ours fills the
+        // rectangle instead.
+        guint flags = 0;
+        g_object_get(pipeline_, "flags", &flags, nullptr);
+        g_object_set(pipeline_, "flags", flags | kNativeVideoFlag, nullptr);
         videoSink_ = static_cast<GstElement*>(g_object_get_data(G_OBJECT(video), "morvel-sink"));
         g_object_set(pipeline_, "video-sink", video, nullptr);
         // Until the caller gives its window, the frames go to one nobody sees.
