@@ -1,12 +1,16 @@
-"""The demo: morvel.scr playing three generated clips under Wine, with screenshots."""
+"""The demo: morvel.scr playing three generated clips under Wine, with screenshots; with the
+argument `linux`, the native Linux saver (build/native/morvel) playing them."""
 
 import os
+import subprocess
 import sys
 import time
 
-from winelab import ROOT, Lab, run, wait_until
+from winelab import ROOT, Lab, run, wait_until, write_settings_file
 
 DEMO = ROOT / "build" / "demo"
+DEMO_LINUX = ROOT / "build" / "demo-linux"
+MORVEL = ROOT / "build" / "native" / "morvel"
 CLIPS = {
     # A moving test pattern as a Video-1 AVI (Wine's own AVI player decodes it) and colour
     # bars as MPEG-1 (played through Wine's DirectShow with GStreamer), four seconds each.
@@ -20,8 +24,8 @@ CLIPS = {
 }
 
 
-def make_clips():
-    clips = DEMO / "clips"
+def make_clips(work=DEMO):
+    clips = work / "clips"
     clips.mkdir(parents=True, exist_ok=True)
     for name, (source, codec) in CLIPS.items():
         target = clips / name
@@ -31,39 +35,68 @@ def make_clips():
     return clips
 
 
-def main():
+class LinuxSaver:
+    """`morvel /s` with a settings file of its own: the user's own stays untouched."""
+
+    def __init__(self, lab, work):
+        config = work / "config"
+        write_settings_file(config / "morvel4.ini", [str(work / "clips" / name)
+                                                     for name in CLIPS], {"Picdis": 2})
+        self.log = open(work / "saver.log", "w")
+        self.process = subprocess.Popen([str(MORVEL), "/s"],
+                                        env=dict(lab.env, XDG_CONFIG_HOME=str(config)),
+                                        stdout=self.log, stderr=subprocess.STDOUT,
+                                        start_new_session=True)
+        lab.started.append(self.process)
+
+    def running(self):
+        return self.process.poll() is None
+
+    def wait_exit(self, timeout):
+        wait_until("the saver to end", lambda: (not self.running(), "still running"), timeout)
+        return self.process.returncode
+
+
+def show(lab, saver, work, display):
+    """Waits for the first clip, takes the screenshots as the clips play, ends the saver."""
+    def picture():
+        centre = lab.screenshot().rgb(512, 384) if not display else (1, 1, 1)
+        return sum(centre) > 0 or not saver.running(), centre
+    wait_until("the first clip", picture, 60)
+    shots = []
+    for n, pause in ((1, 1.5), (2, 4.5), (3, 4.5)):
+        time.sleep(pause)
+        shot = work / f"screenshot-{n}.png"
+        lab.save_screenshot(shot)
+        shots.append(shot)
+    print("Ending the saver with a key press ...", flush=True)
+    lab.xdotool("key", "space")
+    code = saver.wait_exit(20)
+    print(f"The saver ended (exit code {code}).")
+    print("Screenshots:")
+    for shot in shots:
+        print(f"  {shot}")
+    return 0 if code == 0 else 1
+
+
+def main(native=False):
     display = os.environ.get("DISPLAY") or None
     where = f"your display {display}" if display else "a virtual 1024x768 screen (Xvfb)"
-    lab = Lab(DEMO, display=display, sound=display is None)
+    work = DEMO_LINUX if native else DEMO
+    lab = Lab(work, display=display, sound=display is None)
     try:
+        if native:
+            make_clips(work)
+            print(f"Starting morvel /s on {where} ...", flush=True)
+            return show(lab, LinuxSaver(lab, work), work, display)
         print(f"Preparing a fresh Wine prefix in {lab.prefix.relative_to(ROOT)} ...", flush=True)
         lab.fresh_prefix(make_clips())
-        lab.write_settings(["C:\\clips\\pattern.avi", "C:\\clips\\bars.mpg",
-                            "C:\\clips\\phone.mp4"], {"Picdis": 2})
+        lab.write_settings([f"C:\\clips\\{name}" for name in CLIPS], {"Picdis": 2})
         print(f"Starting morvel.scr /S on {where} ...", flush=True)
-        saver = lab.start_saver("/S", log="saver.log")
-
-        def picture():
-            centre = lab.screenshot().rgb(512, 384) if not display else (1, 1, 1)
-            return sum(centre) > 0 or not saver.running(), centre
-        wait_until("the first clip", picture, 60)
-        shots = []
-        for n, pause in ((1, 1.5), (2, 4.5), (3, 4.5)):
-            time.sleep(pause)
-            shot = DEMO / f"screenshot-{n}.png"
-            lab.save_screenshot(shot)
-            shots.append(shot)
-        print("Ending the saver with a key press ...", flush=True)
-        lab.xdotool("key", "space")
-        code = saver.wait_exit(20)
-        print(f"The saver ended (exit code {code}).")
-        print("Screenshots:")
-        for shot in shots:
-            print(f"  {shot}")
-        return 0 if code == 0 else 1
+        return show(lab, lab.start_saver("/S", log="saver.log"), work, display)
     finally:
         lab.close()
 
 
 if __name__ == "__main__":
-    sys.exit(main())
+    sys.exit(main(native=sys.argv[1:] == ["linux"]))

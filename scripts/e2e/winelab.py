@@ -121,6 +121,12 @@ def settings_text(videos, options=None, sound="Null"):
     return ("\r\n".join(lines) + "\r\n").encode("ascii")
 
 
+def write_settings_file(path, videos, options=None, sound="Null"):
+    """settings_text() written to `path`, its folder made when missing."""
+    Path(path).parent.mkdir(parents=True, exist_ok=True)
+    Path(path).write_bytes(settings_text(videos, options, sound))
+
+
 class Program:
     """One running program, its output in a log file, in a process group of its own."""
 
@@ -168,12 +174,13 @@ class ScreenLab:
     """A virtual screen and a silent sound server, the processes started on them, and the
     probes that read the screen and drive it."""
 
-    def __init__(self, work, display=None, sound=True):
+    def __init__(self, work, display=None, sound=True, screen=SCREEN):
         self.work = Path(work)
+        self.screen = screen  # of the virtual screen, when the lab starts one
         self.work.mkdir(parents=True, exist_ok=True)
         self.started = []
         self.savers = []
-        self.size = SCREEN  # of the root window, which spans every monitor
+        self.size = screen  # of the root window, which spans every monitor
         self.clips = self.work / "clips"
         runtime = self.work / "run"
         runtime.mkdir(exist_ok=True)
@@ -220,16 +227,16 @@ class ScreenLab:
         return f":{number}"
 
     def start_screen(self, second=None):
-        """A virtual screen of SCREEN; with `second`, a monitor of that size to its right.
+        """A virtual screen of the lab's size; with `second`, a monitor of that size to its right.
         Xvfb puts all its screens at 0,0, one over the other, so two monitors side by side
         are the two screens of an Xephyr (in an Xvfb as large as both) joined by Xinerama.
         Without RandR, which would tell of one output only, Wine takes Xinerama's monitors.
         Its root is white: a desktop left uncovered shows."""
-        width, height = SCREEN
+        width, height = self.screen
         if second is None:
             self.env["DISPLAY"] = self.start_server(
                 ["Xvfb", "-screen", "0", f"{width}x{height}x24"], self.work / "xvfb.log")
-            self.size = SCREEN
+            self.size = self.screen
             return
         self.size = (width + second[0], max(height, second[1]))
         host = self.start_server(["Xvfb", "-screen", "0", "{}x{}x24".format(*self.size)],
@@ -305,8 +312,8 @@ class ScreenLab:
 class Lab(ScreenLab):
     """ScreenLab with Wine: fresh prefixes, Wine's clips and settings, morvel.scr."""
 
-    def __init__(self, work, display=None, sound=True):
-        super().__init__(work, display, sound)
+    def __init__(self, work, display=None, sound=True, screen=SCREEN):
+        super().__init__(work, display, sound, screen)
         self.user = None  # Wine runs as this ordinary user when set (see use_ordinary_user)
         self.prefix = self.work / "prefix"
         self.env.update({
@@ -493,8 +500,8 @@ class Lab(ScreenLab):
 
     def write_settings(self, videos, options=None, sound="Null"):
         """The saver's settings file, as the settings dialog writes it."""
-        path = self.prefix / "drive_c" / "windows" / "morvel4.ini"
-        path.write_bytes(settings_text(videos, options, sound))
+        write_settings_file(self.prefix / "drive_c" / "windows" / "morvel4.ini", videos,
+                            options, sound)
 
     def start_saver(self, *args, log="saver.log"):
         saver = Saver(self, list(args), self.work / log)

@@ -11,6 +11,8 @@ namespace {
 
 constexpr GstClockTime kPrerollTimeout = 15 * GST_SECOND;
 constexpr GstClockTime kErrorWait = GST_SECOND;
+// playbin's "native-video" flag: no converter and scaler of its own in front of the sink.
+constexpr guint kNativeVideoFlag = 1u << 6;
 
 Display* XDisplay() {
     GdkDisplay* display = gdk_display_get_default();
@@ -34,7 +36,13 @@ GstElement* MakeVideoSink(GstElement** scaler) {
         gst_object_unref(bin);
         return nullptr;
     }
-    g_object_set(sink, "force-aspect-ratio", FALSE, nullptr);
+    // Left to itself the sink watches the window on a thread that looks every 50 ms, and
+    // stopping the sink waits for that look: up to 50 ms at every close, the last one
+    // included, when a key has ended the saver. GTK says when the panel is drawn instead.
+    g_object_set(sink, "force-aspect-ratio", FALSE, "handle-expose", FALSE, "handle-events", FALSE,
+                 nullptr);
+    // The picture fills the rectangle it is given, whatever its own shape, as on Windows.
+    g_object_set(scale, "add-borders", FALSE, nullptr);
     gst_bin_add_many(GST_BIN(bin), convert, scale, *scaler, sink, nullptr);
     gst_element_link_many(convert, scale, *scaler, sink, nullptr);
     GstPad* input = gst_element_get_static_pad(convert, "sink");
@@ -54,6 +62,19 @@ std::string FileUri(const std::string& file) {
 }
 
 }  // namespace
+
+void LoadMediaPlugins() {
+    static constexpr const char* kPlugins[] = {
+        "coreelements",      "playback",    "typefindfunctions", "isomp4",
+        "videoparsersbad",   "libav",       "mpegpsdemux",       "avi",
+        "videoconvertscale", "videofilter", "deinterlace",       "ximagesink",
+    };
+    for (const char* name : kPlugins) {
+        if (GstPlugin* plugin = gst_plugin_load_by_name(name)) {
+            gst_object_unref(plugin);
+        }
+    }
+}
 
 GstEngine::~GstEngine() {
     followPanel(nullptr);
@@ -111,6 +132,11 @@ std::uint32_t GstEngine::open(const std::string& file, bool /*wait*/) {
     gst_object_ref_sink(pipeline_);
     GstElement* video = MakeVideoSink(&scaler_);
     if (video != nullptr) {
+        // Its scaler would keep the picture's shape with black borders; ours fills the
+        // rectangle instead.
+        guint flags = 0;
+        g_object_get(pipeline_, "flags", &flags, nullptr);
+        g_object_set(pipeline_, "flags", flags | kNativeVideoFlag, nullptr);
         videoSink_ = static_cast<GstElement*>(g_object_get_data(G_OBJECT(video), "morvel-sink"));
         g_object_set(pipeline_, "video-sink", video, nullptr);
         // Until the caller gives its window, the frames go to one nobody sees.
@@ -120,9 +146,8 @@ std::uint32_t GstEngine::open(const std::string& file, bool /*wait*/) {
                 XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
             XSync(display, False);  // the sink talks to the server on a connection of its own
         }
-        GstVideoOverlay* overlay = GST_VIDEO_OVERLAY(videoSink_);
-        gst_video_overlay_handle_events(overlay, FALSE);
-        gst_video_overlay_set_window_handle(overlay, window_ != 0 ? window_ : placeholder_);
+        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(videoSink_),
+                                            window_ != 0 ? window_ : placeholder_);
     } else if (GstElement* nowhere = gst_element_factory_make("fakesink", nullptr)) {
         // Without the X output no picture is drawn, rather than one the automatic choice
         // would put in a window of its own (or on the console).
@@ -179,29 +204,58 @@ std::uint32_t GstEngine::setWindow(std::uintptr_t display) {
 }
 
 // The sink learns the panel's size only when asked (it is told not to watch our window):
-// each time the panel is placed anew it looks again and redraws.
+// each time the panel is placed anew it looks again and redraws. Each time GTK has drawn
+// the panel (its background over the picture, when the window is mapped or uncovered),
+// the last frame is drawn again once GTK's drawing is done.
 void GstEngine::followPanel(void* widget) {
     if (widget == panel_) {
         return;
     }
     if (panel_ != nullptr) {
         g_signal_handler_disconnect(panel_, resizeHandler_);
+        g_signal_handler_disconnect(panel_, drawHandler_);
         g_object_remove_weak_pointer(G_OBJECT(panel_), &panel_);
+    }
+    if (redrawSource_ != 0) {
+        g_source_remove(redrawSource_);
+        redrawSource_ = 0;
     }
     panel_ = widget;
     resizeHandler_ = 0;
+    drawHandler_ = 0;
     if (panel_ != nullptr) {
         g_object_add_weak_pointer(G_OBJECT(panel_), &panel_);
         resizeHandler_ =
             g_signal_connect_after(panel_, "size-allocate", G_CALLBACK(PanelResized), this);
+        drawHandler_ = g_signal_connect_after(panel_, "draw", G_CALLBACK(PanelDrawn), this);
     }
 }
 
-void GstEngine::PanelResized(void* widget, void* /*allocation*/, void* self) {
+void GstEngine::PanelResized(void* /*widget*/, void* /*allocation*/, void* self) {
+    static_cast<GstEngine*>(self)->redrawFrame();
+}
+
+int GstEngine::PanelDrawn(void* /*widget*/, void* /*cairo*/, void* self) {
     auto& engine = *static_cast<GstEngine*>(self);
-    if (engine.videoSink_ != nullptr) {
-        gdk_display_flush(gtk_widget_get_display(static_cast<GtkWidget*>(widget)));
-        gst_video_overlay_expose(GST_VIDEO_OVERLAY(engine.videoSink_));
+    // GTK puts its drawing on the screen after the last draw handler: the frame waits.
+    if (engine.redrawSource_ == 0) {
+        engine.redrawSource_ = g_idle_add(
+            +[](gpointer data) {
+                auto& waiting = *static_cast<GstEngine*>(data);
+                waiting.redrawSource_ = 0;
+                waiting.redrawFrame();
+                return G_SOURCE_REMOVE;
+            },
+            &engine);
+    }
+    return FALSE;
+}
+
+// The sink draws on a connection of its own: what GTK has drawn must reach the server first.
+void GstEngine::redrawFrame() {
+    if (videoSink_ != nullptr && panel_ != nullptr) {
+        gdk_display_flush(gtk_widget_get_display(static_cast<GtkWidget*>(panel_)));
+        gst_video_overlay_expose(GST_VIDEO_OVERLAY(videoSink_));
     }
 }
 

@@ -10,6 +10,11 @@
 
 namespace morvel::linux_backend {
 
+// Loads the plugins that the usual files play through (the player, the type finders, the
+// containers, the decoders, the X output). Safe to run on a thread of its own after
+// gst_init; a plugin that is being loaded when an element needs it is waited for.
+void LoadMediaPlugins();
+
 class GstEngine final : public media::MediaEngine {
   public:
     GstEngine() = default;
@@ -40,7 +45,9 @@ class GstEngine final : public media::MediaEngine {
     void applyRectangle();
     void releasePipeline();
     void followPanel(void* widget);
+    void redrawFrame();
     static void PanelResized(void* widget, void* allocation, void* self);
+    static int PanelDrawn(void* widget, void* cairo, void* self);
 
     GstElement* pipeline_ = nullptr;   // owned
     GstElement* videoSink_ = nullptr;  // owned by the pipeline
@@ -49,6 +56,8 @@ class GstEngine final : public media::MediaEngine {
     unsigned long window_ = 0;
     void* panel_ = nullptr;  // the widget drawn in; cleared by GTK when it goes
     unsigned long resizeHandler_ = 0;
+    unsigned long drawHandler_ = 0;
+    unsigned redrawSource_ = 0;  // the idle call that draws the frame again, when pending
     bool hasVideo_ = false;
     int mode_ = media::kNotReady;
     media::VideoRect own_;
