@@ -12,6 +12,7 @@ import sys
 import time
 import traceback
 import types
+from pathlib import Path
 
 from linuxlab import PROGRAM, LinuxLab
 from settings_tests import (ADD_VIDEO, IN_SEQUENCE, MEDIUM, OPTIONS, REMOVE, Settings,
@@ -322,6 +323,13 @@ def hack_in_window(lab, saver):
     expect_no_report(saver)
 
 
+def hack_environment(pid):
+    try:
+        return Path(f"/proc/{pid}/environ").read_text(errors="replace")
+    except OSError:
+        return ""  # it has ended meanwhile
+
+
 @test
 def AnXScreenSaverDaemonShowsTheHackAndEndsIt(lab):
     """The daemon refuses root: it runs as an ordinary user, with a HOME of its own that
@@ -347,9 +355,12 @@ def AnXScreenSaverDaemonShowsTheHackAndEndsIt(lab):
                               stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True)
 
     def hacks():
+        """Our hacks on this test's screen: other screens may have daemons of their own."""
         found = subprocess.run(["pgrep", "-u", user, "-f", f"{PROGRAM} --?root"],
                                stdout=subprocess.PIPE, text=True).stdout.split()
-        return found
+        screen = f"DISPLAY={lab.env['DISPLAY']}"  # the daemon names it with its screen, ".0"
+        return [pid for pid in found
+                if {screen, screen + ".0"} & set(hack_environment(pid).split("\0"))]
     try:
         wait_until("the daemon", lambda: (command("-time").returncode == 0, "no answer"), 20)
         command("-activate")
