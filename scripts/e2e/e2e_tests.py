@@ -8,10 +8,10 @@ import re
 import subprocess
 import sys
 import time
-import traceback
 
 import settings_tests
-from winelab import ROOT, SCREEN, SECOND_SCREEN, Failure, Lab, frame, wait_until
+from winelab import (ROOT, SCREEN, SECOND_SCREEN, Failure, Lab, frame, print_totals, run_tests,
+                     wait_until)
 
 CLIP = "C:\\clips\\"
 SAVER = "Frmmorvel33"
@@ -356,8 +356,6 @@ def run_backend_tests(lab):
 def main(filters):
     TESTS.extend(settings_tests.TESTS)
     chosen = [t for t in TESTS if not filters or any(f in t.__name__ for f in filters)]
-    failures_dir = ROOT / "build" / "e2e" / "failures"
-    failures_dir.mkdir(parents=True, exist_ok=True)
     lab = Lab(ROOT / "build" / "e2e")
     failed = []
     backend = 0  # tests of the backend's own suite, passed or failed
@@ -367,41 +365,10 @@ def main(filters):
             passed, failed = run_backend_tests(lab)
             backend = len(passed) + len(failed)
         print(f"[==========] Running {len(chosen)} tests from 1 test suite.", flush=True)
-        for function in chosen:
-            name = f"WindowsEndToEnd.{function.__name__}"
-            print(f"[ RUN      ] {name}", flush=True)
-            begin = time.monotonic()
-            try:
-                lab.fresh_prefix()
-                function(lab)
-            except Exception as error:  # every failure is reported, the next test still runs
-                shot = failures_dir / f"{function.__name__}.png"
-                lab.save_screenshot(shot)
-                if not isinstance(error, Failure):
-                    traceback.print_exc()
-                print(f"{name}: {error}\n  screenshot: {shot.relative_to(ROOT)}", flush=True)
-                failed.append(name)
-                label = "[  FAILED  ]"
-            else:
-                label = "[       OK ]"
-            finally:
-                for saver in lab.savers:
-                    saver.stop()
-                lab.savers.clear()
-                lab.use_root()
-            print(f"{label} {name} ({int((time.monotonic() - begin) * 1000)} ms)", flush=True)
+        failed += run_tests(lab, "WindowsEndToEnd", chosen, lab.fresh_prefix, lab.use_root)
     finally:
         lab.close()
-    total_ms = int((time.monotonic() - started) * 1000)
-    ran = len(chosen) + backend
-    print(f"[==========] {ran} tests ran. ({total_ms} ms total)")
-    print(f"[  PASSED  ] {ran - len(failed)} tests.")
-    if failed:
-        print(f"[  FAILED  ] {len(failed)} tests, listed below:")
-        for name in failed:
-            print(f"[  FAILED  ] {name}")
-        return 1
-    return 0
+    return print_totals(len(chosen) + backend, failed, started)
 
 
 if __name__ == "__main__":

@@ -10,14 +10,14 @@ import shutil
 import subprocess
 import sys
 import time
-import traceback
 import types
 from pathlib import Path
 
 from linuxlab import PROGRAM, LinuxLab
 from settings_tests import (ADD_VIDEO, IN_SEQUENCE, MEDIUM, OPTIONS, REMOVE, Settings,
                             expect_slots, read_ini, wait_store)
-from winelab import ROOT, Failure, frame, run, settings_text, wait_until
+from winelab import (ROOT, Failure, frame, print_totals, run, run_tests, settings_text,
+                     wait_until)
 
 SAVER = "Frmmorvel33"
 TITLE = "Morvel Screensaver"
@@ -383,47 +383,16 @@ def AnXScreenSaverDaemonShowsTheHackAndEndsIt(lab):
 def main(filters):
     chosen = [t for t in TESTS if not filters or any(f in t.__name__ for f in filters)]
     work = ROOT / "build" / "e2e-linux"
-    failures_dir = work / "failures"
-    failures_dir.mkdir(parents=True, exist_ok=True)
     lab = LinuxLab(work)
     failed = []
     started = time.monotonic()
     try:
         lab.make_clips()
         print(f"[==========] Running {len(chosen)} tests from 1 test suite.", flush=True)
-        for function in chosen:
-            name = f"LinuxEndToEnd.{function.__name__}"
-            print(f"[ RUN      ] {name}", flush=True)
-            begin = time.monotonic()
-            try:
-                lab.fresh_home()
-                function(lab)
-            except Exception as error:  # every failure is reported, the next test still runs
-                shot = failures_dir / f"{function.__name__}.png"
-                lab.save_screenshot(shot)
-                if not isinstance(error, Failure):
-                    traceback.print_exc()
-                print(f"{name}: {error}\n  screenshot: {shot.relative_to(ROOT)}", flush=True)
-                failed.append(name)
-                label = "[  FAILED  ]"
-            else:
-                label = "[       OK ]"
-            finally:
-                for saver in lab.savers:
-                    saver.stop()
-                lab.savers.clear()
-            print(f"{label} {name} ({int((time.monotonic() - begin) * 1000)} ms)", flush=True)
+        failed = run_tests(lab, "LinuxEndToEnd", chosen, lab.fresh_home)
     finally:
         lab.close()
-    total_ms = int((time.monotonic() - started) * 1000)
-    print(f"[==========] {len(chosen)} tests ran. ({total_ms} ms total)")
-    print(f"[  PASSED  ] {len(chosen) - len(failed)} tests.")
-    if failed:
-        print(f"[  FAILED  ] {len(failed)} tests, listed below:")
-        for name in failed:
-            print(f"[  FAILED  ] {name}")
-        return 1
-    return 0
+    return print_totals(len(chosen), failed, started)
 
 
 if __name__ == "__main__":

@@ -11,6 +11,7 @@ import shutil
 import signal
 import subprocess
 import time
+import traceback
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
@@ -76,6 +77,51 @@ def wait_until(what, probe, timeout, interval=0.25):
         if time.monotonic() >= deadline:
             raise Failure(f"timed out after {timeout:g} s waiting for {what}; last seen: {seen}")
         time.sleep(interval)
+
+
+def run_tests(lab, suite, tests, prepare, tidy=lambda: None):
+    """Runs each test function on `lab` with GoogleTest's lines, `prepare()` before each and
+    its savers stopped and `tidy()` after; a failure leaves a screenshot in the lab's
+    failures/ folder and the next test still runs. Returns the names of those that failed."""
+    failures_dir = lab.work / "failures"
+    failures_dir.mkdir(parents=True, exist_ok=True)
+    failed = []
+    for function in tests:
+        name = f"{suite}.{function.__name__}"
+        print(f"[ RUN      ] {name}", flush=True)
+        begin = time.monotonic()
+        try:
+            prepare()
+            function(lab)
+        except Exception as error:  # every failure is reported, the next test still runs
+            shot = failures_dir / f"{function.__name__}.png"
+            lab.save_screenshot(shot)
+            if not isinstance(error, Failure):
+                traceback.print_exc()
+            print(f"{name}: {error}\n  screenshot: {shot.relative_to(ROOT)}", flush=True)
+            failed.append(name)
+            label = "[  FAILED  ]"
+        else:
+            label = "[       OK ]"
+        finally:
+            for saver in lab.savers:
+                saver.stop()
+            lab.savers.clear()
+            tidy()
+        print(f"{label} {name} ({int((time.monotonic() - begin) * 1000)} ms)", flush=True)
+    return failed
+
+
+def print_totals(ran, failed, started):
+    """GoogleTest's closing lines for `ran` tests begun at `started`; the exit status."""
+    print(f"[==========] {ran} tests ran. ({int((time.monotonic() - started) * 1000)} ms total)")
+    print(f"[  PASSED  ] {ran - len(failed)} tests.")
+    if failed:
+        print(f"[  FAILED  ] {len(failed)} tests, listed below:")
+        for name in failed:
+            print(f"[  FAILED  ] {name}")
+        return 1
+    return 0
 
 
 class Screenshot:
