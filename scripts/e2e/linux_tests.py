@@ -283,7 +283,6 @@ def host_window(lab):
         return bool(ids), ids
     try:
         window = wait_until("the other program's window", found, 10)[0]
-        # Only now: with no client left, the server resets the desktop to black.
         run(["xsetroot", "-solid", "white"], env=lab.env)
         yield window
     finally:

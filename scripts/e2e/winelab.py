@@ -267,7 +267,10 @@ class ScreenLab:
 
     def start_server(self, command, log, env=None):
         number = self.free_display()
-        self.spawn([command[0], f":{number}", *command[1:], "-nolisten", "tcp"], log, env)
+        # No reset when the last client leaves: a client connecting meanwhile, such as the
+        # next test's first, would be cut off with the others.
+        self.spawn([command[0], f":{number}", *command[1:], "-noreset", "-nolisten", "tcp"],
+                   log, env)
         wait_until(f"the X server :{number}", lambda: (
             Path(f"/tmp/.X11-unix/X{number}").exists(), "no socket"), 20)
         return f":{number}"
