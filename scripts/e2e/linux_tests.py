@@ -146,6 +146,25 @@ def AKeyOrAClickEndsTheSaverAndMouseMovementDoesNot(lab):
     end_with(lab, saver, "mousemove", "512", "384", "click", "1")
 
 
+@test
+def EveryOtherMonitorIsCoveredAndAKeyOrAClickThereEndsTheSaver(lab):
+    width, height = lab.screen
+    second_monitor = {(width + 5, 5): "black", (width + 795, 595): "black",
+                      (width + 400, 700): "white"}  # below it, on no monitor
+    with lab.two_monitors():
+        saver = saver_showing(lab, ["lime.mp4"], MEDIUM_RECT, "lime")
+        lab.wait_colours(second_monitor, START, "the second monitor covered in black")
+        for x, y in ((width + 10, 10), (width + 400, 300)):
+            lab.xdotool("mousemove", str(x), str(y))
+            time.sleep(0.3)
+        time.sleep(2)  # the saver's timer has run twice
+        if not saver.running():
+            raise Failure("moving the mouse over the second monitor ended the saver")
+        end_with(lab, saver, "key", "a")  # the pointer still over the second monitor
+        saver = saver_showing(lab, ["lime.mp4"], MEDIUM_RECT, "lime")
+        end_with(lab, saver, "mousemove", str(width + 400), "300", "click", "1")
+
+
 # --- A corrupt file ----------------------------------------------------------------------------
 
 @test

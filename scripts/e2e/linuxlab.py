@@ -10,11 +10,12 @@ control the "pulse" plugins. The control's Master switch is then the mute of the
 default sink, our null sink. Without an answering server ALSA's default stays the first
 sound card, which this machine does not have."""
 
+import contextlib
 import random
 import re
 import shutil
 
-from winelab import ROOT, Program, ScreenLab, run, settings_text
+from winelab import ROOT, SECOND_SCREEN, Program, ScreenLab, run, settings_text
 
 PROGRAM = ROOT / "build" / "native" / "morvel"
 SINK = "silent"  # the null sink ScreenLab's sound server plays into
@@ -36,6 +37,31 @@ class NativeSaver(Program):
                 text = re.sub(r"\\(.)", lambda m: "\n" if m.group(1) == "n" else m.group(1), text)
                 found.append((caption, text))
         return found
+
+
+# GTK finds monitors through RandR outputs only: neither Xvfb nor Xephyr's Xinerama gives it
+# two. The X server with its dummy video driver has outputs DUMMY0 to DUMMY15.
+DUMMY_XORG_CONF = """Section "Device"
+  Identifier "dummy"
+  Driver "dummy"
+  VideoRam 65536
+EndSection
+Section "Monitor"
+  Identifier "monitor"
+  HorizSync 5.0-1000.0
+  VertRefresh 5.0-200.0
+EndSection
+Section "Screen"
+  Identifier "screen"
+  Device "dummy"
+  Monitor "monitor"
+  DefaultDepth 24
+  SubSection "Display"
+    Depth 24
+    Virtual {width} {height}
+  EndSubSection
+EndSection
+"""
 
 
 class LinuxLab(ScreenLab):
@@ -72,6 +98,43 @@ class LinuxLab(ScreenLab):
         saver = NativeSaver(self, list(args), self.work / log, env)
         self.savers.append(saver)
         return saver
+
+    @contextlib.contextmanager
+    def two_monitors(self, second=SECOND_SCREEN):
+        """Runs the block on a screen of two monitors, the lab's size as the primary and
+        `second` to its right, on a white desktop; then back to the screen before."""
+        width, height = self.screen
+        size = (width + second[0], max(height, second[1]))
+        conf = self.work / "xorg-dummy.conf"
+        conf.write_text(DUMMY_XORG_CONF.format(width=size[0], height=size[1]))
+        before = (self.env["DISPLAY"], self.size, len(self.started))
+        self.env["DISPLAY"] = self.start_server(
+            ["Xorg", "-config", str(conf), "-logfile", str(self.work / "xorg-dummy.log")],
+            self.work / "xorg-dummy.out")
+        self.size = size
+        try:
+            mode = "second"  # a name of its own: the driver lists modes by size
+            for args in (["--newmode", mode, "40", str(second[0]), str(second[0] + 40),
+                          str(second[0] + 168), str(second[0] + 256), str(second[1]),
+                          str(second[1] + 1), str(second[1] + 5), str(second[1] + 28)],
+                         ["--addmode", "DUMMY1", mode],
+                         ["--output", "DUMMY1", "--mode", mode, "--pos", f"{width}x0"],
+                         # The output counts as connected once probed; GTK does not probe.
+                         ["--query"]):
+                run(["xrandr", *args], env=self.env)
+            run(["xsetroot", "-solid", "white"], env=self.env)
+            yield
+        except Exception:
+            # The runner's screenshot of a failure would show the screen before.
+            (self.work / "failures").mkdir(exist_ok=True)
+            self.save_screenshot(self.work / "failures" / "two-monitors.png")
+            raise
+        finally:
+            for saver in self.savers:
+                saver.stop()
+            self.stop(self.started[before[2]:])
+            del self.started[before[2]:]
+            self.env["DISPLAY"], self.size = before[0], before[1]
 
     # --- Clips ---------------------------------------------------------------------------------
 
