@@ -14,8 +14,9 @@ import types
 from pathlib import Path
 
 from linuxlab import PROGRAM, LinuxLab
-from settings_tests import (ADD_VIDEO, IN_SEQUENCE, MEDIUM, OPTIONS, REMOVE, Settings,
-                            expect_slots, read_ini, wait_store)
+from settings_tests import (ADD_VIDEO, IN_SEQUENCE, MEDIUM, OPTIONS, PLAY, PREVIEW,
+                            PREVIEW_OK, REMOVE, STOP, Settings, expect_slots,
+                            read_ini, wait_store)
 from winelab import (ROOT, Failure, frame, print_totals, run, run_tests, settings_text,
                      wait_until)
 
@@ -24,6 +25,7 @@ TITLE = "Morvel Screensaver"
 START = 15  # seconds the saver may take to put its first picture up
 END = 10    # seconds it may take to go away after the input that ends it
 MEDIUM_RECT = (256, 192, 512, 384)
+PREVIEW_CLIENT = (553, 404)  # the preview's outer size less this backend's frame
 
 TESTS = []
 
@@ -269,6 +271,23 @@ def SettingsAddRemoveAndOkThenTheSaverPlaysTheAddedClip(lab):
     last = read_ini(lab.settings_path).get("History", {}).get("Last Dir")
     if last != str(lab.clips) + "/":
         raise Failure(f"Last Dir is {last!r}, not the clips folder")
+
+    # The preview plays the selected video at its own size, from the panel's corner.
+    settings.press(PREVIEW)
+    preview = settings.find("Preview Video")
+    settings.click(preview, PREVIEW_CLIENT, PLAY)
+    shape = dict(line.split("=") for line in run(
+        ["xdotool", "getwindowgeometry", "--shell", preview], env=lab.env).split())
+    left, top = int(shape["X"]) + 16, int(shape["Y"]) + 8
+    lab.wait_colours({(left + 2, top + 2): "red", (left + 317, top + 237): "red"},
+                     START, "the MP4 in the preview panel's corner")
+    shot = lab.screenshot()
+    if "red" in (shot.colour(left + 330, top + 120), shot.colour(left + 160, top + 250)):
+        raise Failure("the preview stretched the MP4 beyond its own 320x240")
+    settings.click(preview, PREVIEW_CLIENT, STOP)
+    settings.click(preview, PREVIEW_CLIENT, PREVIEW_OK)
+    settings.gone("Preview Video")
+    expect_no_report(settings.process)
 
     settings.press(REMOVE)  # the first entry is the selected one
     wait_store(store, lambda: expect_slots(store, {2: cyan}, "after Remove"), "slot 1 emptied")

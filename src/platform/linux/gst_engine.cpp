@@ -79,6 +79,7 @@ void LoadMediaPlugins() {
 GstEngine::~GstEngine() {
     followPanel(nullptr);
     releasePipeline();
+    dropPicture();
     if (placeholder_ != 0) {
         if (Display* display = XDisplay()) {
             XDestroyWindow(display, placeholder_);
@@ -147,7 +148,7 @@ std::uint32_t GstEngine::open(const std::string& file, bool /*wait*/) {
             XSync(display, False);  // the sink talks to the server on a connection of its own
         }
         gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(videoSink_),
-                                            window_ != 0 ? window_ : placeholder_);
+                                            picture_ != 0 ? picture_ : placeholder_);
     } else if (GstElement* nowhere = gst_element_factory_make("fakesink", nullptr)) {
         // Without the X output no picture is drawn, rather than one the automatic choice
         // would put in a window of its own (or on the console).
@@ -177,7 +178,8 @@ std::uint32_t GstEngine::open(const std::string& file, bool /*wait*/) {
             gst_object_unref(pad);
         }
     }
-    rect_ = own_;
+    rect_ = own_;  // until told otherwise the picture has its own size, as with MCI
+    applyRectangle();
     mode_ = media::kStopped;
     return 0;
 }
@@ -196,11 +198,34 @@ std::uint32_t GstEngine::setWindow(std::uintptr_t display) {
         return 0;
     }
     followPanel(widget);
-    window_ = gdk_x11_window_get_xid(native);
+    const unsigned long panelWindow = gdk_x11_window_get_xid(native);
+    if (panelWindow != window_ || picture_ == 0) {
+        dropPicture();
+        window_ = panelWindow;
+        // The sink centres its picture in the whole window it is given: a window of ours
+        // the rectangle's size, at the panel's corner, puts the picture where MCI does.
+        Display* display = GDK_WINDOW_XDISPLAY(native);
+        picture_ = XCreateSimpleWindow(display, window_, 0, 0, 1, 1, 0, 0,
+                                       BlackPixel(display, DefaultScreen(display)));
+        XMapWindow(display, picture_);
+    }
     gdk_display_sync(gdk_window_get_display(native));  // the window exists on the server
-    gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(videoSink_), window_);
+    gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(videoSink_), picture_);
     applyRectangle();
     return 0;
+}
+
+// The panel's window takes ours with it when it goes: that destroy is then refused.
+void GstEngine::dropPicture() {
+    Display* display = XDisplay();
+    if (picture_ != 0 && display != nullptr) {
+        GdkDisplay* gdk = gdk_display_get_default();
+        gdk_x11_display_error_trap_push(gdk);
+        XDestroyWindow(display, picture_);
+        gdk_x11_display_error_trap_pop_ignored(gdk);
+    }
+    picture_ = 0;
+    window_ = 0;
 }
 
 // The sink learns the panel's size only when asked (it is told not to watch our window):
@@ -259,10 +284,15 @@ void GstEngine::redrawFrame() {
     }
 }
 
-// The frames are scaled to the rectangle and drawn from the window's corner.
+// The frames are scaled to the rectangle and drawn in our window, from the panel's corner.
 void GstEngine::applyRectangle() {
     if (scaler_ == nullptr || rect_.right <= 0 || rect_.bottom <= 0) {
         return;
+    }
+    if (Display* display = XDisplay(); display != nullptr && picture_ != 0) {
+        XMoveResizeWindow(display, picture_, 0, 0, static_cast<unsigned>(rect_.right),
+                          static_cast<unsigned>(rect_.bottom));
+        XSync(display, False);  // before the sink, on a connection of its own, looks at it
     }
     GstCaps* caps =
         gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, rect_.right, "height", G_TYPE_INT,

@@ -45,6 +45,7 @@ class GstEngine final : public media::MediaEngine {
     void applyRectangle();
     void releasePipeline();
     void followPanel(void* widget);
+    void dropPicture();
     void redrawFrame();
     static void PanelResized(void* widget, void* allocation, void* self);
     static int PanelDrawn(void* widget, void* cairo, void* self);
@@ -53,8 +54,9 @@ class GstEngine final : public media::MediaEngine {
     GstElement* videoSink_ = nullptr;  // owned by the pipeline
     GstElement* scaler_ = nullptr;     // the caps filter that sets the drawn size
     unsigned long placeholder_ = 0;    // an unmapped X window to draw in before setWindow
-    unsigned long window_ = 0;
-    void* panel_ = nullptr;  // the widget drawn in; cleared by GTK when it goes
+    unsigned long window_ = 0;         // the panel's X window
+    unsigned long picture_ = 0;        // our child of it, the rectangle's size: the sink draws here
+    void* panel_ = nullptr;            // the widget drawn in; cleared by GTK when it goes
     unsigned long resizeHandler_ = 0;
     unsigned long drawHandler_ = 0;
     unsigned redrawSource_ = 0;  // the idle call that draws the frame again, when pending
