@@ -66,6 +66,8 @@ def show(lab, saver, work, display):
     shots = []
     for n, pause in ((1, 1.5), (2, 4.5), (3, 4.5)):
         time.sleep(pause)
+        # Not in the black between two clips: the first MP4 takes Wine a moment to open.
+        wait_until(f"a picture for screenshot {n}", picture, 10)
         shot = work / f"screenshot-{n}.png"
         lab.save_screenshot(shot)
         shots.append(shot)
