@@ -66,7 +66,7 @@ def show(lab, saver, work, display):
     shots = []
     for n, pause in ((1, 1.5), (2, 4.5), (3, 4.5)):
         time.sleep(pause)
-        # Not in the black between two clips: the first MP4 takes Wine a moment to open.
+        # Not in the black between two clips: Wine takes some 2 s to close an MPEG-1 clip.
         wait_until(f"a picture for screenshot {n}", picture, 10)
         shot = work / f"screenshot-{n}.png"
         lab.save_screenshot(shot)

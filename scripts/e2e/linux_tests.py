@@ -276,9 +276,8 @@ def SettingsAddRemoveAndOkThenTheSaverPlaysTheAddedClip(lab):
     settings.press(PREVIEW)
     preview = settings.find("Preview Video")
     settings.click(preview, PREVIEW_CLIENT, PLAY)
-    shape = dict(line.split("=") for line in run(
-        ["xdotool", "getwindowgeometry", "--shell", preview], env=lab.env).split())
-    left, top = int(shape["X"]) + 16, int(shape["Y"]) + 8
+    x, y, _, _ = settings.geometry(preview)
+    left, top = x + 16, y + 8
     lab.wait_colours({(left + 2, top + 2): "red", (left + 317, top + 237): "red"},
                      START, "the MP4 in the preview panel's corner")
     shot = lab.screenshot()

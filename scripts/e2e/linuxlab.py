@@ -103,38 +103,27 @@ class LinuxLab(ScreenLab):
     def two_monitors(self, second=SECOND_SCREEN):
         """Runs the block on a screen of two monitors, the lab's size as the primary and
         `second` to its right, on a white desktop; then back to the screen before."""
+        with self.other_screen("two-monitors", lambda: self.start_dummy_screen(second)):
+            yield
+
+    def start_dummy_screen(self, second):
         width, height = self.screen
-        size = (width + second[0], max(height, second[1]))
+        self.size = (width + second[0], max(height, second[1]))
         conf = self.work / "xorg-dummy.conf"
-        conf.write_text(DUMMY_XORG_CONF.format(width=size[0], height=size[1]))
-        before = (self.env["DISPLAY"], self.size, len(self.started))
+        conf.write_text(DUMMY_XORG_CONF.format(width=self.size[0], height=self.size[1]))
         self.env["DISPLAY"] = self.start_server(
             ["Xorg", "-config", str(conf), "-logfile", str(self.work / "xorg-dummy.log")],
             self.work / "xorg-dummy.out")
-        self.size = size
-        try:
-            mode = "second"  # a name of its own: the driver lists modes by size
-            for args in (["--newmode", mode, "40", str(second[0]), str(second[0] + 40),
-                          str(second[0] + 168), str(second[0] + 256), str(second[1]),
-                          str(second[1] + 1), str(second[1] + 5), str(second[1] + 28)],
-                         ["--addmode", "DUMMY1", mode],
-                         ["--output", "DUMMY1", "--mode", mode, "--pos", f"{width}x0"],
-                         # The output counts as connected once probed; GTK does not probe.
-                         ["--query"]):
-                run(["xrandr", *args], env=self.env)
-            run(["xsetroot", "-solid", "white"], env=self.env)
-            yield
-        except Exception:
-            # The runner's screenshot of a failure would show the screen before.
-            (self.work / "failures").mkdir(exist_ok=True)
-            self.save_screenshot(self.work / "failures" / "two-monitors.png")
-            raise
-        finally:
-            for saver in self.savers:
-                saver.stop()
-            self.stop(self.started[before[2]:])
-            del self.started[before[2]:]
-            self.env["DISPLAY"], self.size = before[0], before[1]
+        mode = "second"  # a name of its own: the driver lists modes by size
+        for args in (["--newmode", mode, "40", str(second[0]), str(second[0] + 40),
+                      str(second[0] + 168), str(second[0] + 256), str(second[1]),
+                      str(second[1] + 1), str(second[1] + 5), str(second[1] + 28)],
+                     ["--addmode", "DUMMY1", mode],
+                     ["--output", "DUMMY1", "--mode", mode, "--pos", f"{width}x0"],
+                     # The output counts as connected once probed; GTK does not probe.
+                     ["--query"]):
+            run(["xrandr", *args], env=self.env)
+        run(["xsetroot", "-solid", "white"], env=self.env)
 
     # --- Clips ---------------------------------------------------------------------------------
 

@@ -154,16 +154,20 @@ class Settings:
     def boxes(self):
         return self.process.boxes()
 
+    def geometry(self, window):
+        """(x, y, width, height) of an X window on the screen."""
+        shape = dict(line.split("=") for line in run(
+            ["xdotool", "getwindowgeometry", "--shell", window], env=self.lab.env).split())
+        return tuple(int(shape[key]) for key in ("X", "Y", "WIDTH", "HEIGHT"))
+
     def click(self, window, client_size, point):
         """A click at a client position. Without a window manager Wine's X window is the
         client area; a bigger one would carry a frame, which these positions do not allow for."""
-        shape = dict(line.split("=") for line in run(
-            ["xdotool", "getwindowgeometry", "--shell", window], env=self.lab.env).split())
-        if (int(shape["WIDTH"]), int(shape["HEIGHT"])) != client_size:
-            raise Failure(f"window {window} is {shape['WIDTH']}x{shape['HEIGHT']}, "
+        left, top, width, height = self.geometry(window)
+        if (width, height) != client_size:
+            raise Failure(f"window {window} is {width}x{height}, "
                           f"not the client size {client_size}")
-        x, y = int(shape["X"]) + point[0], int(shape["Y"]) + point[1]
-        self.lab.xdotool("mousemove", str(x), str(y), "click", "1")
+        self.lab.xdotool("mousemove", str(left + point[0]), str(top + point[1]), "click", "1")
 
     def press(self, point):
         self.click(self.window, OPTIONS_SIZE, point)
@@ -217,11 +221,9 @@ def wait_store(mode, check, what):
 
 
 def list_dark_pixels(lab, settings):
-    shape = dict(line.split("=") for line in run(
-        ["xdotool", "getwindowgeometry", "--shell", settings.window], env=lab.env).split())
+    x, y, _, _ = settings.geometry(settings.window)
     left, top, width, height = LIST_AREA
-    return lab.screenshot().dark_pixels(int(shape["X"]) + left, int(shape["Y"]) + top, width,
-                                        height)
+    return lab.screenshot().dark_pixels(x + left, y + top, width, height)
 
 
 # --- The workflows ---------------------------------------------------------------------------
@@ -318,9 +320,8 @@ def PreviewOptionsAndThePlayOfTheList(lab, mode):
     settings.press(PREVIEW)
     preview = settings.find("Preview Video")
     settings.click(preview, PREVIEW_SIZE, PLAY)
-    shape = dict(line.split("=") for line in run(
-        ["xdotool", "getwindowgeometry", "--shell", preview], env=lab.env).split())
-    panel = (int(shape["X"]) + 16, int(shape["Y"]) + 8)  # the video's own size, at the top left
+    x, y, _, _ = settings.geometry(preview)
+    panel = (x + 16, y + 8)  # the video's own size, at the top left
     points = {(panel[0] + 10, panel[1] + 10): "blue", (panel[0] + 160, panel[1] + 120): "blue"}
     lab.wait_colours(points, OPEN, "the MP4 clip in the preview panel")
     settings.click(preview, PREVIEW_SIZE, PAUSE)

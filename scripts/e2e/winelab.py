@@ -296,6 +296,28 @@ class ScreenLab:
              "-screen", f"{second[0]}x{second[1]}+{width}+0"],
             self.work / "xephyr.log", env=dict(self.env, DISPLAY=host))
 
+    @contextlib.contextmanager
+    def other_screen(self, name, start, tidy=lambda: None):
+        """Runs the block on the screen `start()` puts up (it sets DISPLAY and size), then
+        stops the savers, `tidy()`, stops everything that ran there and goes back to the
+        screen before. A failure leaves a screenshot of that screen as failures/NAME.png."""
+        before = (self.env["DISPLAY"], self.size, len(self.started))
+        try:
+            start()
+            yield
+        except Exception:
+            # The runner's own screenshot of a failure would show the screen before.
+            (self.work / "failures").mkdir(exist_ok=True)
+            self.save_screenshot(self.work / "failures" / f"{name}.png")
+            raise
+        finally:
+            for saver in self.savers:
+                saver.stop()
+            tidy()
+            self.stop(self.started[before[2]:])
+            del self.started[before[2]:]
+            self.env["DISPLAY"], self.size = before[:2]
+
     def start_sound(self):
         # A sink that plays into nothing, reachable only through a socket in our own folder.
         self.spawn(["pulseaudio", "--daemonize=no", "--exit-idle-time=-1", "-n",
@@ -382,24 +404,11 @@ class Lab(ScreenLab):
     def two_screens(self, second=SECOND_SCREEN):
         """Runs the block on a screen of two monitors (see start_screen), then stops
         everything that ran there and goes back to the screen before."""
-        before = (self.env["DISPLAY"], self.size, len(self.started))
         # A Wine already running keeps the monitors of the screen it started on.
         self.stop_wine()
-        self.start_screen(second)
-        try:
+        with self.other_screen("two-screens", lambda: self.start_screen(second),
+                               tidy=self.stop_wine):
             yield
-        except Exception:
-            # The caller's own screenshot of a failure would show the screen before.
-            (self.work / "failures").mkdir(exist_ok=True)
-            self.save_screenshot(self.work / "failures" / "two-screens.png")
-            raise
-        finally:
-            for saver in self.savers:
-                saver.stop()
-            self.stop_wine()
-            self.stop(self.started[before[2]:])
-            del self.started[before[2]:]
-            self.env["DISPLAY"], self.size = before[:2]
 
     # --- Wine prefixes ------------------------------------------------------------------------
 

@@ -179,7 +179,6 @@ std::uint32_t GstEngine::open(const std::string& file, bool /*wait*/) {
         }
     }
     rect_ = own_;  // until told otherwise the picture has its own size, as with MCI
-    applyRectangle();
     mode_ = media::kStopped;
     return 0;
 }
