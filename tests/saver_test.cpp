@@ -464,6 +464,18 @@ TEST_F(PasswordTest, AWrongPasswordKeepsTheVideosPlayingAndAsksAgainAtTheNextKey
     EXPECT_EQ(os.librariesLoaded, 0);
 }
 
+TEST_F(PasswordTest, TheHostsEndRequestEndsTheSaverWithoutACheckStoppingItsMediaAndUnmuting) {
+    writeSettings(
+        settingsText({makeMedia("a.avi", {.lengthMs = 60'000})}, "Starton=0\r\nEndon=1\r\n"));
+    startSaver();
+    sim.requestEnd();
+    EXPECT_TRUE(sim.ended());
+    EXPECT_EQ(os.libraryLoads, std::vector<std::string>{}) << "the locker asked for it";
+    EXPECT_EQ(os.mediaRequests.back(), "close " + os.opens.back().file);
+    EXPECT_EQ(os.mixer.muteValues, (std::vector<bool>{true, false}));
+    EXPECT_FALSE(os.screenSaverRunning);
+}
+
 TEST_F(PasswordTest, TheSaverEndsWithoutACheckWhenThePasswordIsOffOrCannotBeChecked) {
     struct Case {
         const char* what;

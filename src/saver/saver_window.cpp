@@ -105,6 +105,7 @@ TForm1::TForm1(platform::Platform& platform)
 
 TForm1::~TForm1() {
     platform_.setMessageHandler(nullptr);
+    platform_.setEndRequestHandler(nullptr);
 }
 
 platform::WindowSpec TForm1::windowSpec() {
@@ -158,6 +159,7 @@ void TForm1::FormCreate() {
     platform_.setWindowColor(handle(), Color::rgb(0, 0, 0));
     platform_.setMessageHandler(
         [this](const platform::Message& message, bool& handled) { deactivate(message, handled); });
+    platform_.setEndRequestHandler([this] { HostEndRequest(); });
     ReadSettings();
     ApplyMuteChoice(platform_, state_.StartMuteChoice);
     if (state_.SoundOn) {
@@ -362,6 +364,13 @@ void TForm1::deactivate(const platform::Message& message, bool& /*handled*/) {
     } else {
         FinishSaver();
     }
+    state_.Dismissing = false;
+}
+
+// The host that lent the saver its window ends it; it asked for any password itself.
+void TForm1::HostEndRequest() {
+    state_.Dismissing = true;
+    FinishSaver();
     state_.Dismissing = false;
 }
 

@@ -59,6 +59,7 @@ class TForm1 {
     void FormCloseQuery(bool& canClose);
     void FormKeyDown(int key);
     void FormMouseDown(int button, int x, int y);
+    void HostEndRequest();
 
     // The playback sequencer.
     void ChooseNextVideo();

@@ -351,6 +351,14 @@ void HeadlessPlatform::enqueueAction(std::function<void()> action) {
     queue_.push_back({Message{}, std::move(action)});
 }
 
+void HeadlessPlatform::requestEnd() {
+    if (endRequestHandler_) {
+        const std::function<void()> handler = endRequestHandler_;
+        platform::invokeHandler(*this, handler);
+    }
+    quit();
+}
+
 void HeadlessPlatform::runLoop(const std::function<bool()>& done) {
     while (!done()) {
         if (dispatchOne() || fireDueTimer(targetMs_)) {
@@ -935,6 +943,10 @@ void Simulation::advance(std::int64_t ms) {
 void Simulation::post(std::uint32_t messageId, std::uintptr_t wParam) {
     platform_.enqueue(Message{platform_.activeWindow(), messageId, wParam, 0});
     resumeProgram();
+}
+
+void Simulation::requestEnd() {
+    runOnProgramThread([this] { platform_.requestEnd(); });
 }
 
 void Simulation::runOnProgramThread(std::function<void()> action) {

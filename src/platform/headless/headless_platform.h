@@ -183,6 +183,9 @@ class HeadlessPlatform final : public platform::Platform {
     void setApplicationTitle(const std::string& title) override { title_ = title; }
     std::string applicationTitle() const override { return title_; }
     void setMessageHandler(MessageHandler handler) override { handler_ = std::move(handler); }
+    void setEndRequestHandler(std::function<void()> handler) override {
+        endRequestHandler_ = std::move(handler);
+    }
     void runMessageLoop() override;
     void processMessages() override;
     void quit() override { quitRequested_ = true; }
@@ -259,6 +262,8 @@ class HeadlessPlatform final : public platform::Platform {
     // Queues a message, or an action that runs on the program's thread like a message.
     void enqueue(const platform::Message& message);
     void enqueueAction(std::function<void()> action);
+    // The host asks the program to end, as a locker does with its signal.
+    void requestEnd();
     void setTarget(std::int64_t targetMs) { targetMs_ = std::max(targetMs_, targetMs); }
     std::int64_t target() const { return targetMs_; }
     // Without a running program nothing waits for time: the clock moves on at once.
@@ -293,6 +298,7 @@ class HeadlessPlatform final : public platform::Platform {
     Simulation& simulation_;
     std::string title_;
     MessageHandler handler_;
+    std::function<void()> endRequestHandler_;
     bool quitRequested_ = false;
     std::int64_t nowMs_ = 0;
     std::int64_t targetMs_ = 0;
@@ -335,6 +341,8 @@ class Simulation {
     void scrollTo(const std::string& barName, int position);
     // Runs `action` on the program's thread as if it came from the message loop.
     void runOnProgramThread(std::function<void()> action);
+    // The host (a screen locker) asks the program to end.
+    void requestEnd();
 
     // The innermost prompt still open, or none.
     Prompt* openPrompt();

@@ -87,13 +87,10 @@ void LinuxPlatform::endAsHack() {
         return;
     }
     hackEnded_ = true;
-    if (handler_) {
-        // The way a key ends the saver, the one way it stops its media and unmutes.
-        platform::Message key;
-        key.id = platform::msg::kKeyDown;
-        bool handled = false;
-        const MessageHandler handler = handler_;
-        platform::invokeMessageHandler(*this, handler, key, handled);
+    if (endRequestHandler_) {
+        // The saver's own way to end: it stops its media and unmutes.
+        const std::function<void()> handler = endRequestHandler_;
+        platform::invokeHandler(*this, handler);
     }
     quit();
 }

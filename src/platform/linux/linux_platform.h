@@ -42,6 +42,9 @@ class LinuxPlatform final : public platform::Platform {
     void setApplicationTitle(const std::string& title) override { title_ = title; }
     std::string applicationTitle() const override { return title_; }
     void setMessageHandler(MessageHandler handler) override { handler_ = std::move(handler); }
+    void setEndRequestHandler(std::function<void()> handler) override {
+        endRequestHandler_ = std::move(handler);
+    }
     void runMessageLoop() override;
     void processMessages() override;
     void quit() override;
@@ -187,6 +190,7 @@ class LinuxPlatform final : public platform::Platform {
 
     std::string title_;
     MessageHandler handler_;
+    std::function<void()> endRequestHandler_;
     bool ending_ = false;
     bool quiet_ = false;  // programmatic changes: no handler runs for them
     int cursorCount_ = 0;

@@ -36,6 +36,10 @@ class Win32Platform final : public platform::Platform {
     void setApplicationTitle(const std::string& title) override { title_ = title; }
     std::string applicationTitle() const override { return title_; }
     void setMessageHandler(MessageHandler handler) override;
+    // The screen-saver host ends a saver by input, never by a request.
+    void setEndRequestHandler(std::function<void()> handler) override {
+        endRequestHandler_ = std::move(handler);
+    }
     void runMessageLoop() override;
     void processMessages() override;
     void quit() override;
@@ -205,6 +209,7 @@ class Win32Platform final : public platform::Platform {
     HINSTANCE instance_;
     std::string title_;
     MessageHandler handler_;
+    std::function<void()> endRequestHandler_;
     OwnedHook hook_;
     bool ending_ = false;
     std::vector<std::string> registeredClasses_;
