@@ -17,12 +17,6 @@ bool IsSeparator(char c) {
     return code >= 1 && code <= 32;
 }
 
-void RunSaverMode(platform::Platform& platform) {
-    platform.setApplicationTitle(kApplicationTitle);
-    saver::TForm1 form(platform);
-    platform.runMessageLoop();
-}
-
 void RunPasswordChangeMode(platform::Platform& platform) {
     std::string path = platform.systemDirectory();
     if (!path.empty() && path.back() != platform.pathSeparator()) {
@@ -37,6 +31,12 @@ void RunPasswordChangeMode(platform::Platform& platform) {
 }
 
 }  // namespace
+
+void RunSaver(platform::Platform& platform) {
+    platform.setApplicationTitle(kApplicationTitle);
+    saver::TForm1 form(platform);
+    platform.runMessageLoop();
+}
 
 std::vector<std::string> SplitCommandLine(std::string_view commandLine) {
     std::vector<std::string> arguments;
@@ -89,7 +89,7 @@ int RunProgram(platform::Platform& platform, const std::vector<std::string>& arg
     }
     switch (SelectMode(arguments)) {
         case Mode::Saver:
-            RunSaverMode(platform);
+            RunSaver(platform);
             break;
         case Mode::Settings:
             RunSettingsMode(platform);

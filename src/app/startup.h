@@ -23,6 +23,10 @@ Mode SelectMode(const std::vector<std::string>& arguments);
 // process exit code.
 int RunProgram(platform::Platform& platform, const std::vector<std::string>& arguments);
 
+// Saver mode, for a host that starts the saver itself (a screen locker's hack): no switch to
+// read and no look for a saver already running, which the host settles.
+void RunSaver(platform::Platform& platform);
+
 // Settings mode: creates the settings dialog and the about box and runs until the dialog
 // closes. Lives with the settings dialog.
 void RunSettingsMode(platform::Platform& platform);

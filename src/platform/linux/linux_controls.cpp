@@ -1,8 +1,6 @@
 // The forms' controls: GTK widgets placed by pixel in their parent's GtkFixed, styled with
 // the fonts and colours the forms ask for.
-#include <algorithm>
 #include <stdexcept>
-#include <tuple>
 
 #include "platform/linux/linux_platform.h"
 
@@ -14,10 +12,6 @@ namespace {
 
 constexpr int kButtonImageSize = 14;
 constexpr int kArrowWidth = 12;  // a scroll bar's arrow buttons
-
-Handle ToHandle(GtkWidget* widget) {
-    return reinterpret_cast<Handle>(widget);
-}
 
 // The faces the forms name, by the metric-compatible fonts a Linux desktop has.
 std::string FontFamily(const std::string& face) {
@@ -71,8 +65,7 @@ GtkWidget* ChildFixed(GtkWidget* outer) {
     return static_cast<GtkWidget*>(g_object_get_data(G_OBJECT(outer), "morvel-fixed"));
 }
 
-}  // namespace
-
+// The CSS of a font and colours, as GTK styles read them.
 std::string StyleFor(const platform::Font* font, const platform::Color* background) {
     std::string css = "* {";
     if (font != nullptr) {
@@ -81,20 +74,16 @@ std::string StyleFor(const platform::Font* font, const platform::Color* backgrou
                                      : " font-size: " + std::to_string(font->points) + "pt;";
         css += font->bold ? " font-weight: bold;" : " font-weight: normal;";
         if (!font->color.systemWindowText) {
-            char color[8];
-            g_snprintf(color, sizeof(color), "#%02x%02x%02x", font->color.red, font->color.green,
-                       font->color.blue);
-            css += std::string(" color: ") + color + ";";
+            css += " color: " + HexColor(font->color) + ";";
         }
     }
     if (background != nullptr) {
-        char color[8];
-        g_snprintf(color, sizeof(color), "#%02x%02x%02x", background->red, background->green,
-                   background->blue);
-        css += std::string(" background-color: ") + color + "; background-image: none;";
+        css += " background-color: " + HexColor(*background) + "; background-image: none;";
     }
     return css + " }";
 }
+
+}  // namespace
 
 GtkWidget* LinuxPlatform::radioGroupAnchor(Handle window, Handle parent) {
     auto& anchor = radioAnchors_[{window, parent}];
@@ -464,43 +453,19 @@ void LinuxPlatform::setChecked(Handle control, bool checked) {
     if (data.design.kind != ControlKind::RadioButton) {
         return;
     }
-    quiet_ = true;
+    const ScopedFlag quiet = quietly();
     if (checked) {
         gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(data.inner), TRUE);
     } else if (gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(data.inner))) {
         gtk_toggle_button_set_active(
             GTK_TOGGLE_BUTTON(radioGroupAnchor(data.window, data.design.parent)), TRUE);
     }
-    quiet_ = false;
 }
 
 bool LinuxPlatform::isChecked(Handle control) const {
     const ControlData& data = controlData(control);
     return data.design.kind == ControlKind::RadioButton &&
            gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(data.inner));
-}
-
-// Applies a focus order to every container of the form: by place, then by creation.
-void LinuxPlatform::applyFocusChain(WindowData& form) {
-    std::map<GtkWidget*, std::vector<std::pair<std::tuple<bool, int, int>, GtkWidget*>>> byParent;
-    for (const auto& [handle, control] : controls_) {
-        if (windows_.count(control->window) != 0 && windows_.at(control->window).get() == &form) {
-            const int place = control->design.tabOrder;
-            byParent[gtk_widget_get_parent(control->outer)].push_back(
-                {{place < 0, std::max(place, 0), control->sequence}, control->outer});
-        }
-    }
-    for (auto& [container, children] : byParent) {
-        std::sort(children.begin(), children.end());
-        GList* chain = nullptr;
-        for (const auto& child : children) {
-            chain = g_list_append(chain, child.second);
-        }
-        G_GNUC_BEGIN_IGNORE_DEPRECATIONS
-        gtk_container_set_focus_chain(GTK_CONTAINER(container), chain);
-        G_GNUC_END_IGNORE_DEPRECATIONS
-        g_list_free(chain);
-    }
 }
 
 LinuxPlatform::ControlData& LinuxPlatform::controlData(Handle control) const {

@@ -1,14 +1,15 @@
-// The hack mode: which window a locker gives, and the platform's life inside it.
+// The hack: which window a locker gives, and the saver's life inside it.
 // The seam first: the X headers define names (None, Status) its declarations use.
-#include "platform/linux/linux_platform.h"
+#include "platform/linux/linux_host.h"
 
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
+#include <glib-unix.h>
 
 #include <cerrno>
+#include <csignal>
+#include <cstdio>
 #include <cstdlib>
-
-#include "platform/linux/linux_hack.h"
 
 namespace morvel::linux_backend {
 
@@ -59,60 +60,93 @@ HackRequest ReadHackRequest(const std::vector<std::string>& arguments, const cha
     return {};
 }
 
-// --- The platform in a locker's window -------------------------------------------------------
+// --- The saver in a locker's window ----------------------------------------------------------
 
-bool LinuxPlatform::drawInto(unsigned long window) {
+std::unique_ptr<LockerWindowHost> LockerWindowHost::Open(unsigned long window) {
     GdkDisplay* display = gdk_display_get_default();
     // A locker destroys its window as it ends the hack, often before the hack has seen its
     // SIGTERM; what the saver then asks of its windows there fails, and must not end it
     // before its media have stopped. The trap stays for the program's life.
     gdk_x11_display_error_trap_push(display);
     if (window == 0) {
-        host_ = gdk_get_default_root_window();
-        return true;
+        return std::make_unique<LockerWindowHost>(Key{}, gdk_get_default_root_window(), false);
     }
-    host_ = gdk_x11_window_foreign_new_for_display(display, window);
-    if (host_ == nullptr) {
-        return false;
+    GdkWindow* foreign = gdk_x11_window_foreign_new_for_display(display, window);
+    if (foreign == nullptr) {
+        return nullptr;
     }
-    ownsHost_ = true;
     // Told when the locker's window goes: ours goes with it, and so must the saver.
     gdk_window_set_events(
-        host_, static_cast<GdkEventMask>(gdk_window_get_events(host_) | GDK_STRUCTURE_MASK));
-    return true;
+        foreign, static_cast<GdkEventMask>(gdk_window_get_events(foreign) | GDK_STRUCTURE_MASK));
+    return std::make_unique<LockerWindowHost>(Key{}, foreign, true);
 }
 
-void LinuxPlatform::endAsHack() {
-    if (hackEnded_) {
-        return;
+LockerWindowHost::LockerWindowHost(Key /*only Open*/, GdkWindow* window, bool foreign)
+    : window_(window), foreign_(foreign ? window : nullptr) {}
+
+LockerWindowHost::~LockerWindowHost() {
+    for (const guint source : signalSources_) {
+        g_source_remove(source);
     }
-    hackEnded_ = true;
-    if (endRequestHandler_) {
-        // The saver's own way to end: it stops its media and unmutes.
-        const std::function<void()> handler = endRequestHandler_;
-        platform::invokeHandler(*this, handler);
-    }
-    quit();
 }
 
-// The form becomes a child of the locker's window, over all of it; as a child it has no
-// window manager, and a popup asks for none before it is moved there.
-void LinuxPlatform::embedInHost(GtkWidget* window) {
+// The form is a popup, as a child of the locker's window has no window manager; it covers
+// all of that window.
+GtkWidget* LockerWindowHost::makeSaverWindow(const platform::WindowSpec& /*design*/,
+                                             GtkWidget* layout,
+                                             std::vector<GtkWidget*>& /*covers*/) {
+    GtkWidget* window = gtk_window_new(GTK_WINDOW_POPUP);
+    gtk_container_add(GTK_CONTAINER(window), layout);
+    const platform::Size size = screenSize();
+    gtk_widget_set_size_request(layout, size.width, size.height);
+    embed(window);
+    return window;
+}
+
+// The form becomes a child of the locker's window; a popup asks for no window manager
+// before it is moved there.
+void LockerWindowHost::embed(GtkWidget* window) const {
     gtk_window_move(GTK_WINDOW(window), 0, 0);
-    if (host_ == gdk_get_default_root_window()) {
+    if (window_ == gdk_get_default_root_window()) {
         return;
     }
     gtk_widget_realize(window);
-    Display* x = GDK_DISPLAY_XDISPLAY(gdk_window_get_display(host_));
-    XReparentWindow(x, GDK_WINDOW_XID(gtk_widget_get_window(window)), GDK_WINDOW_XID(host_), 0, 0);
+    Display* x = GDK_DISPLAY_XDISPLAY(gdk_window_get_display(window_));
+    XReparentWindow(x, GDK_WINDOW_XID(gtk_widget_get_window(window)), GDK_WINDOW_XID(window_), 0,
+                    0);
     XSync(x, False);
 }
 
-platform::Size LinuxPlatform::hostSize() const {
+platform::Size LockerWindowHost::screenSize() const {
     int width = 0;
     int height = 0;
-    gdk_window_get_geometry(host_, nullptr, nullptr, &width, &height);
+    gdk_window_get_geometry(window_, nullptr, nullptr, &width, &height);
     return {width, height};
+}
+
+// Nobody could answer a box under a locker's grab; its log keeps the message.
+bool LockerWindowHost::logInsteadOfBox(const std::string& caption, const std::string& text) {
+    std::fprintf(stderr, "morvel: %s: %s\n", caption.c_str(), text.c_str());
+    return true;
+}
+
+// The locker ends its hack with SIGTERM; an interrupt from a terminal ends it the same way.
+void LockerWindowHost::watchForEnd(std::function<void()> end) {
+    end_ = std::move(end);
+    for (const int signal : {SIGTERM, SIGINT}) {
+        signalSources_.push_back(g_unix_signal_add(
+            signal,
+            +[](gpointer self) -> gboolean {
+                static_cast<LockerWindowHost*>(self)->end_();
+                return G_SOURCE_CONTINUE;
+            },
+            this));
+    }
+}
+
+// The locker's window is gone, and ours in it.
+bool LockerWindowHost::endsAt(const GdkEvent& event) const {
+    return event.type == GDK_DESTROY;
 }
 
 }  // namespace morvel::linux_backend

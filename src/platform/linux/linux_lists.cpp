@@ -1,5 +1,7 @@
 // List boxes and scroll bars: a GtkListStore behind a GtkTreeView, a GtkAdjustment behind a
 // GtkScrollbar. Changes the program makes itself run no handler, as on the other platforms.
+#include <stdexcept>
+
 #include "platform/linux/linux_platform.h"
 
 namespace morvel::linux_backend {
@@ -21,19 +23,20 @@ void LinuxPlatform::addItem(Handle list, const std::string& text) {
     gtk_list_store_insert_with_values(items, &row, -1, 0, text.c_str(), -1);
 }
 
+// Out of range: nothing happens.
 void LinuxPlatform::deleteItem(Handle list, int index) {
+    GtkListStore* items = controlData(list).items;
+    const ScopedFlag quiet = quietly();
     GtkTreeIter row;
-    quiet_ = true;
-    if (NthRow(controlData(list).items, index, row)) {
-        gtk_list_store_remove(controlData(list).items, &row);
+    if (NthRow(items, index, row)) {
+        gtk_list_store_remove(items, &row);
     }
-    quiet_ = false;
 }
 
 void LinuxPlatform::clearItems(Handle list) {
-    quiet_ = true;
-    gtk_list_store_clear(controlData(list).items);
-    quiet_ = false;
+    GtkListStore* items = controlData(list).items;
+    const ScopedFlag quiet = quietly();
+    gtk_list_store_clear(items);
 }
 
 int LinuxPlatform::itemCount(Handle list) const {
@@ -44,7 +47,7 @@ std::string LinuxPlatform::itemText(Handle list, int index) const {
     GtkTreeIter row;
     GtkListStore* items = controlData(list).items;
     if (!NthRow(items, index, row)) {
-        return {};
+        throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
     }
     gchar* text = nullptr;
     gtk_tree_model_get(GTK_TREE_MODEL(items), &row, 0, &text, -1);
@@ -67,11 +70,12 @@ int LinuxPlatform::selectedIndex(Handle list) const {
     return index;
 }
 
+// Out of range: no row is selected.
 void LinuxPlatform::setSelectedIndex(Handle list, int index) {
     const ControlData& data = controlData(list);
     GtkTreeSelection* selection = gtk_tree_view_get_selection(GTK_TREE_VIEW(data.inner));
+    const ScopedFlag quiet = quietly();
     GtkTreeIter row;
-    quiet_ = true;
     if (NthRow(data.items, index, row)) {
         gtk_tree_selection_select_iter(selection, &row);
         GtkTreePath* path = gtk_tree_model_get_path(GTK_TREE_MODEL(data.items), &row);
@@ -80,23 +84,21 @@ void LinuxPlatform::setSelectedIndex(Handle list, int index) {
     } else {
         gtk_tree_selection_unselect_all(selection);
     }
-    quiet_ = false;
 }
 
 // --- Scroll bars -----------------------------------------------------------------------------
 
 void LinuxPlatform::setScrollRange(Handle bar, int minimum, int maximum) {
     GtkAdjustment* adjustment = controlData(bar).adjustment;
-    quiet_ = true;
+    const ScopedFlag quiet = quietly();
     gtk_adjustment_set_lower(adjustment, minimum);
     gtk_adjustment_set_upper(adjustment, maximum);  // no page: the maximum itself is reachable
-    quiet_ = false;
 }
 
 void LinuxPlatform::setScrollPosition(Handle bar, int position) {
-    quiet_ = true;
-    gtk_adjustment_set_value(controlData(bar).adjustment, position);
-    quiet_ = false;
+    GtkAdjustment* adjustment = controlData(bar).adjustment;
+    const ScopedFlag quiet = quietly();
+    gtk_adjustment_set_value(adjustment, position);
 }
 
 int LinuxPlatform::scrollPosition(Handle bar) const {

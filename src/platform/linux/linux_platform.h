@@ -5,7 +5,13 @@
 // other real backend. A handle is the address of the form's or control's outer widget. All
 // input passes one GDK event handler, which shows it to the application-wide handler as
 // Win32 messages before GTK dispatches it; nested loops (modal forms, dialogs) run through
-// the same handler, so it sees their input too.
+// the same handler, so it sees their input too. Where the saver's window goes, and whose
+// input, cursor and boxes are there, its host says (linux_host.h).
+//
+// One file per service: linux_loop.cpp (events, loops, timers, the end), linux_windows.cpp
+// (forms, covers, the screen and cursor), linux_controls.cpp, linux_lists.cpp,
+// linux_dialogs.cpp (boxes, choosers), linux_system.cpp (folders, files, clock, window
+// search, shell, media), linux_mixer.cpp; linux_host.cpp and linux_hack.cpp the hosts.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -16,29 +22,21 @@
 #include <string>
 #include <vector>
 
+#include "platform/linux/linux_common.h"
+#include "platform/linux/linux_host.h"
 #include "platform/platform.h"
 
 namespace morvel::linux_backend {
 
-using platform::Handle;
-
 class LinuxPlatform final : public platform::Platform {
   public:
-    LinuxPlatform();
+    // The saver's surroundings, chosen at start: its own screen or a locker's window.
+    explicit LinuxPlatform(std::unique_ptr<Host> host);
     ~LinuxPlatform() override;
     LinuxPlatform(const LinuxPlatform&) = delete;
     LinuxPlatform& operator=(const LinuxPlatform&) = delete;
 
-    // --- As a locker's hack (linux_hack.cpp) -----------------------------------------------
-    // From here on the saver's full-screen form goes into `window` (0: the screen's root),
-    // laid out in its size; input, the cursor and the number of savers are the locker's.
-    // False when the display has no such window.
-    bool drawInto(unsigned long window);
-    // The locker is done with the hack: the saver ends as at a key, its media stopped and
-    // its end mute applied, even inside a nested loop.
-    void endAsHack();
-
-    // --- Application ---------------------------------------------------------------------
+    // --- Application (linux_loop.cpp) ----------------------------------------------------
     void setApplicationTitle(const std::string& title) override { title_ = title; }
     std::string applicationTitle() const override { return title_; }
     void setMessageHandler(MessageHandler handler) override { handler_ = std::move(handler); }
@@ -50,7 +48,7 @@ class LinuxPlatform final : public platform::Platform {
     void quit() override;
     [[noreturn]] void endProcessWithReport(const std::string& message) override;
 
-    // --- Windows and controls ------------------------------------------------------------
+    // --- Windows (linux_windows.cpp) -----------------------------------------------------
     Handle createWindow(const platform::WindowSpec& design) override;
     void destroyWindow(Handle window) override;
     void showWindow(Handle window, bool visible) override;
@@ -58,6 +56,7 @@ class LinuxPlatform final : public platform::Platform {
     bool closeWindow(Handle window) override;
     void setWindowColor(Handle window, platform::Color color) override;
 
+    // --- Controls (linux_controls.cpp), lists and scroll bars (linux_lists.cpp) -----------
     Handle createControl(Handle window, const platform::ControlSpec& design) override;
     void setBounds(Handle control, platform::Rect bounds) override;
     platform::Rect bounds(Handle control) const override;
@@ -81,22 +80,24 @@ class LinuxPlatform final : public platform::Platform {
     void setScrollPosition(Handle bar, int position) override;
     int scrollPosition(Handle bar) const override;
 
+    // --- Timers (linux_loop.cpp) ---------------------------------------------------------
     void startTimer(Handle window, int timerId, int intervalMs,
                     std::function<void()> callback) override;
     void stopTimer(Handle window, int timerId) override;
 
-    // --- Modal boxes and dialogs ---------------------------------------------------------
+    // --- Modal boxes and dialogs (linux_dialogs.cpp) -------------------------------------
     void messageBox(Handle owner, const std::string& caption, const std::string& text,
                     platform::MessageBoxKind kind) override;
     std::optional<std::string> openFileDialog(Handle owner,
                                               const platform::OpenFileRequest& request) override;
     std::optional<std::string> folderDialog(Handle owner, const std::string& title,
                                             const std::string& initialDirectory) override;
-    std::vector<std::string> filesInFolder(const std::string& folder) override;
 
-    // --- Screen and system ---------------------------------------------------------------
+    // --- Screen and cursor (linux_windows.cpp) -------------------------------------------
     platform::Size screenSize() const override;
     int showCursor(bool show) override;
+
+    // --- Host, files, clock, shell (linux_system.cpp) ------------------------------------
     void setScreenSaverRunning(bool /*running*/) override {}  // no such flag on X11
     std::string windowsDirectory() override;
     std::string localAppDataDirectory() override { return {}; }
@@ -104,6 +105,7 @@ class LinuxPlatform final : public platform::Platform {
     char pathSeparator() const override { return '/'; }
     int platformId() override { return 2; }  // no password components to ask for
     bool fileExists(const std::string& path) override;
+    std::vector<std::string> filesInFolder(const std::string& folder) override;
     std::uint32_t millisecondsSinceMidnight() override;
     std::unique_ptr<platform::RegistryKey> openCurrentUserKey(const std::string&) override {
         return nullptr;  // no registry: every value is absent
@@ -113,6 +115,7 @@ class LinuxPlatform final : public platform::Platform {
     std::intptr_t shellOpen(Handle parent, const std::string& target,
                             platform::ShowCommand show) override;
 
+    // --- Mixer (linux_mixer.cpp) ---------------------------------------------------------
     std::uint32_t mixerFindLine(std::uint32_t mixerId, std::uint32_t componentType,
                                 std::uint32_t& lineId) override;
     std::uint32_t mixerFindControl(std::uint32_t mixerId, std::uint32_t lineId,
@@ -120,6 +123,7 @@ class LinuxPlatform final : public platform::Platform {
     std::uint32_t mixerSetBoolean(std::uint32_t mixerId, std::uint32_t controlId,
                                   bool value) override;
 
+    // --- Media (linux_system.cpp) --------------------------------------------------------
     std::unique_ptr<media::MediaEngine> createMediaEngine() override;
 
   private:
@@ -157,8 +161,12 @@ class LinuxPlatform final : public platform::Platform {
     bool handleDialogKeys(Handle form, const GdkEventKey& key);
     void formKeyDown(WindowData& data, int virtualKey);
     void formMouseDown(WindowData& data, guint button, int x, int y);
+    // The host is done with the saver: it ends as at a key, its media stopped and its end
+    // mute applied, even inside a nested loop.
+    void endAtHostsRequest();
 
     // Windows and controls.
+    GtkWidget* makeDialogWindow(const platform::WindowSpec& design, GtkWidget* layout);
     WindowData& windowData(Handle window) const;
     ControlData& controlData(Handle control) const;
     GtkWidget* makeControl(ControlData& data);
@@ -171,8 +179,8 @@ class LinuxPlatform final : public platform::Platform {
     bool effectiveVisible(const ControlData& data) const;
     bool effectiveEnabled(const ControlData& data) const;
     void applyFocusChain(WindowData& data);
+    void followCursor(GtkWidget* window);
     void applyCursor(GtkWidget* window) const;
-    std::vector<GtkWidget*> coverOtherMonitors();
 
     // Boxes and choosers: GTK's own loop for each, which quit() ends as well, as a quit
     // message ends a box's loop on the other platform.
@@ -180,12 +188,11 @@ class LinuxPlatform final : public platform::Platform {
     std::optional<std::string> runChooser(GtkWidget* dialog);
     void runHandler(const std::function<void()>& handler);
     GtkWidget* radioGroupAnchor(Handle window, Handle parent);
-    void embedInHost(GtkWidget* window);
-    platform::Size hostSize() const;
+    // Programmatic changes run no handler while the returned guard lives.
+    [[nodiscard]] ScopedFlag quietly() { return ScopedFlag(quiet_); }
 
-    GdkWindow* host_ = nullptr;  // the locker's window in hack mode
-    bool ownsHost_ = false;      // a foreign window of ours; the root is the screen's
-    bool hackEnded_ = false;
+    std::unique_ptr<Host> host_;  // before the windows: released after them
+    bool endRequested_ = false;
     bool quitPending_ = false;  // a quit before the program's loop ends that loop at once
 
     std::string title_;
@@ -203,16 +210,5 @@ class LinuxPlatform final : public platform::Platform {
     // Per form and parent: a hidden radio button that holds the set's "none checked" state.
     std::map<std::pair<Handle, Handle>, GtkWidget*> radioAnchors_;
 };
-
-// The primary monitor, or the first when none is marked primary.
-GdkMonitor* PrimaryMonitor();
-
-// With MORVEL_TRACE_BOXES set, a box's caption and text go to stderr as one line,
-// "box: CAPTION: TEXT" (newlines and backslashes escaped), for scripts that cannot read
-// the screen's text.
-void TraceBox(const std::string& caption, const std::string& text);
-
-// The CSS of a font and colours, as GTK styles read them.
-std::string StyleFor(const platform::Font* font, const platform::Color* background);
 
 }  // namespace morvel::linux_backend
