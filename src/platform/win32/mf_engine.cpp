@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "platform/win32/owned.h"
+#include "platform/win32/win32_text.h"
 
 namespace morvel::win32 {
 
@@ -15,17 +16,6 @@ namespace {
 // Opening, closing and stopping wait for the session's answer at most this long.
 constexpr auto kAnswerTimeout = std::chrono::seconds(10);
 constexpr DWORD kBytesPerPixel = 4;  // the grabber is asked for 32-bit RGB
-
-std::wstring Widen(const std::string& text) {
-    const int length = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    if (length <= 0) {
-        return {};
-    }
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide.data(), length);
-    wide.resize(static_cast<std::size_t>(length) - 1);
-    return wide;
-}
 
 HRESULT CreateSource(const std::wstring& url, ComPtr<IMFMediaSource>& source) {
     ComPtr<IMFSourceResolver> resolver;

@@ -3,7 +3,10 @@
 
 #include <windows.h>
 
+#include <objbase.h>
+
 #include <cstdint>
+#include <memory>
 #include <utility>
 
 namespace morvel::win32 {
@@ -59,6 +62,11 @@ struct IconCloser {
 };
 struct WindowCloser {
     void operator()(HWND window) const { DestroyWindow(window); }
+};
+
+// Memory the shell hands out with CoTaskMemAlloc, for std::unique_ptr.
+struct TaskMemFree {
+    void operator()(void* memory) const { CoTaskMemFree(memory); }
 };
 
 using OwnedFont = Owned<HFONT, GdiObjectCloser>;

@@ -1,5 +1,8 @@
-// Controls: standard child windows of their form, and the panel, a window class of our own.
-#include <windows.h>
+// The controls of a form (platform/control_service.h): standard child windows of their form,
+// and the panel, a window class of our own. Their creation, placement, colour and
+// properties; list boxes and scroll bars are in win32_lists.cpp, and the panel's and the
+// group box's window procedures in win32_windows.cpp.
+#include "platform/win32/win32_platform.h"
 
 #include <commctrl.h>
 #include <uxtheme.h>
@@ -8,7 +11,6 @@
 #include <stdexcept>
 
 #include "common/ascii.h"
-#include "platform/win32/win32_platform.h"
 
 namespace morvel::win32 {
 
@@ -64,110 +66,17 @@ ClassAndStyle ControlClass(const platform::ControlSpec& design) {
 
 }  // namespace
 
-// --- The panel's window procedure ----------------------------------------------------------
+// --- The panel's window class ---------------------------------------------------------------
 
-LRESULT CALLBACK Win32Platform::PanelProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam) {
-    if (id == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (self == nullptr) {
-        return DefWindowProcA(window, id, wParam, lParam);
-    }
-    try {
-        return self->handlePanelMessage(window, id, wParam, lParam);
-    } catch (const std::exception& error) {
-        self->endProcessWithReport(platform::errorReportText(error.what()));
-    } catch (...) {
-        self->endProcessWithReport("Unknown error");
-    }
-}
-
-// The panel paints only its colour and caption; a video drawn into it paints itself.
-LRESULT Win32Platform::handlePanelMessage(HWND window, UINT id, WPARAM wParam, LPARAM lParam) {
-    const ControlData* panel = findControl(window);
-    if (panel == nullptr) {
-        return DefWindowProcA(window, id, wParam, lParam);
-    }
-    switch (id) {
-        case WM_ERASEBKGND: {
-            RECT client;
-            GetClientRect(window, &client);
-            FillRect(reinterpret_cast<HDC>(wParam), &client, backgroundBrush(*panel));
-            return 1;
-        }
-        case WM_PAINT: {
-            PAINTSTRUCT paint;
-            const HDC dc = BeginPaint(window, &paint);
-            if (!panel->design.caption.empty()) {
-                RECT client;
-                GetClientRect(window, &client);
-                const HGDIOBJ previous = SelectObject(dc, font(panel->design.font));
-                SetBkMode(dc, TRANSPARENT);
-                SetTextColor(dc, ToColorRef(panel->design.font.color));
-                DrawTextA(dc, panel->design.caption.c_str(), -1, &client,
-                          DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-                SelectObject(dc, previous);
-            }
-            EndPaint(window, &paint);
-            return 0;
-        }
-        case WM_LBUTTONUP:
-            platform::invokeHandler(*this, std::function<void()>(panel->design.onClick));
-            return 0;
-        case WM_LBUTTONDBLCLK:
-            platform::invokeHandler(*this, std::function<void()>(panel->design.onDoubleClick));
-            return 0;
-        default:
-            return DefWindowProcA(window, id, wParam, lParam);
-    }
-}
-
-// --- Group boxes ---------------------------------------------------------------------------
-
-// A group box paints only its frame and caption, and the form clips its children out of its
-// own background, so the group fills what lies inside its frame itself.
-LRESULT CALLBACK Win32Platform::GroupBoxProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam,
-                                             UINT_PTR subclassId, DWORD_PTR self) {
-    auto& backend = *reinterpret_cast<Win32Platform*>(self);
-    if (id == WM_NCDESTROY) {
-        RemoveWindowSubclass(window, GroupBoxProc, subclassId);
-    } else if (id == WM_ERASEBKGND) {
-        try {
-            return backend.eraseGroupBox(window, reinterpret_cast<HDC>(wParam));
-        } catch (const std::exception& error) {
-            backend.endProcessWithReport(platform::errorReportText(error.what()));
-        } catch (...) {
-            backend.endProcessWithReport("Unknown error");
-        }
-    }
-    return DefSubclassProc(window, id, wParam, lParam);
-}
-
-LRESULT Win32Platform::eraseGroupBox(HWND group, HDC dc) {
-    const ControlData* data = findControl(group);
-    if (data == nullptr) {
-        return DefSubclassProc(group, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-    }
-    // What the group holds are its siblings above it: they paint themselves.
-    const int saved = SaveDC(dc);
-    for (HWND above = GetWindow(group, GW_HWNDPREV); above != nullptr;
-         above = GetWindow(above, GW_HWNDPREV)) {
-        if (!IsWindowVisible(above)) {
-            continue;
-        }
-        RECT area;
-        GetWindowRect(above, &area);
-        MapWindowPoints(nullptr, group, reinterpret_cast<POINT*>(&area), 2);
-        ExcludeClipRect(dc, area.left, area.top, area.right, area.bottom);
-    }
-    RECT client;
-    GetClientRect(group, &client);
-    FillRect(dc, &client, backgroundBrush(*data));
-    RestoreDC(dc, saved);
-    return 1;
+void Win32Platform::registerPanelClass() {
+    WNDCLASSEXA panel{};
+    panel.cbSize = sizeof(panel);
+    panel.style = CS_DBLCLKS;
+    panel.lpfnWndProc = PanelProc;
+    panel.hInstance = instance_;
+    panel.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    panel.lpszClassName = kPanelClass;
+    RegisterClassExA(&panel);
 }
 
 const Win32Platform::ControlData* Win32Platform::colorSource(const ControlData& control) const {
@@ -491,90 +400,6 @@ void Win32Platform::setChecked(Handle control, bool checked) {
 bool Win32Platform::isChecked(Handle control) const {
     controlData(control);
     return SendMessageA(ToHwnd(control), BM_GETCHECK, 0, 0) == BST_CHECKED;
-}
-
-// --- List boxes --------------------------------------------------------------------------------
-
-void Win32Platform::addItem(Handle list, const std::string& text) {
-    controlData(list);
-    SendMessageA(ToHwnd(list), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
-}
-
-void Win32Platform::deleteItem(Handle list, int index) {
-    controlData(list);
-    if (index >= 0 && index < itemCount(list)) {
-        SendMessageA(ToHwnd(list), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
-    }
-}
-
-void Win32Platform::clearItems(Handle list) {
-    controlData(list);
-    SendMessageA(ToHwnd(list), LB_RESETCONTENT, 0, 0);
-}
-
-int Win32Platform::itemCount(Handle list) const {
-    controlData(list);
-    return static_cast<int>(SendMessageA(ToHwnd(list), LB_GETCOUNT, 0, 0));
-}
-
-std::string Win32Platform::itemText(Handle list, int index) const {
-    controlData(list);
-    const LRESULT length =
-        index < 0 ? LB_ERR
-                  : SendMessageA(ToHwnd(list), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
-    if (length == LB_ERR) {
-        throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
-    }
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const LRESULT copied = SendMessageA(ToHwnd(list), LB_GETTEXT, static_cast<WPARAM>(index),
-                                        reinterpret_cast<LPARAM>(text.data()));
-    text.resize(static_cast<std::size_t>(std::max<LRESULT>(copied, 0)));
-    return text;
-}
-
-int Win32Platform::selectedIndex(Handle list) const {
-    controlData(list);
-    const LRESULT selected = SendMessageA(ToHwnd(list), LB_GETCURSEL, 0, 0);
-    return selected == LB_ERR ? -1 : static_cast<int>(selected);
-}
-
-void Win32Platform::setSelectedIndex(Handle list, int index) {
-    controlData(list);
-    const bool inRange = index >= 0 && index < itemCount(list);
-    SendMessageA(ToHwnd(list), LB_SETCURSEL, inRange ? static_cast<WPARAM>(index) : WPARAM(-1), 0);
-}
-
-// --- Scroll bars -------------------------------------------------------------------------------
-
-void Win32Platform::setScrollRange(Handle bar, int minimum, int maximum) {
-    ControlData& data = controlData(bar);
-    data.scrollMin = minimum;
-    data.scrollMax = std::max(minimum, maximum);
-    SCROLLINFO info{};
-    info.cbSize = sizeof(info);
-    info.fMask = SIF_RANGE;
-    info.nMin = data.scrollMin;
-    info.nMax = data.scrollMax;
-    SetScrollInfo(ToHwnd(bar), SB_CTL, &info, TRUE);
-    setScrollPosition(bar, scrollPosition(bar));
-}
-
-void Win32Platform::setScrollPosition(Handle bar, int position) {
-    const ControlData& data = controlData(bar);
-    SCROLLINFO info{};
-    info.cbSize = sizeof(info);
-    info.fMask = SIF_POS;
-    info.nPos = std::clamp(position, data.scrollMin, data.scrollMax);
-    SetScrollInfo(ToHwnd(bar), SB_CTL, &info, TRUE);
-}
-
-int Win32Platform::scrollPosition(Handle bar) const {
-    controlData(bar);
-    SCROLLINFO info{};
-    info.cbSize = sizeof(info);
-    info.fMask = SIF_POS;
-    GetScrollInfo(ToHwnd(bar), SB_CTL, &info);
-    return info.nPos;
 }
 
 }  // namespace morvel::win32

@@ -6,11 +6,16 @@
 // is offset by its parents' positions, which keeps every notification arriving at the form.
 // Per-window and per-control state lives here, keyed by window handle; the form's handle
 // also carries a pointer to its state (GWLP_USERDATA) for the window procedure.
+//
+// One class answers every service of the seam (platform/platform.h), its members defined in
+// one file per service as named beside each group below; win32_platform.cpp holds what the
+// backend sets up at its start and takes down at its end.
 #pragma once
 
 #include <windows.h>
 
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <map>
 #include <memory>
@@ -32,20 +37,23 @@ class Win32Platform final : public platform::Platform {
     Win32Platform(const Win32Platform&) = delete;
     Win32Platform& operator=(const Win32Platform&) = delete;
 
-    // --- Application ---------------------------------------------------------------------
+    // --- Event loop (event_loop.h): win32_loop.cpp ---------------------------------------
     void setApplicationTitle(const std::string& title) override { title_ = title; }
     std::string applicationTitle() const override { return title_; }
     void setMessageHandler(MessageHandler handler) override;
-    // The screen-saver host ends a saver by input, never by a request.
-    void setEndRequestHandler(std::function<void()> handler) override {
-        endRequestHandler_ = std::move(handler);
-    }
     void runMessageLoop() override;
     void processMessages() override;
     void quit() override;
     [[noreturn]] void endProcessWithReport(const std::string& message) override;
+    // The screen-saver host ends a saver by input, never by a request.
+    void setEndRequestHandler(std::function<void()> handler) override {
+        endRequestHandler_ = std::move(handler);
+    }
+    void startTimer(Handle window, int timerId, int intervalMs,
+                    std::function<void()> callback) override;
+    void stopTimer(Handle window, int timerId) override;
 
-    // --- Windows and controls ------------------------------------------------------------
+    // --- Windows (window_service.h): win32_windows.cpp -----------------------------------
     Handle createWindow(const platform::WindowSpec& design) override;
     void destroyWindow(Handle window) override;
     void showWindow(Handle window, bool visible) override;
@@ -53,6 +61,7 @@ class Win32Platform final : public platform::Platform {
     bool closeWindow(Handle window) override;
     void setWindowColor(Handle window, platform::Color color) override;
 
+    // --- Controls (control_service.h): win32_controls.cpp, lists in win32_lists.cpp ------
     Handle createControl(Handle window, const platform::ControlSpec& design) override;
     void setBounds(Handle control, platform::Rect bounds) override;
     platform::Rect bounds(Handle control) const override;
@@ -76,36 +85,41 @@ class Win32Platform final : public platform::Platform {
     void setScrollPosition(Handle bar, int position) override;
     int scrollPosition(Handle bar) const override;
 
-    void startTimer(Handle window, int timerId, int intervalMs,
-                    std::function<void()> callback) override;
-    void stopTimer(Handle window, int timerId) override;
+    // The controls Tab visits in turn from the first one, as they stand now
+    // (win32_keyboard.cpp).
+    std::vector<Handle> tabStops(Handle window) const;
 
-    // --- Modal boxes and dialogs ---------------------------------------------------------
+    // --- Dialogs (dialog_service.h): win32_dialogs.cpp -----------------------------------
     void messageBox(Handle owner, const std::string& caption, const std::string& text,
                     platform::MessageBoxKind kind) override;
     std::optional<std::string> openFileDialog(Handle owner,
                                               const platform::OpenFileRequest& request) override;
     std::optional<std::string> folderDialog(Handle owner, const std::string& title,
                                             const std::string& initialDirectory) override;
-    std::vector<std::string> filesInFolder(const std::string& folder) override;
 
-    // --- Screen and system ---------------------------------------------------------------
+    // --- Screens (screen_service.h): win32_screens.cpp -----------------------------------
     platform::Size screenSize() const override;
     int showCursor(bool show) override;
+
+    // --- Host (host_service.h): win32_host.cpp -------------------------------------------
     void setScreenSaverRunning(bool running) override;
+    int platformId() override;
+    std::unique_ptr<platform::RegistryKey> openCurrentUserKey(const std::string& path) override;
+    std::unique_ptr<platform::Library> loadLibrary(const std::string& path) override;
+    bool findWindow(const std::string& className, const std::string& caption) override;
+
+    // --- System (system_service.h): win32_system.cpp -------------------------------------
     std::string windowsDirectory() override;
     std::string localAppDataDirectory() override;
     std::string systemDirectory() override;
     char pathSeparator() const override { return '\\'; }
-    int platformId() override;
     bool fileExists(const std::string& path) override;
+    std::vector<std::string> filesInFolder(const std::string& folder) override;
     std::uint32_t millisecondsSinceMidnight() override;
-    std::unique_ptr<platform::RegistryKey> openCurrentUserKey(const std::string& path) override;
-    std::unique_ptr<platform::Library> loadLibrary(const std::string& path) override;
-    bool findWindow(const std::string& className, const std::string& caption) override;
     std::intptr_t shellOpen(Handle parent, const std::string& target,
                             platform::ShowCommand show) override;
 
+    // --- Mixer (mixer_service.h): win32_mixer.cpp ----------------------------------------
     std::uint32_t mixerFindLine(std::uint32_t mixerId, std::uint32_t componentType,
                                 std::uint32_t& lineId) override;
     std::uint32_t mixerFindControl(std::uint32_t mixerId, std::uint32_t lineId,
@@ -113,10 +127,8 @@ class Win32Platform final : public platform::Platform {
     std::uint32_t mixerSetBoolean(std::uint32_t mixerId, std::uint32_t controlId,
                                   bool value) override;
 
+    // --- Media (media_service.h): win32_platform.cpp -------------------------------------
     std::unique_ptr<media::MediaEngine> createMediaEngine() override;
-
-    // The controls Tab visits in turn from the first one, as they stand now.
-    std::vector<Handle> tabStops(Handle window) const;
 
   private:
     struct WindowData {
@@ -148,22 +160,27 @@ class Win32Platform final : public platform::Platform {
     };
     using FontKey = std::tuple<std::string, int, bool>;
 
-    // Window procedures and the message pump.
-    static LRESULT CALLBACK FormProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK PanelProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam);
+    // Runs the body of a procedure the system calls (a window procedure, the message hook):
+    // no exception may unwind through the system's code, so one that leaves the body ends
+    // the process with the standard report.
+    template <typename Body>
+    decltype(auto) reportingExceptions(Body&& body);
+
+    // The message loop and the hook that shows every removed message to the
+    // application-wide handler (win32_loop.cpp).
     static LRESULT CALLBACK GetMessageHook(int code, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK GroupBoxProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam,
-                                         UINT_PTR subclassId, DWORD_PTR self);
-    LRESULT handleFormMessage(HWND window, WindowData& data, UINT id, WPARAM wParam, LPARAM lParam);
-    LRESULT handlePanelMessage(HWND window, UINT id, WPARAM wParam, LPARAM lParam);
+    void installMessageHook();
+    void removeMessageHook();
     void seeRemovedMessage(MSG& message);
     void dispatch(MSG& message);
+    void onTimer(WindowData& data, int timerId);
+
+    // Keys as in a dialog box, and the keyboard focus: the order of a form's controls
+    // (ControlSpec::tabOrder, parents before what they hold) and the control the focus goes
+    // to when the form becomes active (win32_keyboard.cpp).
+    void previewKey(const MSG& message);
     bool handleDialogKeys(const MSG& message);
     bool moveAmongRadioButtons(HWND radio, bool backwards);
-    void previewKey(const MSG& message);
-
-    // Keyboard focus: the order of a form's controls (ControlSpec::tabOrder, parents before
-    // what they hold) and the control the focus goes to when the form becomes active.
     std::vector<HWND> focusOrder(HWND form) const;
     bool canTakeFocus(HWND control) const;
     bool isTabStop(HWND control, const std::vector<HWND>& order) const;
@@ -172,19 +189,29 @@ class Win32Platform final : public platform::Platform {
     bool restoreFocus(HWND form, WindowData& data);
     void rememberFocus(HWND form, WindowData& data);
 
-    // Form messages, one handler each.
+    // Forms and the window procedures: the form's, one handler per message (the scroll bars'
+    // in win32_lists.cpp), the panel's and the group box's (win32_windows.cpp).
+    static LRESULT CALLBACK FormProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK PanelProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam);
+    static LRESULT CALLBACK GroupBoxProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam,
+                                         UINT_PTR subclassId, DWORD_PTR self);
+    LRESULT handleFormMessage(HWND window, WindowData& data, UINT id, WPARAM wParam, LPARAM lParam);
+    LRESULT handlePanelMessage(HWND window, UINT id, WPARAM wParam, LPARAM lParam);
+    LRESULT eraseGroupBox(HWND group, HDC dc);
+    void registerClass(const std::string& className);
+    WindowData& windowData(Handle window) const;
+    bool isMainWindow(HWND window) const;
     LRESULT onEraseBackground(HWND window, const WindowData& data, HDC dc);
     LRESULT onControlColor(HWND window, UINT id, HDC dc, HWND control);
     void onCommand(HWND control, WORD notification);
     void onHorizontalScroll(HWND bar, WORD request);
-    void onTimer(WindowData& data, int timerId);
     void onClose(HWND window);
     void onKeyDown(const WindowData& data, WPARAM key);
     void onMouseDown(const WindowData& data, UINT id, LPARAM lParam);
 
-    // Windows and controls.
-    void registerClass(const std::string& className);
-    WindowData& windowData(Handle window) const;
+    // Controls: the panel's window class, creation, placement, fonts, tooltips and the
+    // colour behind a control (win32_controls.cpp).
+    void registerPanelClass();
     ControlData& controlData(Handle control) const;
     ControlData* findControl(HWND control) const;
     HWND createControlWindow(HWND form, const platform::ControlSpec& design);
@@ -201,10 +228,8 @@ class Win32Platform final : public platform::Platform {
     const ControlData* colorSource(const ControlData& control) const;
     HBRUSH backgroundBrush(const ControlData& control) const;
     COLORREF backgroundColor(const ControlData& control) const;
-    LRESULT eraseGroupBox(HWND group, HDC dc);
     HFONT font(const platform::Font& font);
     std::vector<HWND> childrenOf(HWND parent) const;
-    bool isMainWindow(HWND window) const;
 
     HINSTANCE instance_;
     std::string title_;
@@ -220,7 +245,18 @@ class Win32Platform final : public platform::Platform {
     int nextSequence_ = 0;
 };
 
-// The control's face colour as a COLORREF.
+template <typename Body>
+decltype(auto) Win32Platform::reportingExceptions(Body&& body) {
+    try {
+        return body();
+    } catch (const std::exception& error) {
+        endProcessWithReport(platform::errorReportText(error.what()));
+    } catch (...) {
+        endProcessWithReport("Unknown error");
+    }
+}
+
+// The control's face colour as a COLORREF (win32_platform.cpp).
 COLORREF ToColorRef(platform::Color color);
 
 }  // namespace morvel::win32

@@ -1,4 +1,8 @@
+// The screens and the cursor (platform/screen_service.h), and the black covers over the
+// screens beside the primary one.
 #include "platform/win32/win32_screens.h"
+
+#include "platform/win32/win32_platform.h"
 
 namespace morvel::win32 {
 
@@ -73,6 +77,14 @@ void ShowCovers(const std::vector<OwnedWindow>& covers, bool visible) {
             UpdateWindow(cover.get());
         }
     }
+}
+
+platform::Size Win32Platform::screenSize() const {
+    return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
+}
+
+int Win32Platform::showCursor(bool show) {
+    return ShowCursor(show ? TRUE : FALSE);
 }
 
 }  // namespace morvel::win32

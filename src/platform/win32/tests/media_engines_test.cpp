@@ -1,0 +1,119 @@
+// The media engines under Wine: MCI, and Media Foundation where MCI has no device.
+// Runs under Wine with a display: scripts/e2e-windows starts it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <string>
+#include <thread>
+
+#include "platform/win32/media_engines.h"
+#include "platform/win32/owned.h"
+
+namespace morvel::win32 {
+namespace {
+
+TEST(MciEngineTest, RequestsWithoutAnOpenDeviceFailWithTheDeviceError) {
+    MciEngine engine(GetModuleHandleA(nullptr));
+    int mode = -1;
+    media::VideoRect rect;
+    EXPECT_NE(engine.mode(mode), 0u);
+    EXPECT_NE(engine.play(), 0u);
+    EXPECT_NE(engine.where(rect), 0u);
+    EXPECT_NE(engine.close(true), 0u);
+    EXPECT_FALSE(engine.hasVideo());
+}
+
+TEST(MciEngineTest, AMissingFileFailsToOpenWithAText) {
+    MciEngine engine(GetModuleHandleA(nullptr));
+    const std::uint32_t code = engine.open("C:\\no\\such\\clip.avi", true);
+    EXPECT_NE(code, 0u);
+    const auto text = engine.errorText(code);
+    ASSERT_TRUE(text.has_value());
+    EXPECT_FALSE(text->empty());
+    EXPECT_EQ(engine.errorText(0xFFFFu), std::nullopt);
+}
+
+// The end-to-end run copies its clips to C:\clips; without them there is nothing to play.
+std::string Clip(const char* name) {
+    const std::string path = std::string("C:\\clips\\") + name;
+    return std::filesystem::exists(path) ? path : std::string();
+}
+
+int ModeOf(media::MediaEngine& engine) {
+    int mode = -1;
+    EXPECT_EQ(engine.mode(mode), 0u);
+    return mode;
+}
+
+TEST(ChoosingEngineTest, AnMp4PlaysThroughMediaFoundationWithTheSameContract) {
+    const std::string mp4 = Clip("blue.mp4");
+    if (mp4.empty()) {
+        GTEST_SKIP() << "C:\\clips\\blue.mp4 is missing";
+    }
+    OwnedWindow panel(CreateWindowExA(0, "STATIC", nullptr, WS_POPUP | WS_VISIBLE, 0, 0, 320, 240,
+                                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr));
+    ChoosingEngine engine(GetModuleHandleA(nullptr));
+    ASSERT_EQ(engine.open(mp4, true), 0u);
+    EXPECT_TRUE(engine.hasVideo());
+    EXPECT_EQ(engine.setWindow(ToHandle(panel.get())), 0u);
+    EXPECT_EQ(ModeOf(engine), media::kStopped);
+    media::VideoRect rect;
+    EXPECT_EQ(engine.where(rect), 0u);
+    EXPECT_EQ(rect, (media::VideoRect{320, 240}));  // the clip's own size until put
+    EXPECT_EQ(engine.put({512, 384}), 0u);
+    EXPECT_EQ(engine.where(rect), 0u);
+    EXPECT_EQ(rect, (media::VideoRect{512, 384}));
+    EXPECT_EQ(engine.put({}), 0u);
+    EXPECT_EQ(engine.where(rect), 0u);
+    EXPECT_EQ(rect, (media::VideoRect{320, 240}));
+
+    // Play does not wait for the session to start: the device reports playing as soon as it
+    // returns, with no message processed in between, as the saver polls it at once.
+    EXPECT_EQ(engine.play(), 0u);
+    EXPECT_EQ(ModeOf(engine), media::kPlaying);
+    EXPECT_EQ(engine.pause(), 0u);
+    EXPECT_EQ(ModeOf(engine), media::kPaused);
+    EXPECT_EQ(engine.resume(), 0u);
+    EXPECT_EQ(ModeOf(engine), media::kPlaying);
+    // The clip lasts 3 seconds; then the device says it has stopped.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (ModeOf(engine) == media::kPlaying && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(ModeOf(engine), media::kStopped);
+    EXPECT_EQ(engine.close(true), 0u);
+    int closed = -1;
+    EXPECT_NE(engine.mode(closed), 0u);
+
+    // Back to MCI for the next file, in the same engine.
+    const std::string avi = Clip("red.avi");
+    ASSERT_EQ(engine.open(avi, true), 0u);
+    EXPECT_TRUE(engine.hasVideo());
+    EXPECT_EQ(engine.close(true), 0u);
+}
+
+TEST(ChoosingEngineTest, WhenBothRefuseTheEngineThatKnowsTheTypeGivesTheReason) {
+    ChoosingEngine engine(GetModuleHandleA(nullptr));
+    // No MCI device plays .mp4: Media Foundation's reason, an HRESULT with the system's text.
+    const std::uint32_t missing = engine.open("C:\\no\\such\\clip.mp4", true);
+    EXPECT_NE(missing & 0x80000000u, 0u) << std::hex << missing;
+    const auto text = engine.errorText(missing);
+    ASSERT_TRUE(text.has_value());
+    EXPECT_FALSE(text->empty());
+    // MCI has a device for AVI files: what it says about a corrupt one stands.
+    const std::string corrupt = Clip("corrupt.avi");
+    if (!corrupt.empty()) {
+        const std::uint32_t refused = engine.open(corrupt, true);
+        EXPECT_NE(refused, 0u);
+        EXPECT_EQ(refused & 0x80000000u, 0u) << std::hex << refused;
+        EXPECT_TRUE(engine.errorText(refused).has_value());
+    }
+    int mode = -1;
+    EXPECT_NE(engine.mode(mode), 0u);
+}
+
+}  // namespace
+}  // namespace morvel::win32
