@@ -53,7 +53,8 @@ class EventLoop {
     // Window timers: `callback` runs every `intervalMs` on the user-interface thread until
     // the timer is stopped or its window destroyed; they keep firing inside every nested
     // loop. Starting a running timer (same window and id) restarts it with the new callback.
-    // Stopping one that does not run does nothing. An unknown window: std::invalid_argument.
+    // Starting one on an unknown window: std::invalid_argument. Stopping one that does not
+    // run, or one whose window is gone, does nothing.
     virtual void startTimer(Handle window, int timerId, int intervalMs,
                             std::function<void()> callback) = 0;
     virtual void stopTimer(Handle window, int timerId) = 0;
