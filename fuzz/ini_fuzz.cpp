@@ -12,7 +12,7 @@
 #include <string_view>
 #include <vector>
 
-#include "store/ini_file.h"
+#include "store/ini_format.h"
 
 namespace {
 
