@@ -1,11 +1,12 @@
 // The settings dialog's options and the settings file: the stored options read into the
 // controls when the dialog opens, and the controls written back, in one write, on OK.
+#include "settings/settings_dialog.h"
+
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "settings/settings_dialog.h"
 #include "settings/sound_dialog.h"
 #include "store/ini_file.h"
 
