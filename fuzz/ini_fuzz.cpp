@@ -8,11 +8,12 @@
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "store/ini_file.h"
+#include "store/ini_format.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "app/startup.h"
 
 #include "common/ascii.h"
+#include "common/path.h"
 #include "saver/saver_window.h"
 
 namespace morvel::app {
@@ -18,11 +19,8 @@ bool IsSeparator(char c) {
 }
 
 void RunPasswordChangeMode(platform::Platform& platform) {
-    std::string path = platform.systemDirectory();
-    if (!path.empty() && path.back() != platform.pathSeparator()) {
-        path += platform.pathSeparator();
-    }
-    path += kPasswordChangeLibrary;
+    const std::string path =
+        joinPath(platform.systemDirectory(), platform.pathSeparator(), kPasswordChangeLibrary);
     if (auto library = platform.loadLibrary(path)) {
         if (library->hasEntryPoint(kPasswordChangeEntryPoint)) {
             library->changePassword(kPasswordProvider, 0);

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "common/ascii.h"
+#include "common/path.h"
 #include "saver/system_mute.h"
 #include "store/ini_file.h"
 #include "store/store_path.h"
@@ -376,11 +377,8 @@ void TForm1::HostEndRequest() {
 
 void TForm1::CheckPassword() {
     platform_.showCursor(true);
-    std::string path = platform_.systemDirectory();
-    if (!path.empty() && path.back() != platform_.pathSeparator()) {
-        path += platform_.pathSeparator();
-    }
-    path += kPasswordLibrary;
+    const std::string path =
+        joinPath(platform_.systemDirectory(), platform_.pathSeparator(), kPasswordLibrary);
     if (auto library = platform_.loadLibrary(path)) {
         // Without the entry point nobody could ever get past the saver: it ends as it does
         // when the library itself is missing.

@@ -55,7 +55,7 @@ class TForm2 {
     // Shows the dialog with the keyboard focus in the list.
     void Show();
 
-    // Options.
+    // Options; settings_options.cpp reads them from the file and writes them back.
     void FormCreate();
     void LoadSettings();
     void SaveSettings();

@@ -5,17 +5,17 @@
 // it. Nothing is cached, so a change made by another program is seen by the next call. Every
 // write replaces the file atomically (temporary file beside it, flushed, renamed over it).
 // A reader of many keys at one moment (the saver reads its whole list at start) takes an
-// `IniSnapshot` instead: the file read and parsed once.
+// `IniSnapshot` instead: the file read and parsed once. The text itself is ini_format.h's.
 #pragma once
 
 #include <cstdint>
-#include <map>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "store/ini_format.h"
 #include "store/store_path.h"
 
 namespace morvel::store {
@@ -25,49 +25,6 @@ class StoreError : public std::runtime_error {
   public:
     using std::runtime_error::runtime_error;
 };
-
-// Longest value a read returns, in characters.
-inline constexpr std::size_t kMaxValueLength = 2047;
-
-// --- The format, on text held in memory (also what the fuzz target drives) ---------------
-
-// The value of `key` in `section` (names matched without regard to case; the first section
-// and the first key of that name win), trimmed of blanks and cut at kMaxValueLength;
-// nothing when the section or key is absent.
-std::optional<std::string> findValue(std::string_view text, std::string_view section,
-                                     std::string_view key);
-
-// `text` with `key` in `section` set to `value` (nothing: the key deleted). Every line not
-// changed is kept byte for byte; an existing key is rewritten in its place, a new key goes
-// to the end of its section, a new section to the end of the text. A value with a line
-// break or a NUL, or a name that would read back as something else, throws
-// std::invalid_argument: it could not be stored without changing other lines.
-std::string withValue(std::string_view text, std::string_view section, std::string_view key,
-                      std::optional<std::string_view> value);
-
-// Integer and boolean encodings of a stored text.
-std::optional<std::int32_t> parseInteger(std::string_view text);
-
-// The keys of a text, parsed once. Every read answers exactly as findValue would on the
-// same text, so a snapshot and the file it was taken from never disagree about a key.
-class IniSnapshot {
-  public:
-    explicit IniSnapshot(std::string_view text);
-
-    std::optional<std::string> find(std::string_view section, std::string_view key) const;
-    std::string readString(std::string_view section, std::string_view key,
-                           std::string_view defaultValue) const;
-    std::int32_t readInteger(std::string_view section, std::string_view key,
-                             std::int32_t defaultValue) const;
-    bool readBool(std::string_view section, std::string_view key, bool defaultValue) const;
-
-  private:
-    // Lower-case section name -> lower-case key name -> value as a read returns it; only the
-    // first section of a name and the first key of a name in it.
-    std::map<std::string, std::map<std::string, std::string>> sections_;
-};
-
-// --- The file --------------------------------------------------------------------------
 
 // One key's new value for IniFile::writeAll; no value deletes the key.
 struct KeyChange {

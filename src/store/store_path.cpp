@@ -1,13 +1,12 @@
 #include "store/store_path.h"
 
+#include "common/path.h"
+
 namespace morvel::store {
 
 std::string storePath(const std::string& windowsDirectory, char separator) {
-    std::string path = windowsDirectory.empty() ? std::string("c:\\windows") : windowsDirectory;
-    if (path.back() != separator) {
-        path += separator;
-    }
-    return path + "morvel4.ini";
+    return joinPath(windowsDirectory.empty() ? std::string("c:\\windows") : windowsDirectory,
+                    separator, "morvel4.ini");
 }
 
 namespace {
@@ -26,11 +25,7 @@ StoreLocation storeLocation(const std::string& windowsDirectory, const std::stri
     if (localAppData.empty()) {
         return location;
     }
-    std::string userCopy = localAppData;
-    if (userCopy.back() != separator) {
-        userCopy += separator;
-    }
-    userCopy += "VirtualStore";
+    std::string userCopy = joinPath(localAppData, separator, "VirtualStore");
     std::string rest = WithoutDrive(location.shared);
     if (rest.empty() || rest.front() != separator) {
         userCopy += separator;

@@ -1,0 +1,139 @@
+// The settings dialog's options and the settings file: the stored options read into the
+// controls when the dialog opens, and the controls written back, in one write, on OK.
+#include "settings/settings_dialog.h"
+
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "settings/sound_dialog.h"
+#include "store/ini_file.h"
+
+namespace morvel::settings {
+
+using platform::Handle;
+
+namespace {
+
+constexpr const char* kOptions = "Options";
+
+// The option changes OK makes, collected so that they reach the file in one write.
+class OptionChanges {
+  public:
+    void integer(const char* section, const char* key, int value) {
+        changes_.push_back({section, key, std::to_string(value)});
+    }
+    void boolean(const char* key, bool value) { integer(kOptions, key, value ? 1 : 0); }
+    void text(const char* section, const char* key, std::string value) {
+        changes_.push_back({section, key, std::move(value)});
+    }
+    void remove(const char* section, const char* key) {
+        changes_.push_back({section, key, std::nullopt});
+    }
+    const std::vector<store::KeyChange>& list() const { return changes_; }
+
+  private:
+    std::vector<store::KeyChange> changes_;
+};
+
+int ClampedSize(int stored, int screenSize) {
+    if (stored > screenSize) {
+        return screenSize;
+    }
+    return stored < kMinimumVideoSize ? kMinimumVideoSize : stored;
+}
+
+}  // namespace
+
+// --- Reading the options into the controls ---------------------------------------------------
+
+void TForm2::LoadSettings() {
+    const store::IniFile ini = Store();
+    const int starton = ini.readInteger(kOptions, "Starton", -1);
+    const int endon = ini.readInteger(kOptions, "Endon", -1);
+    FrmSound->LoadChoices(starton, endon);
+
+    platform_.setChecked(ini.readBool(kOptions, "Sound", true) ? radsndon_ : radsndof_, true);
+    platform_.setChecked(ini.readBool(kOptions, "Repeat", true) ? radrepon_ : radrepoff_, true);
+
+    const Handle displaySizes[] = {Radpicdef_, radpicl_, radpicm_, radpics_, Radpicc_};
+    const int picdis = ini.readInteger(kOptions, "Picdis", -1);
+    platform_.setChecked(displaySizes[picdis >= 1 && picdis <= 4 ? picdis : 0], true);
+    const int picord = ini.readInteger(kOptions, "Picord", -1);
+    platform_.setChecked(picord == 1 ? RadioButton1_ : RadioButton2_, true);
+
+    const int height = ini.readInteger(kOptions, "Height", -1);
+    const int width = ini.readInteger(kOptions, "Width", -1);
+    LoadSizeLabels(height, width);
+
+    for (int n = 1; n <= kSlotCount; ++n) {
+        Slots[static_cast<std::size_t>(n)] =
+            ini.readString("VidConfig", "Name" + std::to_string(n), " ");
+    }
+    Slots[0] = ini.readString("WavConfig", "Name1", " ");
+    if (!IsEmptySlot(Slots[0])) {
+        platform_.setCaption(edwav_, Slots[0]);
+    }
+}
+
+void TForm2::LoadSizeLabels(int storedHeight, int storedWidth) {
+    const platform::Size screen = platform_.screenSize();
+    const int height = ClampedSize(storedHeight, screen.height);
+    const int width = ClampedSize(storedWidth, screen.width);
+    platform_.setCaption(Lblheight_, std::to_string(height));
+    platform_.setCaption(Lblwidth_, std::to_string(width));
+    platform_.setScrollPosition(ScrollBar1_, width);
+    platform_.setScrollPosition(ScrollBar2_, height);
+}
+
+void TForm2::LoadLastDir() {
+    OpenDialog2Directory = Store().readString("History", "Last Dir", "");
+}
+
+// --- Writing the controls back ---------------------------------------------------------------
+
+int TForm2::DisplaySizeChoice() const {
+    if (platform_.isChecked(Radpicdef_)) {
+        return 5;
+    }
+    if (platform_.isChecked(Radpicc_)) {
+        return 4;
+    }
+    if (platform_.isChecked(radpics_)) {
+        return 3;
+    }
+    return platform_.isChecked(radpicm_) ? 2 : 1;
+}
+
+// All options go in one write: a refused write leaves the old options whole, and the dialog
+// stays open with the user's choices so that OK can be tried again.
+void TForm2::SaveSettings() {
+    OptionChanges changes;
+    const std::optional<int> start = FrmSound ? FrmSound->StartChoice() : std::nullopt;
+    const std::optional<int> end = FrmSound ? FrmSound->EndChoice() : std::nullopt;
+    if (start) {
+        changes.integer(kOptions, "Starton", *start);
+    }
+    if (end) {
+        changes.integer(kOptions, "Endon", *end);
+    }
+    if (!start && !end) {
+        changes.remove(kOptions, "Starton");
+        changes.remove(kOptions, "Endon");
+    }
+    changes.boolean("Sound", platform_.isChecked(radsndon_));
+    changes.boolean("Repeat", platform_.isChecked(radrepon_));
+    changes.integer(kOptions, "Picdis", DisplaySizeChoice());
+    changes.integer(kOptions, "Picord", platform_.isChecked(RadioButton1_) ? 1 : 2);
+    // Only FormCreate, LoadSettings and the scroll handlers set the labels: always numbers.
+    const auto labelNumber = [this](Handle label) {
+        return store::parseInteger(platform_.caption(label)).value_or(kMinimumVideoSize);
+    };
+    changes.integer(kOptions, "Height", labelNumber(Lblheight_));
+    changes.integer(kOptions, "Width", labelNumber(Lblwidth_));
+    changes.text("WavConfig", "Name1", platform_.caption(edwav_));
+    Store().writeAll(changes.list());
+}
+
+}  // namespace morvel::settings
