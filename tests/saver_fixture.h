@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless/headless_platform.h"
+#include "harness/simulation.h"
 
 namespace morvel::platform {
 inline void PrintTo(const Rect& rect, std::ostream* out) {
@@ -23,7 +23,7 @@ namespace morvel::testing {
 
 class SimulationTest : public ::testing::Test {
   protected:
-    headless::Simulation sim;
+    harness::Simulation sim;
     headless::HeadlessPlatform& os = sim.platform();
 
     void TearDown() override {

@@ -220,7 +220,7 @@ TEST_F(SaverTest, PlaysInSequenceRoundAndRoundClosingEachVideoBeforeTheNext) {
 
 TEST_F(SaverTest, OneVideoPlaysAgainAndAgainInEitherOrder) {
     for (const char* order : {"1", "2"}) {
-        headless::Simulation run;
+        harness::Simulation run;
         auto& platform = run.platform();
         const auto video = run.folder() / "only.avi";
         std::ofstream(video) << "x";
@@ -310,7 +310,7 @@ TEST_F(SaverTest, SoundPlaysOnceWithRepeatOffOrWithoutVideos) {
     sim.advance(5000);
     EXPECT_EQ(playedFiles(), (std::vector<std::string>{song, a}));
 
-    headless::Simulation empty;
+    harness::Simulation empty;
     std::ofstream(empty.folder() / "morvel4.ini") << settingsText({}, "", song);
     empty.platform().media = os.media;
     empty.start("morvel.scr /S");
@@ -325,13 +325,13 @@ TEST_F(SaverTest, SoundOffOrAMissingOrBrokenSoundFileIsQuietlySkipped) {
     startSaver();
     EXPECT_EQ(playedFiles(), (std::vector<std::string>{a}));
 
-    headless::Simulation missing;
+    harness::Simulation missing;
     std::ofstream(missing.folder() / "morvel4.ini")
         << settingsText({}, "", (missing.folder() / "none.wav").string());
     missing.start("morvel.scr /S");
     EXPECT_TRUE(missing.platform().opens.empty());
 
-    headless::Simulation broken;
+    harness::Simulation broken;
     const auto wav = broken.folder() / "broken.wav";
     std::ofstream(wav) << "x";
     broken.platform().media[wav.string()] = {.openError = 277};
@@ -367,7 +367,7 @@ TEST_F(SaverTest, ASoundThatFailsToRestartIsReportedWhileVideosGoOnBehindTheBox)
 TEST_F(SaverTest, EachKeyOrButtonPressEndsTheSaverAndIsStillDelivered) {
     for (std::uint32_t id : {msg::kKeyDown, msg::kKeyUp, msg::kSysKeyDown, msg::kSysKeyUp,
                              msg::kLButtonDown, msg::kRButtonDown, msg::kMButtonDown}) {
-        headless::Simulation run;
+        harness::Simulation run;
         auto& platform = run.platform();
         const auto video = run.folder() / "a.avi";
         std::ofstream(video) << "x";
@@ -491,7 +491,7 @@ TEST_F(PasswordTest, TheSaverEndsWithoutACheckWhenThePasswordIsOffOrCannotBeChec
         {"entry point missing", [](auto& p) { p.libraries.begin()->second.entryPoints.clear(); }},
     };
     for (const Case& c : cases) {
-        headless::Simulation run;
+        harness::Simulation run;
         auto& platform = run.platform();
         platform.platformIdValue = 1;
         platform.registry = os.registry;

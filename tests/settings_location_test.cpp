@@ -57,7 +57,7 @@ class StoreLocationTest : public SettingsTest {
     }
     // The file the saver plays first when it starts on this machine.
     std::string firstPlayedBySaver() {
-        headless::Simulation saver;
+        harness::Simulation saver;
         saver.platform().windowsDir = os.windowsDir;
         saver.platform().localAppDataDir = os.localAppDataDir;
         saver.platform().media = os.media;

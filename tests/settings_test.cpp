@@ -169,7 +169,7 @@ TEST_F(SettingsOptionsTest, OptionButtonsExcludeOnlyWithinTheirGroupAndFocusFoll
 }
 
 TEST_F(SettingsOptionsTest, TheScrollBarsFollowTheScreenAndSetTheSizeLabels) {
-    os.screen = {1280, 720};
+    os.screens = {{0, 0, 1280, 720}};
     startSettings();
     EXPECT_EQ(control("ScrollBar1").scrollMin, 25);
     EXPECT_EQ(control("ScrollBar1").scrollMax, 1280);

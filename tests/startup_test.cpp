@@ -62,7 +62,7 @@ class StartupTest : public SimulationTest {};
 TEST_F(StartupTest, ArgumentsThatSelectNothingEndAtOnceWithoutAWindow) {
     for (const char* line :
          {"morvel.scr", "morvel.scr /p 1234", "morvel.scr /S:1234", "morvel.scr /"}) {
-        headless::Simulation other;
+        harness::Simulation other;
         other.start(line);
         EXPECT_TRUE(other.ended()) << line;
         EXPECT_EQ(other.platform().window("TForm1"), nullptr) << line;
@@ -72,7 +72,7 @@ TEST_F(StartupTest, ArgumentsThatSelectNothingEndAtOnceWithoutAWindow) {
 
 TEST_F(StartupTest, ARunningSaverMakesEverySwitchEndAtOnce) {
     for (const char* line : {"morvel.scr /S", "morvel.scr /c", "morvel.scr /a"}) {
-        headless::Simulation other;
+        harness::Simulation other;
         other.platform().foreignWindows.push_back({"TForm1", "Frmmorvel33"});
         other.platform().libraries[other.platform().systemDir + "\\MPR.DLL"] = {};
         other.start(line);
@@ -112,7 +112,7 @@ TEST_F(StartupTest, PasswordChangeWithoutLibraryOrEntryPointDoesNothing) {
     EXPECT_TRUE(sim.ended());
     EXPECT_EQ(os.libraryLoads.size(), 1u);
 
-    headless::Simulation noEntry;
+    harness::Simulation noEntry;
     noEntry.platform().libraries[noEntry.platform().systemDir + noEntry.platform().pathSeparator() +
                                  "MPR.DLL"] = {};
     noEntry.start("morvel.scr /A");

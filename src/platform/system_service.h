@@ -14,7 +14,6 @@ namespace morvel::platform {
 
 enum class ShowCommand { Normal, Maximized };
 
-
 class SystemService {
   public:
     virtual ~SystemService() = default;
