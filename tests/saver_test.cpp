@@ -220,7 +220,7 @@ TEST_F(SaverTest, PlaysInSequenceRoundAndRoundClosingEachVideoBeforeTheNext) {
 
 TEST_F(SaverTest, OneVideoPlaysAgainAndAgainInEitherOrder) {
     for (const char* order : {"1", "2"}) {
-        harness::Simulation run;
+        CheckedSimulation run{std::string("Picord=") + order};
         auto& platform = run.platform();
         const auto video = run.folder() / "only.avi";
         std::ofstream(video) << "x";
@@ -310,7 +310,7 @@ TEST_F(SaverTest, SoundPlaysOnceWithRepeatOffOrWithoutVideos) {
     sim.advance(5000);
     EXPECT_EQ(playedFiles(), (std::vector<std::string>{song, a}));
 
-    harness::Simulation empty;
+    CheckedSimulation empty{"no videos"};
     std::ofstream(empty.folder() / "morvel4.ini") << settingsText({}, "", song);
     empty.platform().media = os.media;
     empty.start("morvel.scr /S");
@@ -325,13 +325,13 @@ TEST_F(SaverTest, SoundOffOrAMissingOrBrokenSoundFileIsQuietlySkipped) {
     startSaver();
     EXPECT_EQ(playedFiles(), (std::vector<std::string>{a}));
 
-    harness::Simulation missing;
+    CheckedSimulation missing{"missing sound"};
     std::ofstream(missing.folder() / "morvel4.ini")
         << settingsText({}, "", (missing.folder() / "none.wav").string());
     missing.start("morvel.scr /S");
     EXPECT_TRUE(missing.platform().opens.empty());
 
-    harness::Simulation broken;
+    CheckedSimulation broken{"broken sound"};
     const auto wav = broken.folder() / "broken.wav";
     std::ofstream(wav) << "x";
     broken.platform().media[wav.string()] = {.openError = 277};
@@ -339,7 +339,6 @@ TEST_F(SaverTest, SoundOffOrAMissingOrBrokenSoundFileIsQuietlySkipped) {
     broken.start("morvel.scr /S");
     broken.advance(3000);
     EXPECT_EQ(broken.platform().opens.size(), 1u);
-    EXPECT_TRUE(broken.unexpected().empty());
 }
 
 TEST_F(SaverTest, ASoundThatFailsToRestartIsReportedWhileVideosGoOnBehindTheBox) {
@@ -367,7 +366,7 @@ TEST_F(SaverTest, ASoundThatFailsToRestartIsReportedWhileVideosGoOnBehindTheBox)
 TEST_F(SaverTest, EachKeyOrButtonPressEndsTheSaverAndIsStillDelivered) {
     for (std::uint32_t id : {msg::kKeyDown, msg::kKeyUp, msg::kSysKeyDown, msg::kSysKeyUp,
                              msg::kLButtonDown, msg::kRButtonDown, msg::kMButtonDown}) {
-        harness::Simulation run;
+        CheckedSimulation run{"message " + std::to_string(id)};
         auto& platform = run.platform();
         const auto video = run.folder() / "a.avi";
         std::ofstream(video) << "x";
@@ -381,7 +380,6 @@ TEST_F(SaverTest, EachKeyOrButtonPressEndsTheSaverAndIsStillDelivered) {
         EXPECT_EQ(platform.enginesAlive, 0) << id;
         ASSERT_FALSE(platform.delivered.empty()) << id;
         EXPECT_EQ(platform.delivered.front().id, id);
-        EXPECT_TRUE(run.unexpected().empty()) << id;
     }
 }
 
@@ -491,7 +489,7 @@ TEST_F(PasswordTest, TheSaverEndsWithoutACheckWhenThePasswordIsOffOrCannotBeChec
         {"entry point missing", [](auto& p) { p.libraries.begin()->second.entryPoints.clear(); }},
     };
     for (const Case& c : cases) {
-        harness::Simulation run;
+        CheckedSimulation run{c.what};
         auto& platform = run.platform();
         platform.platformIdValue = 1;
         platform.registry = os.registry;
@@ -501,7 +499,6 @@ TEST_F(PasswordTest, TheSaverEndsWithoutACheckWhenThePasswordIsOffOrCannotBeChec
         run.start("morvel.scr /S");
         run.post(msg::kKeyDown);
         EXPECT_TRUE(run.ended()) << c.what;
-        EXPECT_TRUE(run.unexpected().empty()) << c.what;
         EXPECT_EQ(platform.librariesLoaded, 0) << c.what;
     }
 }

@@ -23,7 +23,7 @@ namespace morvel::harness {
 using headless::HeadlessPlatform;
 using platform::Handle;
 
-class Simulation final : private headless::Driver {
+class Simulation : private headless::Driver {
   public:
     Simulation();
     ~Simulation() override;
