@@ -174,7 +174,7 @@ TEST_F(SettingsOptionsTest, OptionButtonsExcludeOnlyWithinTheirGroupAndFocusFoll
 }
 
 TEST_F(SettingsOptionsTest, TheScrollBarsFollowTheScreenAndSetTheSizeLabels) {
-    os.screens = {{0, 0, 1280, 720}};
+    os.screens = {{0, 0, 1280, 720}, {1280, -360, 1920, 1080}};  // the primary's size counts
     startSettings();
     EXPECT_EQ(control("ScrollBar1").scrollMin, 25);
     EXPECT_EQ(control("ScrollBar1").scrollMax, 1280);

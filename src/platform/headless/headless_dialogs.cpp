@@ -4,7 +4,11 @@
 
 namespace morvel::headless {
 
+// An owner the backend does not know is taken as none, as the seam says.
 Prompt& HeadlessPlatform::runPrompt(Prompt prompt) {
+    if (windowByHandle(prompt.owner) == nullptr) {
+        prompt.owner = 0;
+    }
     prompt.atMs = nowMs_;
     prompts.push_back(std::move(prompt));
     Prompt& shown = prompts.back();  // a deque keeps references stable

@@ -153,10 +153,15 @@ void HeadlessPlatform::deliverToControl(Handle control, const Message& message) 
 
 void HeadlessPlatform::pressControl(Handle handle) {
     const ControlState& control = controlRef(handle);
-    if (control.design.kind == platform::ControlKind::RadioButton) {
+    const platform::ControlKind kind = control.design.kind;
+    if (kind == platform::ControlKind::RadioButton) {
         setChecked(handle, true);
     }
-    setFocus(handle);
+    // Labels, groups and panels never take the focus.
+    if (kind != platform::ControlKind::Label && kind != platform::ControlKind::GroupBox &&
+        kind != platform::ControlKind::Panel) {
+        setFocus(handle);
+    }
     platform::invokeHandler(*this, controlRef(handle).design.onClick);
 }
 

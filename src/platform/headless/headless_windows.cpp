@@ -337,23 +337,21 @@ const ControlState* HeadlessPlatform::focusedControl(Handle window) const {
 }
 
 // Tab moves to the next stop of the window's focus order, round to the first after the last.
+// Focus on a radio button that is no stop itself counts as focus on its group's stop.
 void HeadlessPlatform::moveFocusToNext(Handle window) {
     const std::vector<Handle> stops = focusOrder(window);
     if (stops.empty()) {
         return;
     }
     const ControlState* current = focusedControl(window);
-    auto at =
-        current != nullptr ? std::find(stops.begin(), stops.end(), current->handle) : stops.end();
-    if (at == stops.end()) {
-        // A radio button that is no stop itself (the group's stop is the checked one).
-        at = std::find_if(stops.begin(), stops.end(), [&](Handle stop) {
-            return current != nullptr &&
-                   controls_.at(stop).design.parent == current->design.parent &&
-                   controls_.at(stop).design.kind == ControlKind::RadioButton &&
-                   current->design.kind == ControlKind::RadioButton;
-        });
-    }
+    const auto isCurrent = [&](Handle stop) {
+        const ControlState& candidate = controls_.at(stop);
+        return current != nullptr &&
+               (stop == current->handle || (candidate.design.kind == ControlKind::RadioButton &&
+                                            current->design.kind == ControlKind::RadioButton &&
+                                            candidate.design.parent == current->design.parent));
+    };
+    const auto at = std::find_if(stops.begin(), stops.end(), isCurrent);
     const auto next =
         at == stops.end() || std::next(at) == stops.end() ? stops.begin() : std::next(at);
     setFocus(*next);
