@@ -7,8 +7,10 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <system_error>
 
-#include "platform/headless/headless_platform.h"
+#include <unistd.h>
+
 #include "store/ini_file.h"
 
 namespace {
@@ -37,9 +39,11 @@ std::string fullList(const std::filesystem::path& folder) {
 
 int main() {
     using morvel::store::IniFile;
-    morvel::headless::Simulation sim;
-    const auto path = (sim.folder() / "morvel4.ini").string();
-    const std::string text = fullList(sim.folder());
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / ("morvel-bench-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(folder);
+    const auto path = (folder / "morvel4.ini").string();
+    const std::string text = fullList(folder);
     std::FILE* out = std::fopen(path.c_str(), "wb");
     std::fwrite(text.data(), 1, text.size(), out);
     std::fclose(out);
@@ -63,5 +67,7 @@ int main() {
             file.writeString("VidConfig", "Name" + std::to_string(n), "Null");
         }
     });
+    std::error_code ignored;
+    std::filesystem::remove_all(folder, ignored);
     return 0;
 }

@@ -8,9 +8,10 @@
 #include <fstream>
 #include <ostream>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "platform/headless/headless_platform.h"
+#include "harness/simulation.h"
 
 namespace morvel::platform {
 inline void PrintTo(const Rect& rect, std::ostream* out) {
@@ -21,16 +22,27 @@ inline void PrintTo(const Rect& rect, std::ostream* out) {
 
 namespace morvel::testing {
 
-class SimulationTest : public ::testing::Test {
-  protected:
-    headless::Simulation sim;
-    headless::HeadlessPlatform& os = sim.platform();
-
-    void TearDown() override {
-        for (const std::string& problem : sim.unexpected()) {
-            ADD_FAILURE() << problem;
+// A simulation that fails the test, at its end, on every prompt or report the test did not
+// look at and on every misuse of the backend. `context` names the run among several.
+class CheckedSimulation : public harness::Simulation {
+  public:
+    explicit CheckedSimulation(std::string context = "") : context_(std::move(context)) {}
+    ~CheckedSimulation() override {
+        for (const std::string& problem : unexpected()) {
+            ADD_FAILURE() << context_ << (context_.empty() ? "" : ": ") << problem;
         }
     }
+    CheckedSimulation(const CheckedSimulation&) = delete;
+    CheckedSimulation& operator=(const CheckedSimulation&) = delete;
+
+  private:
+    std::string context_;
+};
+
+class SimulationTest : public ::testing::Test {
+  protected:
+    CheckedSimulation sim;
+    headless::HeadlessPlatform& os = sim.platform();
 
     std::string settingsPath() const { return (sim.folder() / "morvel4.ini").string(); }
 

@@ -38,9 +38,18 @@ class SaverTest : public SimulationTest {
     }
     const headless::ControlState& label() const { return *os.control("lblinfo"); }
     const headless::ControlState& panel() const { return *os.control("Panel1"); }
+    // The message in place of the video: on the screen, wrapped within its box, in a colour
+    // that stands out from the white window.
     bool showsMessage() const {
-        return label().visible && !panel().visible &&
-               os.window("TForm1")->color == platform::Color::rgb(255, 255, 255);
+        const headless::WindowState& form = *os.window("TForm1");
+        const Rect screen = os.clientArea(form.handle);
+        const Rect box = label().bounds;
+        const bool onScreen = box.width > 0 && box.height > 0 && box.left >= 0 && box.top >= 0 &&
+                              box.left + box.width <= screen.width &&
+                              box.top + box.height <= screen.height;
+        return label().visible && !panel().visible && onScreen && label().design.wordWrap &&
+               form.color == platform::Color::rgb(255, 255, 255) &&
+               label().design.font.color != form.color;
     }
 };
 
@@ -61,10 +70,6 @@ TEST_F(SaverTest, CoversTheScreenAndTellsThePlatformASaverRuns) {
     EXPECT_EQ(os.cursorCount, -1);
     EXPECT_TRUE(timerRunning());
     EXPECT_FALSE(label().visible);
-    EXPECT_EQ(label().bounds, (Rect{68, 47, 469, 106}));
-    EXPECT_EQ(label().design.font.face, "MS Sans Serif");
-    EXPECT_TRUE(label().design.font.bold);
-    EXPECT_TRUE(label().design.wordWrap);
     EXPECT_TRUE(os.findWindow("TForm1", "Frmmorvel33"));
 }
 
@@ -139,32 +144,25 @@ TEST(PanelGeometry, RoundsHalvesToTheEvenNeighbour) {
     EXPECT_EQ(RoundHalfEven(-2.6), -3);
 }
 
-TEST(PanelGeometry, PlacesEachDisplaySize) {
-    using saver::PanelBoundsFor;
-    const platform::Size xga{1024, 768};
-    const platform::Size wide{1366, 768};
-    EXPECT_EQ(PanelBoundsFor(1, xga, -1, -1), (Rect{0, 0, 1024, 768}));
-    EXPECT_EQ(PanelBoundsFor(2, xga, -1, -1), (Rect{256, 192, 512, 384}));
-    EXPECT_EQ(PanelBoundsFor(3, xga, -1, -1), (Rect{384, 288, 256, 192}));
-    EXPECT_EQ(PanelBoundsFor(2, wide, -1, -1), (Rect{342, 192, 683, 384}));
-    EXPECT_EQ(PanelBoundsFor(3, wide, -1, -1), (Rect{512, 288, 342, 192}));
-    EXPECT_EQ(PanelBoundsFor(4, xga, 321, 241), (Rect{352, 264, 321, 241}));
-    EXPECT_EQ(PanelBoundsFor(4, xga, 2000, 1001), (Rect{-488, -116, 2000, 1001}));
-    EXPECT_EQ(PanelBoundsFor(4, xga, -1, -1), (Rect{512, 384, 0, 0}));
-}
-
 struct SizeCase {
+    const char* what;
     int picdis;
     std::string extra;
     Rect panel;
     int destinationWidth;
     int destinationHeight;
+    std::vector<Rect> screens = {{0, 0, 1024, 768}};
 };
+
+void PrintTo(const SizeCase& c, std::ostream* out) {
+    *out << c.what;
+}
 
 class SaverSizeTest : public SaverTest, public ::testing::WithParamInterface<SizeCase> {};
 
 TEST_P(SaverSizeTest, PlaysIntoThePanelOfTheChosenSize) {
     const SizeCase& c = GetParam();
+    os.screens = c.screens;
     const std::string a = makeMedia("a.avi", {.width = 321, .height = 241});
     writeSettings(settingsText({a}, "Picdis=" + std::to_string(c.picdis) + "\r\n" + c.extra));
     startSaver();
@@ -176,16 +174,31 @@ TEST_P(SaverSizeTest, PlaysIntoThePanelOfTheChosenSize) {
     EXPECT_TRUE(os.plays[0].onScreen);  // the first frame has a shown window to go to
 }
 
+// The panel is centred on the primary screen, halves rounded to the even neighbour; the
+// other screens, wherever they lie, change nothing.
+const std::vector<Rect> kWideWithASecondScreen = {{0, 0, 1366, 768}, {-1280, -256, 1280, 1024}};
+
 INSTANTIATE_TEST_SUITE_P(
     AllSizes, SaverSizeTest,
-    ::testing::Values(SizeCase{1, "", {0, 0, 1024, 768}, 1024, 768},
-                      SizeCase{2, "", {256, 192, 512, 384}, 512, 384},
-                      SizeCase{3, "", {384, 288, 256, 192}, 256, 192},
-                      SizeCase{4, "Width=640\r\nHeight=200\r\n", {192, 284, 640, 200}, 640, 200},
-                      SizeCase{
-                          4, "Width=1500\r\nHeight=900\r\n", {-238, -66, 1500, 900}, 1500, 900},
-                      SizeCase{5, "Width=640\r\nHeight=200\r\n", {352, 264, 321, 241}, 321, 241},
-                      SizeCase{0, "", {352, 264, 321, 241}, 321, 241}));
+    ::testing::Values(
+        SizeCase{"large", 1, "", {0, 0, 1024, 768}, 1024, 768},
+        SizeCase{"medium", 2, "", {256, 192, 512, 384}, 512, 384},
+        SizeCase{"small", 3, "", {384, 288, 256, 192}, 256, 192},
+        SizeCase{"medium, wide", 2, "", {342, 192, 683, 384}, 683, 384, kWideWithASecondScreen},
+        SizeCase{"small, wide", 3, "", {512, 288, 342, 192}, 342, 192, kWideWithASecondScreen},
+        SizeCase{"custom", 4, "Width=640\r\nHeight=200\r\n", {192, 284, 640, 200}, 640, 200},
+        SizeCase{
+            "custom, larger", 4, "Width=1500\r\nHeight=900\r\n", {-238, -66, 1500, 900}, 1500, 900},
+        SizeCase{"custom, odd",
+                 4,
+                 "Width=2000\r\nHeight=1001\r\n",
+                 {-488, -116, 2000, 1001},
+                 2000,
+                 1001},
+        // A custom size missing from the file: an empty panel; the video keeps its own size.
+        SizeCase{"custom, missing", 4, "", {512, 384, 0, 0}, 321, 241},
+        SizeCase{"own", 5, "Width=640\r\nHeight=200\r\n", {352, 264, 321, 241}, 321, 241},
+        SizeCase{"own, out of range", 0, "", {352, 264, 321, 241}, 321, 241}));
 
 TEST_F(SaverTest, OwnSizeFollowsEachVideoAndASoundOnlyFileGetsAnEmptyPanel) {
     const std::string big = makeMedia("big.avi", {.lengthMs = 1500, .width = 800, .height = 600});
@@ -220,7 +233,7 @@ TEST_F(SaverTest, PlaysInSequenceRoundAndRoundClosingEachVideoBeforeTheNext) {
 
 TEST_F(SaverTest, OneVideoPlaysAgainAndAgainInEitherOrder) {
     for (const char* order : {"1", "2"}) {
-        headless::Simulation run;
+        CheckedSimulation run{std::string("Picord=") + order};
         auto& platform = run.platform();
         const auto video = run.folder() / "only.avi";
         std::ofstream(video) << "x";
@@ -310,7 +323,7 @@ TEST_F(SaverTest, SoundPlaysOnceWithRepeatOffOrWithoutVideos) {
     sim.advance(5000);
     EXPECT_EQ(playedFiles(), (std::vector<std::string>{song, a}));
 
-    headless::Simulation empty;
+    CheckedSimulation empty{"no videos"};
     std::ofstream(empty.folder() / "morvel4.ini") << settingsText({}, "", song);
     empty.platform().media = os.media;
     empty.start("morvel.scr /S");
@@ -325,13 +338,13 @@ TEST_F(SaverTest, SoundOffOrAMissingOrBrokenSoundFileIsQuietlySkipped) {
     startSaver();
     EXPECT_EQ(playedFiles(), (std::vector<std::string>{a}));
 
-    headless::Simulation missing;
+    CheckedSimulation missing{"missing sound"};
     std::ofstream(missing.folder() / "morvel4.ini")
         << settingsText({}, "", (missing.folder() / "none.wav").string());
     missing.start("morvel.scr /S");
     EXPECT_TRUE(missing.platform().opens.empty());
 
-    headless::Simulation broken;
+    CheckedSimulation broken{"broken sound"};
     const auto wav = broken.folder() / "broken.wav";
     std::ofstream(wav) << "x";
     broken.platform().media[wav.string()] = {.openError = 277};
@@ -339,7 +352,6 @@ TEST_F(SaverTest, SoundOffOrAMissingOrBrokenSoundFileIsQuietlySkipped) {
     broken.start("morvel.scr /S");
     broken.advance(3000);
     EXPECT_EQ(broken.platform().opens.size(), 1u);
-    EXPECT_TRUE(broken.unexpected().empty());
 }
 
 TEST_F(SaverTest, ASoundThatFailsToRestartIsReportedWhileVideosGoOnBehindTheBox) {
@@ -367,7 +379,7 @@ TEST_F(SaverTest, ASoundThatFailsToRestartIsReportedWhileVideosGoOnBehindTheBox)
 TEST_F(SaverTest, EachKeyOrButtonPressEndsTheSaverAndIsStillDelivered) {
     for (std::uint32_t id : {msg::kKeyDown, msg::kKeyUp, msg::kSysKeyDown, msg::kSysKeyUp,
                              msg::kLButtonDown, msg::kRButtonDown, msg::kMButtonDown}) {
-        headless::Simulation run;
+        CheckedSimulation run{"message " + std::to_string(id)};
         auto& platform = run.platform();
         const auto video = run.folder() / "a.avi";
         std::ofstream(video) << "x";
@@ -381,7 +393,6 @@ TEST_F(SaverTest, EachKeyOrButtonPressEndsTheSaverAndIsStillDelivered) {
         EXPECT_EQ(platform.enginesAlive, 0) << id;
         ASSERT_FALSE(platform.delivered.empty()) << id;
         EXPECT_EQ(platform.delivered.front().id, id);
-        EXPECT_TRUE(run.unexpected().empty()) << id;
     }
 }
 
@@ -491,7 +502,7 @@ TEST_F(PasswordTest, TheSaverEndsWithoutACheckWhenThePasswordIsOffOrCannotBeChec
         {"entry point missing", [](auto& p) { p.libraries.begin()->second.entryPoints.clear(); }},
     };
     for (const Case& c : cases) {
-        headless::Simulation run;
+        CheckedSimulation run{c.what};
         auto& platform = run.platform();
         platform.platformIdValue = 1;
         platform.registry = os.registry;
@@ -501,7 +512,6 @@ TEST_F(PasswordTest, TheSaverEndsWithoutACheckWhenThePasswordIsOffOrCannotBeChec
         run.start("morvel.scr /S");
         run.post(msg::kKeyDown);
         EXPECT_TRUE(run.ended()) << c.what;
-        EXPECT_TRUE(run.unexpected().empty()) << c.what;
         EXPECT_EQ(platform.librariesLoaded, 0) << c.what;
     }
 }

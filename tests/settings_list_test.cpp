@@ -73,7 +73,7 @@ TEST_F(VideoListTest, ARemovedSlotIsReusedAndTheNextStartShowsSlotOrder) {
     EXPECT_EQ(storeText(), slotsText({a, d, c}) + lastDirLine());
     pressOk();
 
-    headless::Simulation next;
+    CheckedSimulation next{"the next start"};
     next.platform().windowsDir = os.windowsDir;
     next.start("morvel.scr /C");
     EXPECT_EQ(next.platform().control("TForm2", "ListBox1")->items, (Videos{a, d, c}));

@@ -57,12 +57,11 @@ class StoreLocationTest : public SettingsTest {
     }
     // The file the saver plays first when it starts on this machine.
     std::string firstPlayedBySaver() {
-        headless::Simulation saver;
+        CheckedSimulation saver{"the saver"};
         saver.platform().windowsDir = os.windowsDir;
         saver.platform().localAppDataDir = os.localAppDataDir;
         saver.platform().media = os.media;
         saver.start("morvel.scr /S");
-        EXPECT_TRUE(saver.unexpected().empty()) << saver.unexpected().front();
         return saver.platform().plays.empty() ? "" : saver.platform().plays.front().file;
     }
 };

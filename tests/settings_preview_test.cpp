@@ -1,8 +1,9 @@
 // The preview window, opened from the settings dialog's Preview button.
 #include <gtest/gtest.h>
 
-#include <map>
+#include <set>
 #include <string>
+#include <utility>
 
 #include "settings_fixture.h"
 
@@ -139,34 +140,45 @@ TEST_F(PreviewTest, SoundOnlyAndUnplayableFilesNeedNoMessage) {
     EXPECT_EQ(os.enginesAlive, 0);
 }
 
-// Exactly these buttons of the two windows show a picture beside their caption.
-TEST_F(PreviewTest, TwelveButtonsCarryPictures) {
-    writeStore(slotsText({makeMedia("a.avi")}));
+// A click lands where the layout puts each button: no control hides another, none lies
+// outside its window. Pictures are the program's own (the simulator checks their names) and
+// no two buttons of a window share one.
+TEST_F(PreviewTest, EachButtonTakesTheClicksAtItsPlaceAndShowsItsOwnPicture) {
+    const std::string a = makeMedia("a.avi");
+    writeStore(slotsText({a}));
     startSettings();
     openPreview(0);
-    using Pictures = std::map<std::string, std::string>;
-    auto pictures = [&](const char* className) {
-        Pictures found;
+    for (const char* className : {"TForm2", "TFrmviddis"}) {
+        const platform::Handle window = os.window(className)->handle;
+        std::set<std::string> pictures;
         for (platform::Handle handle : os.window(className)->controls) {
             const headless::ControlState* each = os.controlByHandle(handle);
+            if (each->design.kind != platform::ControlKind::Button) {
+                continue;
+            }
+            const platform::Rect place = os.boundsInWindow(handle);
+            const auto* hit =
+                os.controlAt(window, place.left + place.width / 2, place.top + place.height / 2);
+            EXPECT_EQ(hit, each) << className << " " << each->design.name;
             if (!each->design.image.empty()) {
-                found[each->design.name] = each->design.image;
+                EXPECT_TRUE(pictures.insert(each->design.image).second)
+                    << className << " " << each->design.name << " " << each->design.image;
             }
         }
-        return found;
+        EXPECT_FALSE(pictures.empty()) << className;
+    }
+
+    const auto centreOf = [&](const char* name) {
+        const platform::Rect place = os.boundsInWindow(os.control("TFrmviddis", name)->handle);
+        return std::pair{place.left + place.width / 2, place.top + place.height / 2};
     };
-    EXPECT_EQ(pictures("TForm2"), (Pictures{{"Button2", "add"},
-                                            {"CmdAddEntire", "folder"},
-                                            {"CmdClearList", "clear"},
-                                            {"Button3", "remove"},
-                                            {"CmdSound", "sound"},
-                                            {"CmdPreview", "preview"},
-                                            {"BitBtn1", "support"},
-                                            {"button4", "web"},
-                                            {"Cmdexit", "ok"}}));
-    EXPECT_EQ(pictures("TFrmviddis"),
-              (Pictures{{"cmdplay", "play"}, {"cmdpause", "pause"}, {"cmdstop", "stop"}}));
-    press("BitBtn4");
+    const auto [playX, playY] = centreOf("cmdplay");
+    sim.clickAt("TFrmviddis", playX, playY);
+    EXPECT_EQ(os.mediaRequests, (Requests{at("play", a)}));
+    const auto [okX, okY] = centreOf("BitBtn4");
+    sim.clickAt("TFrmviddis", okX, okY);
+    EXPECT_EQ(preview(), nullptr);
+    EXPECT_TRUE(dialogOpen());
 }
 
 }  // namespace

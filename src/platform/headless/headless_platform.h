@@ -1,28 +1,31 @@
-// The headless backend: the operating system simulated in memory, for the tests.
+// The headless backend: the operating system simulated in memory, a null driver for the tests.
 //
-// It is a simulator, not a stub. Time is virtual: the test advances it and timers fire as it
-// passes, also inside modal boxes. Input is a queue of Win32 message identifiers the test
-// fills. Message boxes, file and folder dialogs and the password dialogs are recorded and
-// answered by the test. Media are scripted per file. The registry, the mixer, the password
-// components, the screen and the window list are fakes the test sets up and reads back.
+// It is a simulator, not a stub. Time is virtual: it moves towards a target the driver sets,
+// and timers fire as it passes, also inside modal boxes. Input is a queue of Win32 message
+// identifiers the driver fills. Message boxes, file and folder dialogs and the password
+// dialogs are recorded as prompts and answered by the driver. Media are scripted per file.
+// The registry, the mixer, the password components, the screens and the window list are fakes
+// the driver sets up and reads back. Calls out of order are recorded as misuse, so that a
+// test fails on them; an unknown handle also throws std::invalid_argument, as the seam says.
 //
-// The program runs on a thread of its own, in lock-step with the test: only one of the two
-// runs at any time. `Simulation` hands control to the program and gets it back when the
-// program waits for input (or has ended), so the test reads a quiet, consistent state.
+// The backend does not start the program and does not know who drives it: whenever its loop
+// has nothing left to do it hands control to its `Driver` (the test harness) and waits.
+//
+// Files by service: headless_loop.cpp (the loop, input, timers), headless_windows.cpp
+// (windows, controls, focus), headless_lists.cpp (list boxes, scroll bars),
+// headless_dialogs.cpp (prompts), headless_system.cpp (screens, host, system, mixer),
+// headless_media.cpp (the scripted media engine).
 #pragma once
 
-#include <condition_variable>
+#include <algorithm>
 #include <cstdint>
 #include <deque>
-#include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <set>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "platform/platform.h"
@@ -30,6 +33,17 @@
 namespace morvel::headless {
 
 using platform::Handle;
+
+// Whoever drives the simulated machine. The backend calls it on the program's thread when
+// its loop is idle: no message queued, no timer due before the target time. It returns when
+// there is something to do again (input queued, the target time moved, a prompt answered);
+// it may throw to unwind the program, with an exception of its own that is no
+// std::exception, so that no handler catches it.
+class Driver {
+  public:
+    virtual ~Driver() = default;
+    virtual void waitForTurn() = 0;
+};
 
 // How one media file behaves when it is opened and played.
 struct MediaScript {
@@ -59,7 +73,7 @@ struct OpenRecord {
     std::int64_t atMs = 0;
 };
 
-// A modal box or dialog the program showed; the test answers it.
+// A modal box or dialog the program showed; the driver answers it.
 struct Prompt {
     enum class Kind { MessageBox, OpenFile, Folder, Password, PasswordChange };
     Kind kind = Kind::MessageBox;
@@ -99,6 +113,8 @@ struct WindowState {
     platform::Color color;
     bool visible = false;
     bool modal = false;
+    // False while a modal window it owns runs: it takes no input and its controls no clicks.
+    bool enabled = true;
     std::vector<Handle> controls;  // in creation order
 };
 
@@ -122,20 +138,17 @@ struct ShellRecord {
     platform::ShowCommand show = platform::ShowCommand::Normal;
 };
 
-// Thrown on the program's thread when the simulation ends while the program still runs.
-struct SimulationShutdown {};
 // Thrown on the program's thread when the program ends itself with a report.
 struct ProcessEnded {};
 
-class Simulation;
-
 class HeadlessPlatform final : public platform::Platform {
   public:
-    explicit HeadlessPlatform(Simulation& simulation);
+    explicit HeadlessPlatform(Driver& driver);
     ~HeadlessPlatform() override;
 
-    // --- Set-up and observation, for the test -------------------------------------------
-    platform::Size screen{1024, 768};
+    // --- Set-up and observation, for the driver ---------------------------------------------
+    // The monitors, the primary first; they may differ in size and lie at negative positions.
+    std::vector<platform::Rect> screens{{0, 0, 1024, 768}};
     int platformIdValue = 2;
     std::string windowsDir;
     std::string localAppDataDir;  // empty: no copy of the settings per user
@@ -166,7 +179,9 @@ class HeadlessPlatform final : public platform::Platform {
     std::vector<platform::Message> delivered;  // messages dispatched to their window
     std::deque<Prompt> prompts;
     std::optional<std::string> fatalReport;
-    std::vector<std::string> misuse;  // calls made out of order, on unknown handles
+    // Calls made out of order, on unknown handles, with pictures the program does not have.
+    // Recorded also where the call throws, so that a test fails even when a handler caught it.
+    mutable std::vector<std::string> misuse;
 
     std::int64_t now() const { return nowMs_; }
     const WindowState* window(const std::string& className) const;
@@ -176,8 +191,21 @@ class HeadlessPlatform final : public platform::Platform {
     const ControlState* controlByHandle(Handle handle) const;
     const WindowState* windowByHandle(Handle handle) const;
     bool timerRunning(Handle window, int id) const;
-    // The window that takes input now: the newest visible window.
+    // The window that takes input now: the newest visible window that is not disabled.
     Handle activeWindow() const;
+    // The control that has the keyboard focus in this window, or none.
+    const ControlState* focusedControl(Handle window) const;
+    // The area of a window's client in screen pixels: the primary screen for a full-screen
+    // window; else its client size at the origin (a fixed frame taken off an outer size).
+    platform::Rect clientArea(Handle window) const;
+    // A control's bounds in its window's client coordinates (its parents' offsets added).
+    platform::Rect boundsInWindow(Handle control) const;
+    // The control a click at this point of the window's client lands on: the innermost
+    // visible one there, the first created on top, as Win32 stacks a dialog's controls.
+    const ControlState* controlAt(Handle window, int x, int y) const;
+    // Whether the user can reach the control now: it and its parents shown and enabled, its
+    // window not disabled by a modal window.
+    bool takesInput(Handle control) const;
 
     // --- Platform --------------------------------------------------------------------------
     void setApplicationTitle(const std::string& title) override { title_ = title; }
@@ -233,7 +261,7 @@ class HeadlessPlatform final : public platform::Platform {
                                             const std::string& initialDirectory) override;
     std::vector<std::string> filesInFolder(const std::string& folder) override;
 
-    platform::Size screenSize() const override { return screen; }
+    platform::Size screenSize() const override;
     int showCursor(bool show) override;
     void setScreenSaverRunning(bool running) override;
     std::string windowsDirectory() override { return windowsDir; }
@@ -258,7 +286,7 @@ class HeadlessPlatform final : public platform::Platform {
 
     std::unique_ptr<media::MediaEngine> createMediaEngine() override;
 
-    // --- Used by the simulation and the fakes ----------------------------------------------
+    // --- Used by the driver and the fakes ---------------------------------------------------
     // Queues a message, or an action that runs on the program's thread like a message.
     void enqueue(const platform::Message& message);
     void enqueueAction(std::function<void()> action);
@@ -268,7 +296,8 @@ class HeadlessPlatform final : public platform::Platform {
     std::int64_t target() const { return targetMs_; }
     // Without a running program nothing waits for time: the clock moves on at once.
     void jumpToTarget() { nowMs_ = std::max(nowMs_, targetMs_); }
-    // Shows a prompt and runs a nested loop until the test answers it (or the program quits).
+    // Shows a prompt and runs a nested loop until the driver answers it (or the program
+    // quits).
     Prompt& runPrompt(Prompt prompt);
 
   private:
@@ -284,18 +313,27 @@ class HeadlessPlatform final : public platform::Platform {
         std::function<void()> action;
     };
 
-    // Runs the loop until `done` holds; waits for the test whenever nothing is left to do.
+    // Runs the loop until `done` holds; hands over to the driver whenever nothing is left.
     void runLoop(const std::function<bool()>& done);
     bool dispatchOne();
     bool fireDueTimer(std::int64_t limitMs);
     void deliver(const platform::Message& message);
+    void deliverToWindow(Handle window, const platform::Message& message);
+    void deliverToControl(Handle control, const platform::Message& message);
     void systemClose(Handle window);
+    void pressControl(Handle control);
+    void moveFocusToNext(Handle window);
+    std::vector<Handle> focusOrder(Handle window) const;
+    void appendFocusStops(const WindowState& window, Handle parent,
+                          std::vector<Handle>& stops) const;
+    const ControlState* controlAtIn(const WindowState& window, Handle parent, int x, int y) const;
     WindowState& windowRef(Handle handle);
+    const WindowState& windowRef(Handle handle) const;
     ControlState& controlRef(Handle handle);
     const ControlState& controlRef(Handle handle) const;
     Handle newHandle() { return nextHandle_ += 4; }
 
-    Simulation& simulation_;
+    Driver& driver_;
     std::string title_;
     MessageHandler handler_;
     std::function<void()> endRequestHandler_;
@@ -303,74 +341,12 @@ class HeadlessPlatform final : public platform::Platform {
     std::int64_t nowMs_ = 0;
     std::int64_t targetMs_ = 0;
     Handle nextHandle_ = 0x1000;
+    // The control a left button went down on: the button's up on it makes a click.
+    Handle pressed_ = 0;
     std::map<Handle, WindowState> windows_;
     std::map<Handle, ControlState> controls_;
     std::vector<Timer> timers_;
     std::deque<QueueItem> queue_;
-    ControlState nowhere_;
-};
-
-// Runs the program on its own thread, in lock-step with the test.
-class Simulation {
-  public:
-    Simulation();
-    ~Simulation();
-    Simulation(const Simulation&) = delete;
-    Simulation& operator=(const Simulation&) = delete;
-
-    HeadlessPlatform& platform() { return platform_; }
-    // A fresh folder that stands in for the Windows directory.
-    const std::filesystem::path& folder() const { return folder_; }
-
-    // Starts the program with this command line (the program's name first) and returns when
-    // it waits for input or has ended.
-    void start(const std::string& commandLine);
-    bool ended() const { return ended_; }
-    int exitCode() const { return exitCode_; }
-
-    // Lets virtual time pass; timers fire, also inside modal boxes.
-    void advance(std::int64_t ms);
-    // Input through the queue, addressed to the active window.
-    void post(std::uint32_t messageId, std::uintptr_t wParam = 0);
-    // A click on a named control: the button messages, then its click handler.
-    void click(const std::string& controlName);
-    // A click on the control of this name in the newest window of this class.
-    void click(const std::string& className, const std::string& controlName);
-    void doubleClick(const std::string& controlName);
-    void selectItem(const std::string& listName, int index);
-    void scrollTo(const std::string& barName, int position);
-    // Runs `action` on the program's thread as if it came from the message loop.
-    void runOnProgramThread(std::function<void()> action);
-    // The host (a screen locker) asks the program to end.
-    void requestEnd();
-
-    // The innermost prompt still open, or none.
-    Prompt* openPrompt();
-    // Answers the innermost open prompt: OK for a box, a path (or cancel) for a dialog, a
-    // verdict for the password dialog.
-    void answer();
-    void answerPath(std::optional<std::string> path);
-    void answerPassword(bool accepted);
-
-    // Prompts and reports the test has not looked at.
-    std::vector<std::string> unexpected() const;
-
-    // Used by the platform, on the program's thread.
-    void waitForTest();
-
-  private:
-    void resumeProgram();
-    void clickHandle(Handle handle);
-
-    std::filesystem::path folder_;
-    HeadlessPlatform platform_;
-    std::mutex mutex_;
-    std::condition_variable turnChanged_;
-    bool programTurn_ = false;
-    bool shutdown_ = false;
-    bool ended_ = false;
-    int exitCode_ = 0;
-    std::thread program_;
 };
 
 }  // namespace morvel::headless

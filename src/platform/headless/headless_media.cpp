@@ -1,0 +1,213 @@
+// The scripted media engine: plays in virtual time what each file's script says; never
+// parses a file.
+#include "platform/headless/headless_platform.h"
+
+namespace morvel::headless {
+
+using platform::Rect;
+
+namespace {
+
+// Result codes and texts of the scripted media engine, numbered like the real ones.
+constexpr std::uint32_t kInvalidDeviceId = 257;
+constexpr std::uint32_t kUnsupportedFunction = 274;
+constexpr std::uint32_t kFileNotFound = 275;
+
+std::optional<std::string> BuiltInErrorText(std::uint32_t code) {
+    switch (code) {
+        case kInvalidDeviceId:
+            return "Invalid device ID. Use the ID given to the device when the device was "
+                   "opened.";
+        case kUnsupportedFunction:
+            return "The MCI device the system is using does not support the specified "
+                   "command.";
+        case kFileNotFound:
+            return "Cannot find the specified file. Make sure the path and filename are "
+                   "correct.";
+        default:
+            return std::nullopt;
+    }
+}
+
+// One scripted playback device. Plays in virtual time; never parses a file.
+class ScriptedEngine final : public media::MediaEngine {
+  public:
+    explicit ScriptedEngine(HeadlessPlatform& platform) : platform_(platform) {
+        ++platform_.enginesAlive;
+    }
+    ~ScriptedEngine() override {
+        if (open_) {
+            platform_.misuse.push_back("media engine destroyed while open: " + file_);
+        }
+        --platform_.enginesAlive;
+    }
+
+    std::uint32_t open(const std::string& file, bool wait) override {
+        platform_.opens.push_back({file, wait, platform_.now()});
+        if (open_) {
+            platform_.misuse.push_back("open on an open engine: " + file);
+        }
+        auto scripted = platform_.media.find(file);
+        if (scripted == platform_.media.end()) {
+            if (!platform_.fileExists(file)) {
+                return kFileNotFound;
+            }
+            script_ = MediaScript{};
+        } else {
+            script_ = scripted->second;
+        }
+        if (script_.openError != 0) {
+            openErrorText_ = script_.openErrorText;
+            return script_.openError;
+        }
+        open_ = true;
+        file_ = file;
+        positionMs_ = 0;
+        playing_ = false;
+        paused_ = false;
+        display_ = 0;
+        destination_ = own();
+        return 0;
+    }
+    bool hasVideo() const override { return open_ && script_.hasVideo; }
+    std::uint32_t setWindow(std::uintptr_t display) override {
+        if (!open_) {
+            return kInvalidDeviceId;
+        }
+        display_ = display;
+        return 0;
+    }
+    std::uint32_t put(media::VideoRect rect) override {
+        if (!open_) {
+            return kInvalidDeviceId;
+        }
+        destination_ = rect.right == 0 && rect.bottom == 0 ? own() : rect;
+        return 0;
+    }
+    std::uint32_t where(media::VideoRect& rect) override {
+        if (!open_) {
+            return kInvalidDeviceId;
+        }
+        rect = destination_;
+        return 0;
+    }
+    std::uint32_t play() override {
+        if (!open_) {
+            return kInvalidDeviceId;
+        }
+        if (script_.playError != 0) {
+            return script_.playError;
+        }
+        settle();
+        playing_ = true;
+        paused_ = false;
+        startedAtMs_ = platform_.now();
+        note("play");
+        PlayRecord record{file_,  display_, destination_.right, destination_.bottom,
+                          Rect{}, false,    platform_.now()};
+        if (const ControlState* panel = platform_.controlByHandle(display_)) {
+            record.panel = panel->bounds;
+            const WindowState* form = platform_.windowByHandle(panel->window);
+            record.onScreen = form != nullptr && form->visible;
+        }
+        platform_.plays.push_back(record);
+        return 0;
+    }
+    std::uint32_t stop(bool /*wait*/) override {
+        if (!open_) {
+            return kInvalidDeviceId;
+        }
+        settle();
+        playing_ = false;
+        paused_ = false;
+        note("stop");
+        return 0;
+    }
+    std::uint32_t pause() override {
+        if (!open_) {
+            return kInvalidDeviceId;
+        }
+        settle();
+        if (playing_) {
+            playing_ = false;
+            paused_ = true;
+        }
+        note("pause");
+        return 0;
+    }
+    std::uint32_t resume() override {
+        if (!open_) {
+            return kInvalidDeviceId;
+        }
+        if (!paused_) {
+            return kUnsupportedFunction;
+        }
+        paused_ = false;
+        playing_ = true;
+        startedAtMs_ = platform_.now();
+        note("resume");
+        return 0;
+    }
+    std::uint32_t close(bool /*wait*/) override {
+        if (!open_) {
+            return kInvalidDeviceId;
+        }
+        open_ = false;
+        ++platform_.mediaCloses;
+        note("close");
+        return 0;
+    }
+    std::uint32_t mode(int& mode) override {
+        if (!open_) {
+            return kInvalidDeviceId;
+        }
+        settle();
+        mode = playing_ ? media::kPlaying : paused_ ? media::kPaused : media::kStopped;
+        return 0;
+    }
+    std::optional<std::string> errorText(std::uint32_t code) override {
+        if (!openErrorText_.empty() && code == script_.openError) {
+            return openErrorText_;
+        }
+        return BuiltInErrorText(code);
+    }
+
+  private:
+    void note(const char* request) { platform_.mediaRequests.push_back(request + (" " + file_)); }
+    media::VideoRect own() const {
+        return script_.hasVideo ? media::VideoRect{script_.width, script_.height}
+                                : media::VideoRect{};
+    }
+    // Brings the position up to the virtual clock; a file played to its end stops.
+    void settle() {
+        if (!playing_) {
+            return;
+        }
+        positionMs_ += platform_.now() - startedAtMs_;
+        startedAtMs_ = platform_.now();
+        if (positionMs_ >= script_.lengthMs) {
+            positionMs_ = script_.lengthMs;
+            playing_ = false;
+        }
+    }
+
+    HeadlessPlatform& platform_;
+    MediaScript script_;
+    std::string openErrorText_;
+    std::string file_;
+    bool open_ = false;
+    bool playing_ = false;
+    bool paused_ = false;
+    std::int64_t positionMs_ = 0;
+    std::int64_t startedAtMs_ = 0;
+    std::uintptr_t display_ = 0;
+    media::VideoRect destination_;
+};
+
+}  // namespace
+
+std::unique_ptr<media::MediaEngine> HeadlessPlatform::createMediaEngine() {
+    return std::make_unique<ScriptedEngine>(*this);
+}
+
+}  // namespace morvel::headless
