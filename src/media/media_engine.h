@@ -3,6 +3,14 @@
 // An engine holds at most one open device. `MediaDevice` (media_device.h) layers the
 // contract the callers rely on over it; nothing else talks to an engine. Every request
 // returns the platform's result code, 0 for success.
+//
+// Threads: every request is made on the user-interface thread, and an engine never calls
+// back into the program, so the program needs no locks. An engine may decode and draw on
+// threads of its own (the GStreamer pipeline's streaming threads, Media Foundation's
+// sample-grabber callbacks); it keeps what those threads share behind its own lock, and no
+// frame is drawn after close() has returned. Requests that wait (open, stop and close with
+// `wait`) block the user-interface thread for a bounded time; play never waits, and mode()
+// reports the end of the media by polling, not by a notice to the program.
 #pragma once
 
 #include <cstdint>
