@@ -21,18 +21,27 @@ def pytest_addoption(parser):
     parser.addoption("--program", choices=sorted(PROGRAMS), help="run one program's tests only")
 
 
+def program_of(item):
+    return item.callspec.params.get("adapter") if hasattr(item, "callspec") else None
+
+
+@pytest.hookimpl(hookwrapper=True)
+def pytest_pycollect_makeitem(collector, name, obj):
+    """A test marked only(...) is not made for the other program at all."""
+    outcome = yield
+    items = outcome.get_result()
+    if isinstance(items, list):
+        outcome.force_result([item for item in items if not isinstance(item, pytest.Item)
+                              or not item.get_closest_marker("only")
+                              or program_of(item) in item.get_closest_marker("only").args])
+
+
 def pytest_collection_modifyitems(config, items):
     chosen = config.getoption("--program")
-    kept, deselected = [], []
-    for item in items:
-        program = item.callspec.params.get("adapter") if hasattr(item, "callspec") else None
-        only = item.get_closest_marker("only")
-        if only and program not in only.args:
-            continue  # that program has no such test
-        (kept if chosen in (None, program) else deselected).append(item)
-    if deselected:
+    if chosen:
+        deselected = [item for item in items if program_of(item) != chosen]
         config.hook.pytest_deselected(items=deselected)
-    items[:] = kept
+        items[:] = [item for item in items if program_of(item) == chosen]
 
 
 @pytest.hookimpl(hookwrapper=True)
