@@ -1,7 +1,7 @@
-"""The end-to-end lab on pytest: each program's lab (virtual screen, silent sound server,
-clips) is a session fixture, `program`, one parameter per program; every test gets a fresh
-start (a fresh Wine prefix, an empty HOME) and leaves a screenshot in the lab's failures/
-folder when it fails. Tests marked `only(...)` run for that program alone; `--program` runs
+"""The end-to-end lab on pytest. `adapter`, a session fixture with one parameter per program,
+is that program's lab (virtual screen, silent sound server, clips), set up once; `program`
+hands it to each test on a fresh start (a fresh Wine prefix, an empty HOME), stops the
+savers afterwards and leaves a screenshot in the lab's failures/ folder when the test failed. Tests marked `only(...)` run for that program alone; `--program` runs
 one program's tests. The closing lines repeat GoogleTest's totals, which scripts/test adds up."""
 
 import re
