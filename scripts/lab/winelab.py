@@ -1,23 +1,25 @@
 """A small laboratory for running morvel.scr under Wine: a virtual screen, a silent sound
-server, fresh Wine prefixes, generated clips, and the probes the tests and the demo use.
-ScreenLab, the screen and sound part, also serves the native program's lab (linuxlab.py).
+server, fresh Wine prefixes, generated clips, and the probes the end-to-end tests
+(tests/e2e) and the demo use. ScreenLab, the screen and sound part, also serves the native
+program's lab (linuxlab.py).
 
 Everything started here is stopped by Lab.close() (the callers also do it on exit)."""
 
 import contextlib
 import os
 import random
+import re
 import shutil
 import signal
 import subprocess
 import time
-import traceback
 from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[2]
 SCR = ROOT / "build" / "mingw" / "morvel.scr"
 SCREEN = (1024, 768)
 SECOND_SCREEN = (800, 600)  # the monitor to the right of the first, when there are two
+SINK = "silent"  # the null sink of the lab's sound server
 
 # Named colours of the clips and of what the saver paints, for reading screenshots.
 COLOURS = {
@@ -79,49 +81,18 @@ def wait_until(what, probe, timeout, interval=0.25):
         time.sleep(interval)
 
 
-def run_tests(lab, suite, tests, prepare, tidy=lambda: None):
-    """Runs each test function on `lab` with GoogleTest's lines, `prepare()` before each and
-    its savers stopped and `tidy()` after; a failure leaves a screenshot in the lab's
-    failures/ folder and the next test still runs. Returns the names of those that failed."""
-    failures_dir = lab.work / "failures"
-    failures_dir.mkdir(parents=True, exist_ok=True)
-    failed = []
-    for function in tests:
-        name = f"{suite}.{function.__name__}"
-        print(f"[ RUN      ] {name}", flush=True)
-        begin = time.monotonic()
-        try:
-            prepare()
-            function(lab)
-        except Exception as error:  # every failure is reported, the next test still runs
-            shot = failures_dir / f"{function.__name__}.png"
-            lab.save_screenshot(shot)
-            if not isinstance(error, Failure):
-                traceback.print_exc()
-            print(f"{name}: {error}\n  screenshot: {shot.relative_to(ROOT)}", flush=True)
-            failed.append(name)
-            label = "[  FAILED  ]"
-        else:
-            label = "[       OK ]"
-        finally:
-            for saver in lab.savers:
-                saver.stop()
-            lab.savers.clear()
-            tidy()
-        print(f"{label} {name} ({int((time.monotonic() - begin) * 1000)} ms)", flush=True)
-    return failed
-
-
-def print_totals(ran, failed, started):
-    """GoogleTest's closing lines for `ran` tests begun at `started`; the exit status."""
-    print(f"[==========] {ran} tests ran. ({int((time.monotonic() - started) * 1000)} ms total)")
-    print(f"[  PASSED  ] {ran - len(failed)} tests.")
-    if failed:
-        print(f"[  FAILED  ] {len(failed)} tests, listed below:")
-        for name in failed:
-            print(f"[  FAILED  ] {name}")
-        return 1
-    return 0
+def hold(what, probe, seconds, interval=0.25):
+    """Polls `probe` for `seconds` and fails as soon as it returns a false value, with what it
+    saw. For checks that something does not happen: begun only once the state they hold in
+    has been seen, so a slow machine cannot let them pass without looking."""
+    deadline = time.monotonic() + seconds
+    while True:
+        ok, seen = probe()
+        if not ok:
+            raise Failure(f"{what} no longer held; seen: {seen}")
+        if time.monotonic() >= deadline:
+            return seen
+        time.sleep(interval)
 
 
 class Screenshot:
@@ -332,6 +303,25 @@ class ScreenLab:
             return run(["pactl", *args], env=self.env, timeout=10)
         except (RuntimeError, subprocess.TimeoutExpired):
             return None
+
+    def sink_muted(self):
+        said = self.pactl("get-sink-mute", SINK) or ""
+        return {"Mute: yes": True, "Mute: no": False}.get(said.strip())
+
+    def streams_playing(self, binary=None):
+        """Ids of the sink inputs that play, not corked, into our sink; with `binary`, only
+        those of that program."""
+        listing = self.pactl("list", "sink-inputs") or ""
+        sink = next((line.split()[0] for line in (self.pactl("list", "short", "sinks") or "")
+                     .splitlines() if line.split()[1:2] == [SINK]), None)
+        playing = []
+        for block in re.split(r"^Sink Input #", listing, flags=re.M)[1:]:
+            number = block.split()[0]
+            fields = dict(re.findall(r"^\s*([\w .-]+?)(?::| =) \"?([^\"\n]*)\"?$", block, re.M))
+            if fields.get("Sink") == sink and fields.get("Corked") == "no" and \
+                    binary in (None, fields.get("application.process.binary")):
+                playing.append(number)
+        return playing
 
     def close(self):
         for saver in self.savers:

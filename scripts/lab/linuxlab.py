@@ -15,10 +15,9 @@ import random
 import re
 import shutil
 
-from winelab import ROOT, SECOND_SCREEN, Program, ScreenLab, run, settings_text
+from winelab import ROOT, SECOND_SCREEN, SINK, Program, ScreenLab, run, settings_text
 
 PROGRAM = ROOT / "build" / "native" / "morvel"
-SINK = "silent"  # the null sink ScreenLab's sound server plays into
 
 
 class NativeSaver(Program):
@@ -155,23 +154,3 @@ class LinuxLab(ScreenLab):
 
     def clip(self, name):
         return str(self.clips / name)
-
-    # --- The sound server ----------------------------------------------------------------------
-
-    def sink_muted(self):
-        said = self.pactl("get-sink-mute", SINK) or ""
-        return {"Mute: yes": True, "Mute: no": False}.get(said.strip())
-
-    def streams_playing(self, binary=PROGRAM.name):
-        """Ids of the sink inputs of `binary` that play, not corked, into our sink."""
-        listing = self.pactl("list", "sink-inputs") or ""
-        sink = next((line.split()[0] for line in (self.pactl("list", "short", "sinks") or "")
-                     .splitlines() if line.split()[1:2] == [SINK]), None)
-        playing = []
-        for block in re.split(r"^Sink Input #", listing, flags=re.M)[1:]:
-            number = block.split()[0]
-            fields = dict(re.findall(r"^\s*([\w .-]+?)(?::| =) \"?([^\"\n]*)\"?$", block, re.M))
-            if fields.get("Sink") == sink and fields.get("Corked") == "no" and \
-                    fields.get("application.process.binary") == binary:
-                playing.append(number)
-        return playing

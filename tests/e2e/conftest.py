@@ -1,0 +1,103 @@
+"""The end-to-end lab on pytest. `adapter`, a session fixture with one parameter per program,
+is that program's lab (virtual screen, silent sound server, clips), set up once; `program`
+hands it to each test on a fresh start (a fresh Wine prefix, an empty HOME), stops the
+savers afterwards and leaves a screenshot in the lab's failures/ folder when the test failed. Tests marked `only(...)` run for that program alone; `--program` runs
+one program's tests. The closing lines repeat GoogleTest's totals, which scripts/test adds up."""
+
+import re
+import sys
+from pathlib import Path
+
+import pytest
+
+sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "scripts" / "lab"))
+
+from programs import PROGRAMS  # noqa: E402  (the lab's modules are on the path only now)
+
+GTESTS = pytest.StashKey[list]()
+
+
+def pytest_addoption(parser):
+    parser.addoption("--program", choices=sorted(PROGRAMS), help="run one program's tests only")
+
+
+def program_of(item):
+    return item.callspec.params.get("adapter") if hasattr(item, "callspec") else None
+
+
+@pytest.hookimpl(hookwrapper=True)
+def pytest_pycollect_makeitem(collector, name, obj):
+    """A test marked only(...) is not made for the other program at all."""
+    outcome = yield
+    items = outcome.get_result()
+    if isinstance(items, list):
+        outcome.force_result([item for item in items if not isinstance(item, pytest.Item)
+                              or not item.get_closest_marker("only")
+                              or program_of(item) in item.get_closest_marker("only").args])
+
+
+def pytest_collection_modifyitems(config, items):
+    chosen = config.getoption("--program")
+    if chosen:
+        deselected = [item for item in items if program_of(item) != chosen]
+        config.hook.pytest_deselected(items=deselected)
+        items[:] = [item for item in items if program_of(item) == chosen]
+
+
+@pytest.hookimpl(hookwrapper=True)
+def pytest_runtest_makereport(item, call):
+    outcome = yield
+    report = outcome.get_result()
+    setattr(item, f"report_{report.when}", report)
+
+
+@pytest.fixture(scope="session", params=list(PROGRAMS))
+def adapter(request):
+    """One program's lab, set up once for all its tests."""
+    program = PROGRAMS[request.param]()
+    try:
+        program.open()
+        yield program
+    finally:
+        program.close()
+
+
+@pytest.fixture
+def program(adapter, request):
+    """The program on a fresh start; afterwards its savers are stopped."""
+    adapter.fresh()
+    yield adapter
+    report = getattr(request.node, "report_call", None)
+    if report is None or report.failed:
+        failures = adapter.lab.work / "failures"
+        failures.mkdir(parents=True, exist_ok=True)
+        shot = failures / (re.sub(r"[^\w.-]+", "-", request.node.name).strip("-") + ".png")
+        adapter.lab.save_screenshot(shot)
+        print(f"screenshot: {shot}")
+    adapter.finish()
+
+
+@pytest.fixture
+def gtest_results(request):
+    """Where a test that runs a GoogleTest suite leaves (passed, failed) names of its tests,
+    counted in the totals with ours."""
+    return request.config.stash.setdefault(GTESTS, [])
+
+
+def pytest_terminal_summary(terminalreporter, config):
+    if config.option.collectonly:
+        return
+    stats = terminalreporter.stats
+    failed = list(dict.fromkeys(r.nodeid for key in ("failed", "error") for r in stats.get(key, [])
+                                if hasattr(r, "nodeid")))
+    passed = len({r.nodeid for r in stats.get("passed", []) if r.when == "call"} - set(failed))
+    for gtest_passed, gtest_failed in config.stash.get(GTESTS, []):
+        passed += len(gtest_passed)
+        failed += gtest_failed
+    write = terminalreporter.write_line
+    write(f"[==========] {passed + len(failed)} tests ran.")
+    write(f"[  PASSED  ] {passed} tests.")
+    if failed:
+        write(f"[  FAILED  ] {len(failed)} tests, listed below:")
+        for name in failed:
+            write(f"[  FAILED  ] {name}")
