@@ -11,11 +11,11 @@ default sink, our null sink. Without an answering server ALSA's default stays th
 sound card, which this machine does not have."""
 
 import contextlib
-import random
 import re
 import shutil
 
-from winelab import ROOT, SECOND_SCREEN, SINK, Program, ScreenLab, run, settings_text
+from winelab import (ROOT, SECOND_SCREEN, SINK, Program, ScreenLab, make_tone_and_corrupt_clip,
+                     run, settings_text)
 
 PROGRAM = ROOT / "build" / "native" / "morvel"
 
@@ -144,11 +144,7 @@ class LinuxLab(ScreenLab):
         video("lime.mp4", "lime", "320x240", 120, h264)
         video("yellow-own-size.mp4", "yellow", "324x244", 120, h264)
         video("cyan.mpg", "cyan", "320x240", 120, ["-c:v", "mpeg1video", "-q:v", "2", "-r", "25"])
-        run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-             "sine=frequency=440:duration=1", "-ar", "22050", "-ac", "1", "-c:a", "pcm_s16le",
-             str(clips / "tone.wav")])
-        noise = random.Random(20240601)
-        (clips / "corrupt.mp4").write_bytes(bytes(noise.randrange(256) for _ in range(32768)))
+        make_tone_and_corrupt_clip(clips, "corrupt.mp4")
         (clips / ".complete-1").write_text("")
         return clips
 

@@ -95,6 +95,15 @@ def hold(what, probe, seconds, interval=0.25):
         time.sleep(interval)
 
 
+def make_tone_and_corrupt_clip(clips, corrupt_name):
+    """A one-second WAV tone, and a clip of the same seeded noise in every lab."""
+    run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+         "sine=frequency=440:duration=1", "-ar", "22050", "-ac", "1", "-c:a", "pcm_s16le",
+         str(clips / "tone.wav")])
+    noise = random.Random(20240601)
+    (clips / corrupt_name).write_bytes(bytes(noise.randrange(256) for _ in range(32768)))
+
+
 class Screenshot:
     def __init__(self, data, size):
         self.data = data
@@ -538,11 +547,7 @@ class Lab(ScreenLab):
                  f"color=c={colour}:s=320x240:d={seconds}:r=25", "-f", "lavfi", "-i",
                  f"sine=frequency=440:duration={seconds}", "-c:v", "libx264", "-pix_fmt",
                  "yuv420p", "-c:a", "aac", "-shortest", str(clips / name)])
-        run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-             "sine=frequency=440:duration=1", "-ar", "22050", "-ac", "1", "-c:a", "pcm_s16le",
-             str(clips / "tone.wav")])
-        noise = random.Random(20240601)
-        (clips / "corrupt.avi").write_bytes(bytes(noise.randrange(256) for _ in range(32768)))
+        make_tone_and_corrupt_clip(clips, "corrupt.avi")
         (clips / ".complete-3").write_text("")
         return clips
 
