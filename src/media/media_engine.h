@@ -49,6 +49,9 @@ class MediaEngine {
     // Destination rectangle; right and bottom 0 give the video its own size.
     virtual std::uint32_t put(VideoRect rect) = 0;
     virtual std::uint32_t where(VideoRect& rect) = 0;
+    // Whether the open device's own sound is heard; heard after every open. Made between
+    // open and play; a device without sound accepts it and does nothing.
+    virtual std::uint32_t setAudible(bool audible) = 0;
     // Plays from the current position with a completion notice; never waits.
     virtual std::uint32_t play() = 0;
     virtual std::uint32_t stop(bool wait) = 0;

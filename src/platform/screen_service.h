@@ -1,11 +1,13 @@
 // The screens and the cursor on them.
 //
-// Today's saver shows its video on the primary screen: a FullScreenTopmost window covers it,
-// and while that window lives the backend covers every other screen with black windows of
-// its own. In a screen locker's window the "screen" is that window.
+// A FullScreenTopmost window covers the primary screen, and while it lives the backend
+// covers every other screen with black windows of its own. A FullScreenEveryMonitor window
+// covers them all itself. In a screen locker's window the "screen" is that window.
 //
 // Thread: the user-interface thread only.
 #pragma once
+
+#include <vector>
 
 #include "platform/types.h"
 
@@ -17,6 +19,10 @@ class ScreenService {
 
     // The size of the primary screen (or the locker's window), in pixels.
     virtual Size screenSize() const = 0;
+    // The monitors present now, in desktop coordinates: the primary first, then the others
+    // from left to right (top to bottom where two share a left edge). Never empty. In a
+    // locker's window: that window alone, at (0, 0).
+    virtual std::vector<Rect> monitors() const = 0;
     // Raises (true) or lowers (false) the cursor display count; returns the new count. The
     // cursor shows while the count is zero or more.
     virtual int showCursor(bool show) = 0;

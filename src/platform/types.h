@@ -2,8 +2,10 @@
 // them is an operating-system type; every backend converts them to its own.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace morvel::platform {
 
@@ -42,6 +44,25 @@ struct Rect {
     int height = 0;
     friend bool operator==(const Rect&, const Rect&) = default;
 };
+
+// The smallest rectangle that holds all of `rects` (the desktop, for the monitors); empty
+// for none.
+inline Rect BoundingRect(const std::vector<Rect>& rects) {
+    if (rects.empty()) {
+        return {};
+    }
+    int left = rects.front().left;
+    int top = rects.front().top;
+    int right = left + rects.front().width;
+    int bottom = top + rects.front().height;
+    for (const Rect& rect : rects) {
+        left = std::min(left, rect.left);
+        top = std::min(top, rect.top);
+        right = std::max(right, rect.left + rect.width);
+        bottom = std::max(bottom, rect.top + rect.height);
+    }
+    return Rect{left, top, right - left, bottom - top};
+}
 
 struct Size {
     int width = 0;

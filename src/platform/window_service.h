@@ -17,6 +17,11 @@ enum class WindowStyle {
     // No border, no title bar, topmost, covering the primary screen; while it lives the
     // backend blacks out every other screen with windows of its own.
     FullScreenTopmost,
+    // No border, no title bar, topmost, covering the rectangle that holds every monitor: its
+    // client (0, 0) is that rectangle's top-left corner (monitors() less the smallest left
+    // and top). No covers: the form fills every monitor itself. In a locker's window it is
+    // FullScreenTopmost.
+    FullScreenEveryMonitor,
     // A fixed single border and a title bar without buttons or system menu.
     FixedDialog,
     // A fixed single border and a title bar with a close box only.

@@ -77,6 +77,13 @@ class ScriptedEngine final : public media::MediaEngine {
         display_ = display;
         return 0;
     }
+    std::uint32_t setAudible(bool audible) override {
+        if (!open_) {
+            return kInvalidDeviceId;
+        }
+        platform_.mediaRequests.push_back((audible ? "audible " : "silent ") + file_);
+        return 0;
+    }
     std::uint32_t put(media::VideoRect rect) override {
         if (!open_) {
             return kInvalidDeviceId;

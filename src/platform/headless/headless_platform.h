@@ -262,6 +262,7 @@ class HeadlessPlatform final : public platform::Platform {
     std::vector<std::string> filesInFolder(const std::string& folder) override;
 
     platform::Size screenSize() const override;
+    std::vector<platform::Rect> monitors() const override;
     int showCursor(bool show) override;
     void setScreenSaverRunning(bool running) override;
     std::string windowsDirectory() override { return windowsDir; }

@@ -71,6 +71,19 @@ class FakeLibrary final : public platform::Library {
 
 // --- Screens ---------------------------------------------------------------------------------
 
+std::vector<platform::Rect> HeadlessPlatform::monitors() const {
+    if (screens.empty()) {
+        misuse.push_back("monitors asked of a machine without screens");
+        return {platform::Rect{0, 0, 0, 0}};
+    }
+    std::vector<platform::Rect> ordered = screens;
+    std::stable_sort(ordered.begin() + 1, ordered.end(),
+                     [](const platform::Rect& a, const platform::Rect& b) {
+                         return a.left != b.left ? a.left < b.left : a.top < b.top;
+                     });
+    return ordered;
+}
+
 platform::Size HeadlessPlatform::screenSize() const {
     if (screens.empty()) {
         misuse.push_back("screen size asked of a machine without screens");

@@ -197,6 +197,10 @@ Rect HeadlessPlatform::clientArea(Handle handle) const {
         const platform::Size primary = screenSize();
         return Rect{0, 0, primary.width, primary.height};
     }
+    if (window.design.style == platform::WindowStyle::FullScreenEveryMonitor) {
+        const Rect desktop = platform::BoundingRect(monitors());
+        return Rect{0, 0, desktop.width, desktop.height};
+    }
     const platform::Size outer = window.design.outerSize;
     if (outer.width > 0 && outer.height > 0) {
         return Rect{0, 0, outer.width - kFrameWidth, outer.height - kFrameHeight};

@@ -29,6 +29,8 @@ class GstEngine final : public media::MediaEngine {
     // `display` is the handle of the control to draw in (its widget).
     std::uint32_t setWindow(std::uintptr_t display) override;
     std::uint32_t put(media::VideoRect rect) override;
+    // TODO(monitors): not yet silenced; every device is heard.
+    std::uint32_t setAudible(bool) override { return 0; }
     std::uint32_t where(media::VideoRect& rect) override;
     std::uint32_t play() override;  // returns at once
     std::uint32_t stop(bool wait) override;

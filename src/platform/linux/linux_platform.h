@@ -95,6 +95,7 @@ class LinuxPlatform final : public platform::Platform {
 
     // --- Screen and cursor (linux_windows.cpp) -------------------------------------------
     platform::Size screenSize() const override;
+    std::vector<platform::Rect> monitors() const override;
     int showCursor(bool show) override;
 
     // --- Host, files, clock, shell (linux_system.cpp) ------------------------------------

@@ -59,9 +59,11 @@ Handle LinuxPlatform::createWindow(const platform::WindowSpec& design) {
     data->design = design;
     data->fixed = gtk_fixed_new();
     gtk_widget_show(data->fixed);
-    GtkWidget* window = design.style == platform::WindowStyle::FullScreenTopmost
-                            ? host_->makeSaverWindow(design, data->fixed, data->covers)
-                            : makeDialogWindow(design, data->fixed);
+    // TODO(monitors): FullScreenEveryMonitor over every monitor.
+    const bool fullScreen = design.style == platform::WindowStyle::FullScreenTopmost ||
+                            design.style == platform::WindowStyle::FullScreenEveryMonitor;
+    GtkWidget* window = fullScreen ? host_->makeSaverWindow(design, data->fixed, data->covers)
+                                   : makeDialogWindow(design, data->fixed);
     data->window = window;
     gtk_widget_set_app_paintable(window, FALSE);
     data->css = gtk_css_provider_new();
@@ -234,6 +236,12 @@ LinuxPlatform::WindowData& LinuxPlatform::windowData(Handle handle) const {
 
 platform::Size LinuxPlatform::screenSize() const {
     return host_->screenSize();
+}
+
+// TODO(monitors): every monitor.
+std::vector<platform::Rect> LinuxPlatform::monitors() const {
+    const platform::Size primary = host_->screenSize();
+    return {platform::Rect{0, 0, primary.width, primary.height}};
 }
 
 int LinuxPlatform::showCursor(bool show) {

@@ -25,6 +25,7 @@ class ChoosingEngine final : public media::MediaEngine {
     }
     std::uint32_t put(media::VideoRect rect) override { return current_->put(rect); }
     std::uint32_t where(media::VideoRect& rect) override { return current_->where(rect); }
+    std::uint32_t setAudible(bool audible) override { return current_->setAudible(audible); }
     std::uint32_t play() override { return current_->play(); }
     std::uint32_t stop(bool wait) override { return current_->stop(wait); }
     std::uint32_t pause() override { return current_->pause(); }

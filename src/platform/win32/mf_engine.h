@@ -69,6 +69,8 @@ class MfEngine final : public media::MediaEngine {
     bool hasVideo() const override { return hasVideo_; }
     std::uint32_t setWindow(std::uintptr_t display) override;
     std::uint32_t put(media::VideoRect rect) override;
+    // TODO(monitors): not yet silenced; every device is heard.
+    std::uint32_t setAudible(bool) override { return 0; }
     std::uint32_t where(media::VideoRect& rect) override;
     std::uint32_t play() override;
     std::uint32_t stop(bool wait) override;

@@ -83,6 +83,12 @@ platform::Size Win32Platform::screenSize() const {
     return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
+// TODO(monitors): every monitor.
+std::vector<platform::Rect> Win32Platform::monitors() const {
+    const platform::Size primary = screenSize();
+    return {platform::Rect{0, 0, primary.width, primary.height}};
+}
+
 int Win32Platform::showCursor(bool show) {
     return ShowCursor(show ? TRUE : FALSE);
 }

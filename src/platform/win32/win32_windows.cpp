@@ -59,6 +59,7 @@ Handle Win32Platform::createWindow(const platform::WindowSpec& design) {
     RECT place{0, 0, screen.cx, screen.cy};
     switch (design.style) {
         case platform::WindowStyle::FullScreenTopmost:
+        case platform::WindowStyle::FullScreenEveryMonitor:  // TODO(monitors): every monitor
             style |= WS_POPUP;
             exStyle |= WS_EX_TOPMOST;
             break;
@@ -71,15 +72,16 @@ Handle Win32Platform::createWindow(const platform::WindowSpec& design) {
             place = OuterRect({design.clientSize.width, design.clientSize.height}, style, exStyle);
             break;
     }
-    if (design.style != platform::WindowStyle::FullScreenTopmost && design.outerSize.width > 0 &&
-        design.outerSize.height > 0) {
+    const bool fullScreen = design.style == platform::WindowStyle::FullScreenTopmost ||
+                            design.style == platform::WindowStyle::FullScreenEveryMonitor;
+    if (!fullScreen && design.outerSize.width > 0 && design.outerSize.height > 0) {
         place = RECT{0, 0, design.outerSize.width, design.outerSize.height};
     }
     const int width = place.right - place.left;
     const int height = place.bottom - place.top;
     int x = place.left;
     int y = place.top;
-    if (design.style != platform::WindowStyle::FullScreenTopmost) {
+    if (!fullScreen) {
         x = design.centered ? (screen.cx - width) / 2 : CW_USEDEFAULT;
         y = design.centered ? (screen.cy - height) / 2 : CW_USEDEFAULT;
     }
@@ -95,7 +97,7 @@ Handle Win32Platform::createWindow(const platform::WindowSpec& design) {
     if (window == nullptr) {
         throw std::runtime_error("Unable to create window " + design.caption);
     }
-    if (design.style == platform::WindowStyle::FullScreenTopmost) {
+    if (fullScreen) {
         data->covers = CoverOtherMonitors(instance_);
     }
     windows_[window] = std::move(data);
