@@ -6,6 +6,7 @@
 
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/platform.h"
 
@@ -25,6 +26,10 @@ std::string HexColor(platform::Color color);
 GdkMonitor* PrimaryMonitor();
 // A monitor's place and size on the screen; empty for none.
 GdkRectangle MonitorArea(GdkMonitor* monitor);
+// The monitors in the order the seam gives them: the primary, then the others from left to
+// right, top to bottom where two share a left edge.
+std::vector<platform::Rect> PrimaryThenLeftToRight(const platform::Rect& primary,
+                                                   std::vector<platform::Rect> others);
 
 // Other processes find a running saver by its window's X class and title.
 void NameWindow(GtkWidget* window, const platform::WindowSpec& design);

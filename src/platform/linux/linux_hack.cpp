@@ -91,7 +91,7 @@ LockerWindowHost::~LockerWindowHost() {
 }
 
 // The form is a popup, as a child of the locker's window has no window manager; it covers
-// all of that window.
+// all of that window, whichever full-screen style it asks for.
 GtkWidget* LockerWindowHost::makeSaverWindow(const platform::WindowSpec& /*design*/,
                                              GtkWidget* layout,
                                              std::vector<GtkWidget*>& /*covers*/) {
@@ -122,6 +122,12 @@ platform::Size LockerWindowHost::screenSize() const {
     int height = 0;
     gdk_window_get_geometry(window_, nullptr, nullptr, &width, &height);
     return {width, height};
+}
+
+// The locker starts a hack of its own for each monitor, and gives each its window.
+std::vector<platform::Rect> LockerWindowHost::monitors() const {
+    const platform::Size size = screenSize();
+    return {platform::Rect{0, 0, size.width, size.height}};
 }
 
 // Nobody could answer a box under a locker's grab; its log keeps the message.

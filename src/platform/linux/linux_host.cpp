@@ -1,6 +1,10 @@
 // The choice of host, and the saver on a screen of its own: its window over the primary
-// monitor, black windows over every other one.
+// monitor and black windows over every other one, or one window over them all.
 #include "platform/linux/linux_host.h"
+
+#include <algorithm>
+#include <tuple>
+#include <utility>
 
 #include "platform/linux/linux_common.h"
 
@@ -37,25 +41,68 @@ std::vector<GtkWidget*> CoverOtherMonitors() {
     return covers;
 }
 
+platform::Rect ToRect(const GdkRectangle& area) {
+    return {area.x, area.y, area.width, area.height};
+}
+
+// The whole X screen, for a display that tells of no monitor at all.
+platform::Rect ScreenArea() {
+    int width = 0;
+    int height = 0;
+    gdk_window_get_geometry(gdk_get_default_root_window(), nullptr, nullptr, &width, &height);
+    return {0, 0, width, height};
+}
+
 }  // namespace
 
+// The window is placed and sized by hand rather than made full screen: full screen needs a
+// window manager and covers one monitor, where the saver may run on a bare X server and its
+// window may span every monitor.
 GtkWidget* OwnScreenHost::makeSaverWindow(const platform::WindowSpec& design, GtkWidget* layout,
                                           std::vector<GtkWidget*>& covers) {
+    const bool everyMonitor = design.style == platform::WindowStyle::FullScreenEveryMonitor;
+    const platform::Rect area =
+        everyMonitor ? platform::BoundingRect(monitors()) : monitors().front();
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     NameWindow(window, design);
     gtk_container_add(GTK_CONTAINER(window), layout);
-    const GdkRectangle primary = MonitorArea(PrimaryMonitor());
     gtk_window_set_decorated(GTK_WINDOW(window), FALSE);
     gtk_window_set_keep_above(GTK_WINDOW(window), TRUE);
-    gtk_window_move(GTK_WINDOW(window), primary.x, primary.y);
-    gtk_widget_set_size_request(layout, primary.width, primary.height);
-    covers = CoverOtherMonitors();
+    gtk_window_move(GTK_WINDOW(window), area.left, area.top);
+    gtk_widget_set_size_request(layout, area.width, area.height);
+    if (!everyMonitor) {
+        covers = CoverOtherMonitors();
+    }
     return window;
 }
 
 platform::Size OwnScreenHost::screenSize() const {
     const GdkRectangle primary = MonitorArea(PrimaryMonitor());
     return {primary.width, primary.height};
+}
+
+std::vector<platform::Rect> PrimaryThenLeftToRight(const platform::Rect& primary,
+                                                   std::vector<platform::Rect> others) {
+    std::sort(others.begin(), others.end(), [](const platform::Rect& a, const platform::Rect& b) {
+        return std::tie(a.left, a.top) < std::tie(b.left, b.top);
+    });
+    others.insert(others.begin(), primary);
+    return others;
+}
+
+std::vector<platform::Rect> OwnScreenHost::monitors() const {
+    GdkMonitor* primary = PrimaryMonitor();
+    if (primary == nullptr) {
+        return {ScreenArea()};
+    }
+    std::vector<platform::Rect> others;
+    GdkDisplay* display = gdk_display_get_default();
+    for (int i = 0; i < gdk_display_get_n_monitors(display); ++i) {
+        if (GdkMonitor* monitor = gdk_display_get_monitor(display, i); monitor != primary) {
+            others.push_back(ToRect(MonitorArea(monitor)));
+        }
+    }
+    return PrimaryThenLeftToRight(ToRect(MonitorArea(primary)), std::move(others));
 }
 
 std::unique_ptr<Host> HostFor(const HackRequest& request) {

@@ -22,11 +22,14 @@ class Host {
 
     // The saver's full-screen window with `layout` (the form's GtkFixed) in it, placed and
     // sized; black covers of the other monitors, where the host wants them, are added to
-    // `covers`. Called by createWindow for a FullScreenTopmost form, which then owns both.
+    // `covers`. Called by createWindow for a FullScreenTopmost or FullScreenEveryMonitor
+    // form, which then owns both.
     virtual GtkWidget* makeSaverWindow(const platform::WindowSpec& design, GtkWidget* layout,
                                        std::vector<GtkWidget*>& covers) = 0;
     // What the platform reports as the screen's size.
     virtual platform::Size screenSize() const = 0;
+    // What the platform reports as the monitors: the primary first, never none.
+    virtual std::vector<platform::Rect> monitors() const = 0;
     // Input to our windows is the program's, and reaches the application-wide handler. A
     // locker's input is its own: a key there unlocks the screen, it does not end the saver.
     virtual bool inputIsOurs() const = 0;
@@ -42,13 +45,14 @@ class Host {
     virtual bool endsAt(const GdkEvent& event) const = 0;
 };
 
-// The saver on its own: its window over the primary monitor, black covers over the others,
-// input, cursor and boxes its own; it ends by input.
+// The saver on its own: its window over the primary monitor and black covers over the
+// others, or one window over every monitor; input, cursor and boxes its own; it ends by input.
 class OwnScreenHost final : public Host {
   public:
     GtkWidget* makeSaverWindow(const platform::WindowSpec& design, GtkWidget* layout,
                                std::vector<GtkWidget*>& covers) override;
     platform::Size screenSize() const override;
+    std::vector<platform::Rect> monitors() const override;
     bool inputIsOurs() const override { return true; }
     bool cursorIsOurs() const override { return true; }
     bool logInsteadOfBox(const std::string&, const std::string&) override { return false; }
@@ -56,9 +60,10 @@ class OwnScreenHost final : public Host {
     bool endsAt(const GdkEvent&) const override { return false; }
 };
 
-// The saver in a locker's window (linux_hack.cpp): drawn over all of it, the input, the
-// cursor and the other monitors the locker's; a box goes to the locker's log. It ends at
-// SIGTERM (or an interrupt) or when the window goes.
+// The saver in a locker's window (linux_hack.cpp): drawn over all of it, whatever the form's
+// style, and that window is its only monitor; the input, the cursor and the other monitors
+// are the locker's (it starts a hack of its own for each). A box goes to the locker's log. It
+// ends at SIGTERM (or an interrupt) or when the window goes.
 class LockerWindowHost final : public Host {
     struct Key {
         explicit Key() = default;
@@ -76,6 +81,7 @@ class LockerWindowHost final : public Host {
     GtkWidget* makeSaverWindow(const platform::WindowSpec& design, GtkWidget* layout,
                                std::vector<GtkWidget*>& covers) override;
     platform::Size screenSize() const override;
+    std::vector<platform::Rect> monitors() const override;
     bool inputIsOurs() const override { return false; }
     bool cursorIsOurs() const override { return false; }
     bool logInsteadOfBox(const std::string& caption, const std::string& text) override;

@@ -59,7 +59,6 @@ Handle LinuxPlatform::createWindow(const platform::WindowSpec& design) {
     data->design = design;
     data->fixed = gtk_fixed_new();
     gtk_widget_show(data->fixed);
-    // TODO(monitors): FullScreenEveryMonitor over every monitor.
     const bool fullScreen = design.style == platform::WindowStyle::FullScreenTopmost ||
                             design.style == platform::WindowStyle::FullScreenEveryMonitor;
     GtkWidget* window = fullScreen ? host_->makeSaverWindow(design, data->fixed, data->covers)
@@ -238,10 +237,8 @@ platform::Size LinuxPlatform::screenSize() const {
     return host_->screenSize();
 }
 
-// TODO(monitors): every monitor.
 std::vector<platform::Rect> LinuxPlatform::monitors() const {
-    const platform::Size primary = host_->screenSize();
-    return {platform::Rect{0, 0, primary.width, primary.height}};
+    return host_->monitors();
 }
 
 int LinuxPlatform::showCursor(bool show) {
