@@ -65,9 +65,19 @@ std::string FileUri(const std::string& file) {
 
 void LoadMediaPlugins() {
     static constexpr const char* kPlugins[] = {
-        "coreelements",      "playback",    "typefindfunctions", "isomp4",
-        "videoparsersbad",   "libav",       "mpegpsdemux",       "avi",
-        "videoconvertscale", "videofilter", "deinterlace",       "ximagesink",
+        "coreelements",
+        "playback",
+        "typefindfunctions",
+        "isomp4",
+        "videoparsersbad",
+        "libav",
+        "mpegpsdemux",
+        "avi",
+        "videoconvertscale",
+        "videofilter",
+        "deinterlace",
+        "ximagesink",
+        "volume",
     };
     for (const char* name : kPlugins) {
         if (GstPlugin* plugin = gst_plugin_load_by_name(name)) {
@@ -102,6 +112,7 @@ void GstEngine::releasePipeline() {
     pipeline_ = nullptr;
     videoSink_ = nullptr;
     scaler_ = nullptr;
+    volume_ = nullptr;
     hasVideo_ = false;
     mode_ = media::kNotReady;
 }
@@ -153,6 +164,13 @@ std::uint32_t GstEngine::open(const std::string& file, bool /*wait*/) {
         // Without the X output no picture is drawn, rather than one the automatic choice
         // would put in a window of its own (or on the console).
         g_object_set(pipeline_, "video-sink", nowhere, nullptr);
+    }
+    // playbin's own mute is the sound server's mute of the stream, which the server keeps
+    // for the program's later streams: one silenced video would silence the next clip of
+    // every other. A volume of ours in the pipeline keeps the silence to this device.
+    volume_ = gst_element_factory_make("volume", nullptr);
+    if (volume_ != nullptr) {
+        g_object_set(pipeline_, "audio-filter", volume_, nullptr);
     }
     const std::string uri = FileUri(file);
     g_object_set(pipeline_, "uri", uri.c_str(), nullptr);
@@ -318,6 +336,43 @@ std::uint32_t GstEngine::where(media::VideoRect& rect) {
     }
     rect = rect_;
     return 0;
+}
+
+std::uint32_t GstEngine::setAudible(bool audible) {
+    if (pipeline_ == nullptr) {
+        return kNotOpen;
+    }
+    gboolean muted = FALSE;
+    g_object_get(muteTarget(), "mute", &muted, nullptr);
+    if (muted == !audible) {
+        return 0;
+    }
+    g_object_set(muteTarget(), "mute", !audible, nullptr);
+    gint sounds = 0;
+    g_object_get(pipeline_, "n-audio", &sounds, nullptr);
+    if (sounds > 0 && volume_ != nullptr) {
+        decodeSoundAgain();
+    }
+    return 0;
+}
+
+// Without the volume element the server's mute is better than sound that should not be.
+GObject* GstEngine::muteTarget() const {
+    return G_OBJECT(volume_ != nullptr ? volume_ : pipeline_);
+}
+
+// What the opening decoded has passed the volume already and waits for the sound output: a
+// second of it would still be heard. Flushed and decoded again from where the device is, it
+// goes through the volume as it now is. Should that fail, only that second is wrong.
+void GstEngine::decodeSoundAgain() {
+    gint64 position = 0;
+    if (!gst_element_query_position(pipeline_, GST_FORMAT_TIME, &position)) {
+        position = 0;
+    }
+    const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
+    if (gst_element_seek_simple(pipeline_, GST_FORMAT_TIME, flags, position)) {
+        gst_element_get_state(pipeline_, nullptr, nullptr, kPrerollTimeout);
+    }
 }
 
 std::uint32_t GstEngine::play() {

@@ -29,8 +29,8 @@ class GstEngine final : public media::MediaEngine {
     // `display` is the handle of the control to draw in (its widget).
     std::uint32_t setWindow(std::uintptr_t display) override;
     std::uint32_t put(media::VideoRect rect) override;
-    // TODO(monitors): not yet silenced; every device is heard.
-    std::uint32_t setAudible(bool) override { return 0; }
+    // Silenced by a volume of our own in front of the sound output (see open).
+    std::uint32_t setAudible(bool audible) override;
     std::uint32_t where(media::VideoRect& rect) override;
     std::uint32_t play() override;  // returns at once
     std::uint32_t stop(bool wait) override;
@@ -45,6 +45,8 @@ class GstEngine final : public media::MediaEngine {
     std::string takeBusError();
     void drainBus();
     void applyRectangle();
+    GObject* muteTarget() const;
+    void decodeSoundAgain();
     void releasePipeline();
     void followPanel(void* widget);
     void dropPicture();
@@ -55,6 +57,7 @@ class GstEngine final : public media::MediaEngine {
     GstElement* pipeline_ = nullptr;   // owned
     GstElement* videoSink_ = nullptr;  // owned by the pipeline
     GstElement* scaler_ = nullptr;     // the caps filter that sets the drawn size
+    GstElement* volume_ = nullptr;     // owned by the pipeline; its mute silences the device
     unsigned long placeholder_ = 0;    // an unmapped X window to draw in before setWindow
     unsigned long window_ = 0;         // the panel's X window
     unsigned long picture_ = 0;        // our child of it, the rectangle's size: the sink draws here
