@@ -1,8 +1,6 @@
 // The monitors' order, and the monitors and the saver's window over all of them on the X
 // display in DISPLAY (skipped without one): under Xvfb one monitor, on the lab's dummy X
 // server two side by side.
-// The seam and the test framework first: the X headers define names (None, Status) that
-// their declarations use.
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -11,64 +9,12 @@
 
 #include "platform/linux/linux_platform.h"
 
-#include <X11/Xlib.h>
 #include <gdk/gdkx.h>
 
 namespace morvel::linux_backend {
 namespace {
 
 using platform::Rect;
-
-class LinuxMonitorsTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        gdk_set_allowed_backends("x11");
-        if (!gtk_init_check(nullptr, nullptr)) {
-            GTEST_SKIP() << "no X display";
-        }
-        x_ = GDK_DISPLAY_XDISPLAY(gdk_display_get_default());
-    }
-
-    // Where the server has the window, relative to the root: once it is where it is
-    // expected, or as it is after two seconds.
-    Rect placeOnServer(Handle window, const Rect& expected) const {
-        const Window id =
-            GDK_WINDOW_XID(gtk_widget_get_window(reinterpret_cast<GtkWidget*>(window)));
-        Rect place;
-        for (int tries = 0; tries < 40 && place != expected; ++tries) {
-            while (gtk_events_pending()) {
-                gtk_main_iteration();
-            }
-            XSync(x_, False);
-            Window root = 0;
-            Window child = 0;
-            int x = 0;
-            int y = 0;
-            unsigned width = 0;
-            unsigned height = 0;
-            unsigned border = 0;
-            unsigned depth = 0;
-            XGetGeometry(x_, id, &root, &x, &y, &width, &height, &border, &depth);
-            XTranslateCoordinates(x_, id, root, 0, 0, &x, &y, &child);
-            place = {x, y, static_cast<int>(width), static_cast<int>(height)};
-            if (place != expected) {
-                std::this_thread::sleep_for(std::chrono::milliseconds(50));
-            }
-        }
-        return place;
-    }
-
-    static Handle makeSaverWindow(LinuxPlatform& platform) {
-        platform::WindowSpec design;
-        design.className = "TForm1";
-        design.style = platform::WindowStyle::FullScreenEveryMonitor;
-        const Handle window = platform.createWindow(design);
-        platform.showWindow(window, true);
-        return window;
-    }
-
-    Display* x_ = nullptr;
-};
 
 // The saver's panels follow this order; the primary's alone is heard.
 TEST(LinuxMonitorOrderTest, ThePrimaryComesFirstThenTheOthersByLeftEdgeThenTop) {
@@ -81,6 +27,40 @@ TEST(LinuxMonitorOrderTest, ThePrimaryComesFirstThenTheOthersByLeftEdgeThenTop) 
     EXPECT_EQ(PrimaryThenLeftToRight(primary, {}), std::vector<Rect>{primary});
 }
 
+class LinuxMonitorsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        gdk_set_allowed_backends("x11");
+        if (!gtk_init_check(nullptr, nullptr)) {
+            GTEST_SKIP() << "no X display";
+        }
+    }
+
+    // Where the X server has the window, relative to the root: once it is where it is
+    // expected, or as it is after two seconds.
+    static Rect placeOnServer(GdkWindow* window, const Rect& expected) {
+        Rect place;
+        for (int tries = 0; tries < 40 && place != expected; ++tries) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(tries == 0 ? 0 : 50));
+            while (gtk_events_pending()) {
+                gtk_main_iteration();
+            }
+            gdk_window_get_origin(window, &place.left, &place.top);
+            gdk_window_get_geometry(window, nullptr, nullptr, &place.width, &place.height);
+        }
+        return place;
+    }
+
+    static GdkWindow* showSaverWindow(LinuxPlatform& platform) {
+        platform::WindowSpec design;
+        design.className = "TForm1";
+        design.style = platform::WindowStyle::FullScreenEveryMonitor;
+        const Handle window = platform.createWindow(design);
+        platform.showWindow(window, true);
+        return gtk_widget_get_window(reinterpret_cast<GtkWidget*>(window));
+    }
+};
+
 TEST_F(LinuxMonitorsTest, TheWindowOverEveryMonitorCoversTheWholeScreenFromItsCorner) {
     LinuxPlatform platform(std::make_unique<OwnScreenHost>());
     const std::vector<Rect> monitors = platform.monitors();
@@ -88,27 +68,31 @@ TEST_F(LinuxMonitorsTest, TheWindowOverEveryMonitorCoversTheWholeScreenFromItsCo
               gdk_display_get_n_monitors(gdk_display_get_default()));
     const GdkRectangle primary = MonitorArea(PrimaryMonitor());
     EXPECT_EQ(monitors.front(), (Rect{primary.x, primary.y, primary.width, primary.height}));
-    for (std::size_t i = 2; i < monitors.size(); ++i) {
-        EXPECT_LE(monitors[i - 1].left, monitors[i].left) << "monitor " << i;
-    }
-    const Rect screen{0, 0, DisplayWidth(x_, DefaultScreen(x_)),
-                      DisplayHeight(x_, DefaultScreen(x_))};
+    Rect screen;
+    gdk_window_get_geometry(gdk_get_default_root_window(), nullptr, nullptr, &screen.width,
+                            &screen.height);
     EXPECT_EQ(platform::BoundingRect(monitors), screen);
 
-    EXPECT_EQ(placeOnServer(makeSaverWindow(platform), screen), screen);
+    EXPECT_EQ(placeOnServer(showSaverWindow(platform), screen), screen);
 }
 
 TEST_F(LinuxMonitorsTest, InALockersWindowThatWindowIsTheOneMonitorAndTheSaverFillsIt) {
-    const Window locker = XCreateSimpleWindow(x_, DefaultRootWindow(x_), 50, 40, 320, 200, 0, 0, 0);
-    XMapWindow(x_, locker);
-    XSync(x_, False);
+    GdkWindowAttr attributes{};
+    attributes.x = 50;
+    attributes.y = 40;
+    attributes.width = 320;
+    attributes.height = 200;
+    attributes.wclass = GDK_INPUT_OUTPUT;
+    attributes.window_type = GDK_WINDOW_TEMP;
+    GdkWindow* locker = gdk_window_new(nullptr, &attributes, GDK_WA_X | GDK_WA_Y | GDK_WA_NOREDIR);
+    gdk_window_show(locker);
     {
-        LinuxPlatform platform(LockerWindowHost::Open(locker));
+        LinuxPlatform platform(LockerWindowHost::Open(gdk_x11_window_get_xid(locker)));
         EXPECT_EQ(platform.monitors(), (std::vector<Rect>{{0, 0, 320, 200}}));
         const Rect lockers{50, 40, 320, 200};
-        EXPECT_EQ(placeOnServer(makeSaverWindow(platform), lockers), lockers);
+        EXPECT_EQ(placeOnServer(showSaverWindow(platform), lockers), lockers);
     }
-    XDestroyWindow(x_, locker);
+    gdk_window_destroy(locker);
 }
 
 }  // namespace
