@@ -165,9 +165,10 @@ std::uint32_t GstEngine::open(const std::string& file, bool /*wait*/) {
         // would put in a window of its own (or on the console).
         g_object_set(pipeline_, "video-sink", nowhere, nullptr);
     }
-    // playbin's own mute is the sound server's mute of the stream, which the server keeps
-    // for the program's later streams: one silenced video would silence the next clip of
-    // every other. A volume of ours in the pipeline keeps the silence to this device.
+    // playbin's own mute is the sound server's mute of the stream, and a sound server that
+    // restores a program's last mute gives it to the program's next streams: one silenced
+    // video would silence the next clip of the one that is heard. A volume of ours in the
+    // pipeline keeps the silence to this device.
     volume_ = gst_element_factory_make("volume", nullptr);
     if (volume_ != nullptr) {
         g_object_set(pipeline_, "audio-filter", volume_, nullptr);
@@ -344,8 +345,8 @@ std::uint32_t GstEngine::setAudible(bool audible) {
     }
     gboolean muted = FALSE;
     g_object_get(muteTarget(), "mute", &muted, nullptr);
-    if (muted == !audible) {
-        return 0;
+    if ((muted != FALSE) != audible) {
+        return 0;  // as it is already: nothing to decode again
     }
     g_object_set(muteTarget(), "mute", !audible, nullptr);
     gint sounds = 0;
