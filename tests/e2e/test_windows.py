@@ -8,7 +8,7 @@ import subprocess
 import pytest
 
 from programs import MEDIUM
-from winelab import ROOT, Failure
+from winelab import ROOT, SECOND_SCREEN, Failure
 
 pytestmark = pytest.mark.only("windows")
 
@@ -39,15 +39,15 @@ def test_switches_without_a_mode_end_at_once(program):
             raise Failure(f"morvel.scr {' '.join(args)} left a saver window")
 
 
-def test_the_win32_backend_suite(program, gtest_results):
+def run_backend_suite(program, gtest_results, *args, env=None):
     """morvel_win32_tests.exe, in the fresh prefix on the lab's screen: its tests are counted
     with ours, and its lines shown when it fails."""
     lab = program.lab
     exe = ROOT / "build" / "mingw" / "morvel_win32_tests.exe"
     try:
-        result = subprocess.run(["wine", str(exe)], env=lab.env, stdout=subprocess.PIPE,
-                                stderr=subprocess.STDOUT, text=True, errors="replace",
-                                timeout=300)
+        result = subprocess.run(["wine", str(exe), *args], env=dict(lab.env, **(env or {})),
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, text=True,
+                                errors="replace", timeout=300)
         output, code = result.stdout, result.returncode
     except subprocess.TimeoutExpired as error:
         output, code = str(error.stdout or ""), -1
@@ -65,3 +65,16 @@ def test_the_win32_backend_suite(program, gtest_results):
     gtest_results.append((passed, failed))
     if failed or not passed:
         raise Failure(f"the backend's tests failed: {failed or 'none ran'}")
+
+
+def test_the_win32_backend_suite(program, gtest_results):
+    run_backend_suite(program, gtest_results)
+
+
+def test_the_win32_backend_monitor_tests_on_two_monitors(program, gtest_results):
+    """The primary first, then the one to its right; one window over both."""
+    width, height = program.lab.screen
+    expected = f"0,0,{width},{height};{width},0,{SECOND_SCREEN[0]},{SECOND_SCREEN[1]}"
+    with program.two_monitors():
+        run_backend_suite(program, gtest_results, "--gtest_filter=Win32MonitorsTest.*",
+                          env={"MORVEL_EXPECT_MONITORS": expected})

@@ -10,6 +10,7 @@ namespace {
 
 constexpr const char* kNotifyClass = "MorvelMciNotify";
 constexpr std::size_t kErrorTextSize = 4096;
+constexpr DWORD kNormalVolume = 1000;  // a digital-video device's volume as it opens
 
 // Completion notices need a window to go to; the engine does nothing with them, since the
 // callers poll the device mode.
@@ -78,6 +79,15 @@ bool MciEngine::queryHasVideo() {
     return caps.dwReturn != 0;
 }
 
+bool MciEngine::queryHasAudio() {
+    MCI_GETDEVCAPS_PARMS caps{};
+    caps.dwItem = MCI_GETDEVCAPS_HAS_AUDIO;
+    if (send(MCI_GETDEVCAPS, MCI_GETDEVCAPS_ITEM | MCI_WAIT, &caps) != 0) {
+        return true;  // unknown: the device's refusal stands
+    }
+    return caps.dwReturn != 0;
+}
+
 std::uint32_t MciEngine::setWindow(std::uintptr_t display) {
     MCI_DGV_WINDOW_PARMSA parameters{};
     parameters.hWnd = ToHwnd(display);
@@ -100,6 +110,28 @@ std::uint32_t MciEngine::put(media::VideoRect rect) {
         }
     }
     return send(MCI_PUT, flags, &parameters);
+}
+
+std::uint32_t MciEngine::setAudible(bool audible) {
+    // Devices differ in what they honour, whatever they answer: every type knows the generic
+    // "set audio all off", but Wine's MPEG device honours only "setaudio volume to 0" (and
+    // Wine's AVI device neither). Both are sent; either taken is success.
+    MCI_SET_PARMS generic{};
+    generic.dwAudio = MCI_SET_AUDIO_ALL;
+    const std::uint32_t set =
+        send(MCI_SET, MCI_SET_AUDIO | (audible ? MCI_SET_ON : MCI_SET_OFF) | MCI_WAIT, &generic);
+    if (set == MCIERR_INVALID_DEVICE_ID) {
+        return set;
+    }
+    MCI_DGV_SETAUDIO_PARMSA volume{};
+    volume.dwItem = MCI_DGV_SETAUDIO_VOLUME;
+    volume.dwValue = audible ? kNormalVolume : 0;
+    const std::uint32_t setAudio =
+        send(MCI_SETAUDIO, MCI_DGV_SETAUDIO_ITEM | MCI_DGV_SETAUDIO_VALUE | MCI_WAIT, &volume);
+    if (set == 0 || setAudio == 0 || !queryHasAudio()) {
+        return 0;  // a file without sound has nothing to silence, whatever its device says
+    }
+    return set;
 }
 
 std::uint32_t MciEngine::whereRect(DWORD_PTR which, RECT& rect) {

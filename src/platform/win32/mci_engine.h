@@ -19,8 +19,7 @@ class MciEngine final : public media::MediaEngine {
     bool hasVideo() const override { return hasVideo_; }
     std::uint32_t setWindow(std::uintptr_t display) override;
     std::uint32_t put(media::VideoRect rect) override;
-    // TODO(monitors): not yet silenced; every device is heard.
-    std::uint32_t setAudible(bool) override { return 0; }
+    std::uint32_t setAudible(bool audible) override;
     std::uint32_t where(media::VideoRect& rect) override;
     std::uint32_t play() override;
     std::uint32_t stop(bool wait) override;
@@ -33,6 +32,7 @@ class MciEngine final : public media::MediaEngine {
   private:
     std::uint32_t send(UINT command, DWORD_PTR flags, void* parameters);
     bool queryHasVideo();
+    bool queryHasAudio();
     std::uint32_t whereRect(DWORD_PTR which, RECT& rect);
 
     UINT device_ = 0;  // 0: no device open

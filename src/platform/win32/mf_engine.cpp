@@ -269,6 +269,7 @@ HRESULT MfEngine::startSession(const std::wstring& url, bool withSound) {
         }
     }
     hasVideo_ = video;
+    playsSound_ = sound;
     if (SUCCEEDED(result) && !video && !sound) {
         result = MF_E_UNSUPPORTED_FORMAT;
     }
@@ -354,6 +355,27 @@ std::uint32_t MfEngine::put(media::VideoRect rect) {
     return 0;
 }
 
+std::uint32_t MfEngine::setAudible(bool audible) {
+    if (!session_) {
+        return static_cast<std::uint32_t>(MF_E_INVALIDREQUEST);
+    }
+    if (!playsSound_) {
+        return 0;  // no sound in the file, or no device to hear it on
+    }
+    // The session hands out the audio renderer's own volume once its topology is resolved,
+    // which open waited for.
+    ComPtr<IMFGetService> services;
+    ComPtr<IMFSimpleAudioVolume> volume;
+    HRESULT result = session_.As(&services);
+    if (SUCCEEDED(result)) {
+        result = services->GetService(MR_POLICY_VOLUME_SERVICE, IID_PPV_ARGS(&volume));
+    }
+    if (SUCCEEDED(result)) {
+        result = volume->SetMute(audible ? FALSE : TRUE);
+    }
+    return static_cast<std::uint32_t>(result);
+}
+
 std::uint32_t MfEngine::where(media::VideoRect& rect) {
     if (!session_) {
         return static_cast<std::uint32_t>(MF_E_INVALIDREQUEST);
@@ -425,6 +447,7 @@ void MfEngine::release() {
         session_.Reset();
     }
     hasVideo_ = false;
+    playsSound_ = false;
     ownSize_ = SIZE{};
     mode_ = media::kNotReady;
 }

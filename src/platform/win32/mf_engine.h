@@ -69,8 +69,7 @@ class MfEngine final : public media::MediaEngine {
     bool hasVideo() const override { return hasVideo_; }
     std::uint32_t setWindow(std::uintptr_t display) override;
     std::uint32_t put(media::VideoRect rect) override;
-    // TODO(monitors): not yet silenced; every device is heard.
-    std::uint32_t setAudible(bool) override { return 0; }
+    std::uint32_t setAudible(bool audible) override;
     std::uint32_t where(media::VideoRect& rect) override;
     std::uint32_t play() override;
     std::uint32_t stop(bool wait) override;
@@ -93,6 +92,7 @@ class MfEngine final : public media::MediaEngine {
     ComPtr<IMFMediaSource> source_;
     ComPtr<IMFMediaSession> session_;
     bool hasVideo_ = false;
+    bool playsSound_ = false;  // the session has a branch to the audio renderer
     SIZE ownSize_{};
     int mode_ = media::kNotReady;
     FrameSink frames_;

@@ -1,6 +1,8 @@
-// The screens and the cursor (platform/screen_service.h), and the black covers over the
-// screens beside the primary one.
+// The screens, the monitors and the cursor (platform/screen_service.h), and the black covers
+// over the monitors beside the primary one.
 #include "platform/win32/win32_screens.h"
+
+#include <algorithm>
 
 #include "platform/win32/win32_platform.h"
 
@@ -36,26 +38,46 @@ void RegisterCoverClass(HINSTANCE instance) {
     RegisterClassExA(&cover);  // a second platform finds it registered already
 }
 
-BOOL CALLBACK CollectOtherMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM found) {
+BOOL CALLBACK CollectMonitor(HMONITOR monitor, HDC, LPRECT, LPARAM found) {
     MONITORINFO info{};
     info.cbSize = sizeof(info);
-    if (GetMonitorInfoA(monitor, &info) && (info.dwFlags & MONITORINFOF_PRIMARY) == 0) {
-        reinterpret_cast<std::vector<RECT>*>(found)->push_back(info.rcMonitor);
+    if (GetMonitorInfoA(monitor, &info)) {
+        reinterpret_cast<std::vector<Monitor>*>(found)->push_back(
+            Monitor{info.rcMonitor, (info.dwFlags & MONITORINFOF_PRIMARY) != 0});
     }
     return TRUE;
 }
 
+// The primary before any other; the others by their left edge, then by their top.
+bool ComesBefore(const Monitor& a, const Monitor& b) {
+    if (a.primary != b.primary) {
+        return a.primary;
+    }
+    if (a.place.left != b.place.left) {
+        return a.place.left < b.place.left;
+    }
+    return a.place.top < b.place.top;
+}
+
 }  // namespace
 
+std::vector<Monitor> MonitorsInOrder() {
+    std::vector<Monitor> monitors;
+    EnumDisplayMonitors(nullptr, nullptr, CollectMonitor, reinterpret_cast<LPARAM>(&monitors));
+    std::stable_sort(monitors.begin(), monitors.end(), ComesBefore);
+    return monitors;
+}
+
 std::vector<OwnedWindow> CoverOtherMonitors(HINSTANCE instance) {
-    std::vector<RECT> monitors;
-    EnumDisplayMonitors(nullptr, nullptr, CollectOtherMonitor, reinterpret_cast<LPARAM>(&monitors));
+    std::vector<Monitor> others = MonitorsInOrder();
+    std::erase_if(others, [](const Monitor& monitor) { return monitor.primary; });
     std::vector<OwnedWindow> covers;
-    if (monitors.empty()) {
+    if (others.empty()) {
         return covers;
     }
     RegisterCoverClass(instance);
-    for (const RECT& place : monitors) {
+    for (const Monitor& monitor : others) {
+        const RECT& place = monitor.place;
         // No caption and a class of its own: the single-instance check looks for the
         // saver's window by class and caption and must find that one only. A tool window,
         // so that it has no taskbar button.
@@ -83,10 +105,19 @@ platform::Size Win32Platform::screenSize() const {
     return {GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)};
 }
 
-// TODO(monitors): every monitor.
 std::vector<platform::Rect> Win32Platform::monitors() const {
-    const platform::Size primary = screenSize();
-    return {platform::Rect{0, 0, primary.width, primary.height}};
+    std::vector<platform::Rect> rects;
+    for (const Monitor& monitor : MonitorsInOrder()) {
+        const RECT& place = monitor.place;
+        rects.push_back(platform::Rect{place.left, place.top, place.right - place.left,
+                                       place.bottom - place.top});
+    }
+    if (rects.empty()) {
+        // A system that lists no monitor still has the primary screen the saver runs on.
+        const platform::Size primary = screenSize();
+        rects.push_back(platform::Rect{0, 0, primary.width, primary.height});
+    }
+    return rects;
 }
 
 int Win32Platform::showCursor(bool show) {

@@ -22,6 +22,15 @@ RECT OuterRect(SIZE client, DWORD style, DWORD exStyle) {
     return rect;
 }
 
+// The rectangle that holds every monitor, in desktop coordinates (a monitor left of or above
+// the primary makes its left or top negative).
+RECT VirtualScreen() {
+    const int left = GetSystemMetrics(SM_XVIRTUALSCREEN);
+    const int top = GetSystemMetrics(SM_YVIRTUALSCREEN);
+    return RECT{left, top, left + GetSystemMetrics(SM_CXVIRTUALSCREEN),
+                top + GetSystemMetrics(SM_CYVIRTUALSCREEN)};
+}
+
 // Wakes a nested loop blocked in GetMessage so that it looks at its exit condition again.
 void WakeMessageLoop() {
     PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);
@@ -59,9 +68,13 @@ Handle Win32Platform::createWindow(const platform::WindowSpec& design) {
     RECT place{0, 0, screen.cx, screen.cy};
     switch (design.style) {
         case platform::WindowStyle::FullScreenTopmost:
-        case platform::WindowStyle::FullScreenEveryMonitor:  // TODO(monitors): every monitor
             style |= WS_POPUP;
             exStyle |= WS_EX_TOPMOST;
+            break;
+        case platform::WindowStyle::FullScreenEveryMonitor:
+            style |= WS_POPUP;
+            exStyle |= WS_EX_TOPMOST;
+            place = VirtualScreen();
             break;
         case platform::WindowStyle::FixedDialog:
             style |= WS_CAPTION | WS_BORDER;
@@ -97,7 +110,8 @@ Handle Win32Platform::createWindow(const platform::WindowSpec& design) {
     if (window == nullptr) {
         throw std::runtime_error("Unable to create window " + design.caption);
     }
-    if (fullScreen) {
+    // A window over every monitor fills them all itself: it needs no covers.
+    if (design.style == platform::WindowStyle::FullScreenTopmost) {
         data->covers = CoverOtherMonitors(instance_);
     }
     windows_[window] = std::move(data);

@@ -95,6 +95,32 @@ TEST(ChoosingEngineTest, AnMp4PlaysThroughMediaFoundationWithTheSameContract) {
     EXPECT_EQ(engine.close(true), 0u);
 }
 
+// A second monitor's video is silenced between open and play: MCI's AVI device (a clip
+// without sound) and Media Foundation (a clip with sound) accept it and play on.
+TEST(ChoosingEngineTest, ASilencedClipPlaysOnThroughEitherEngine) {
+    OwnedWindow panel(CreateWindowExA(0, "STATIC", nullptr, WS_POPUP | WS_VISIBLE, 0, 0, 320, 240,
+                                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr));
+    ChoosingEngine engine(GetModuleHandleA(nullptr));
+    EXPECT_NE(engine.setAudible(false), 0u);  // nothing open: no device to silence
+    for (const char* name : {"lime.avi", "blue.mp4"}) {
+        SCOPED_TRACE(name);
+        const std::string clip = Clip(name);
+        if (clip.empty()) {
+            GTEST_SKIP() << "C:\\clips\\" << name << " is missing";
+        }
+        ASSERT_EQ(engine.open(clip, true), 0u);
+        EXPECT_EQ(engine.setWindow(ToHandle(panel.get())), 0u);
+        EXPECT_EQ(engine.setAudible(false), 0u);
+        EXPECT_EQ(engine.setAudible(false), 0u);  // twice is as once
+        EXPECT_EQ(engine.play(), 0u);
+        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        EXPECT_EQ(ModeOf(engine), media::kPlaying);
+        EXPECT_EQ(engine.setAudible(true), 0u);
+        EXPECT_EQ(ModeOf(engine), media::kPlaying);
+        EXPECT_EQ(engine.close(true), 0u);
+    }
+}
+
 TEST(ChoosingEngineTest, WhenBothRefuseTheEngineThatKnowsTheTypeGivesTheReason) {
     ChoosingEngine engine(GetModuleHandleA(nullptr));
     // No MCI device plays .mp4: Media Foundation's reason, an HRESULT with the system's text.

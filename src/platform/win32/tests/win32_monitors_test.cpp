@@ -1,0 +1,111 @@
+// The monitors, and the saver's two full-screen windows over them. The end-to-end lab runs
+// this on its one monitor and again on two side by side, where MORVEL_EXPECT_MONITORS names
+// them ("left,top,width,height;..." in the order they must come).
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/win32/owned.h"
+#include "platform/win32/win32_platform.h"
+
+namespace morvel::win32 {
+namespace {
+
+using platform::Handle;
+using platform::Rect;
+
+std::vector<Rect> ExpectedMonitors() {
+    std::vector<Rect> expected;
+    const char* listed = std::getenv("MORVEL_EXPECT_MONITORS");
+    std::istringstream items(listed != nullptr ? listed : "");
+    std::string item;
+    while (std::getline(items, item, ';')) {
+        Rect rect;
+        if (std::sscanf(item.c_str(), "%d,%d,%d,%d", &rect.left, &rect.top, &rect.width,
+                        &rect.height) == 4) {
+            expected.push_back(rect);
+        }
+    }
+    return expected;
+}
+
+Rect ScreenRect(HWND window) {
+    RECT place{};
+    GetWindowRect(window, &place);
+    return Rect{place.left, place.top, place.right - place.left, place.bottom - place.top};
+}
+
+// The black covers the backend shows over the monitors a saver's window leaves bare.
+std::vector<Rect> VisibleCovers() {
+    std::vector<Rect> covers;
+    EnumThreadWindows(
+        GetCurrentThreadId(),
+        [](HWND window, LPARAM found) -> BOOL {
+            char name[32] = {};
+            GetClassNameA(window, name, sizeof(name));
+            if (std::string(name) == "MorvelCover" && IsWindowVisible(window)) {
+                reinterpret_cast<std::vector<Rect>*>(found)->push_back(ScreenRect(window));
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&covers));
+    return covers;
+}
+
+class Win32MonitorsTest : public ::testing::Test {
+  protected:
+    Win32MonitorsTest() : platform_(GetModuleHandleA(nullptr)) {}
+
+    Handle saverWindow(platform::WindowStyle style) {
+        platform::WindowSpec design;
+        design.className = "TFormMonitors";
+        design.caption = "Monitors test";
+        design.style = style;
+        const Handle window = platform_.createWindow(design);
+        platform_.showWindow(window, true);
+        return window;
+    }
+
+    Win32Platform platform_;
+};
+
+TEST_F(Win32MonitorsTest, MonitorsComePrimaryFirstAndOneWindowCoversThemAllWithoutCovers) {
+    const std::vector<Rect> monitors = platform_.monitors();
+    const std::vector<Rect> expected = ExpectedMonitors();
+    if (!expected.empty()) {
+        EXPECT_EQ(monitors, expected);
+    }
+    ASSERT_FALSE(monitors.empty());
+    ASSERT_EQ(monitors.size(), static_cast<std::size_t>(GetSystemMetrics(SM_CMONITORS)));
+    EXPECT_EQ(monitors.front(),
+              (Rect{0, 0, GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN)}));
+
+    // Over every monitor: the rectangle that holds them, its client (0, 0) at that
+    // rectangle's top-left, and nothing of ours beside it.
+    const Rect desktop = platform::BoundingRect(monitors);
+    const Handle every = saverWindow(platform::WindowStyle::FullScreenEveryMonitor);
+    EXPECT_EQ(ScreenRect(ToHwnd(every)), desktop);
+    POINT origin{0, 0};
+    ClientToScreen(ToHwnd(every), &origin);
+    EXPECT_EQ(origin.x, desktop.left);
+    EXPECT_EQ(origin.y, desktop.top);
+    EXPECT_NE(GetWindowLongA(ToHwnd(every), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+    EXPECT_TRUE(VisibleCovers().empty());
+    platform_.destroyWindow(every);
+
+    // Over the primary alone, as the saver has always been: a cover on each of the others.
+    const Handle primary = saverWindow(platform::WindowStyle::FullScreenTopmost);
+    EXPECT_EQ(ScreenRect(ToHwnd(primary)), monitors.front());
+    EXPECT_EQ(VisibleCovers(), std::vector<Rect>(monitors.begin() + 1, monitors.end()));
+    platform_.destroyWindow(primary);
+    EXPECT_TRUE(VisibleCovers().empty());
+}
+
+}  // namespace
+}  // namespace morvel::win32
