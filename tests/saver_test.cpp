@@ -231,6 +231,19 @@ TEST_F(SaverTest, PlaysInSequenceRoundAndRoundClosingEachVideoBeforeTheNext) {
     EXPECT_EQ(os.mediaCloses, 4);
 }
 
+TEST_F(SaverTest, AVideoThatNeverStartsPlayingIsLeftAfterASecondNotAtEveryTick) {
+    const std::string a = makeMedia("a.avi", {.playError = 263});
+    const std::string b = makeMedia("b.avi", {.playError = 263});
+    writeSettings(settingsText({a, b}));
+    startSaver();
+    sim.advance(3000);
+    std::vector<std::int64_t> times;
+    for (const auto& open : os.opens) {
+        times.push_back(open.atMs);
+    }
+    EXPECT_EQ(times, (std::vector<std::int64_t>{0, 1000, 2000, 3000}));
+}
+
 TEST_F(SaverTest, OneVideoPlaysAgainAndAgainInEitherOrder) {
     for (const char* order : {"1", "2"}) {
         CheckedSimulation run{std::string("Picord=") + order};

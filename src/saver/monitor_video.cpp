@@ -9,6 +9,9 @@ namespace morvel::saver {
 namespace {
 
 constexpr int kOwnSize = 5;
+// About a second at the saver's 50 ms tick: the pace a clip that does not play was left at
+// when the saver looked once a second.
+constexpr int kPollsForAClipNeverSeenPlaying = 20;
 
 }  // namespace
 
@@ -38,6 +41,8 @@ const std::string& MonitorVideo::fileName() const {
 }
 
 void MonitorVideo::startCurrent() {
+    seenPlaying_ = false;
+    pollsStopped_ = 0;
     bool lead = true;
     for (VideoScreen& screen : screens_) {
         openOn(screen, !(lead && heard_));
@@ -69,7 +74,14 @@ void MonitorVideo::openOn(VideoScreen& screen, bool silenced) {
 }
 
 bool MonitorVideo::clipEnded() {
-    if (screens_.front().device->Mode() != media::kStopped) {
+    const int mode = screens_.front().device->Mode();
+    if (mode == media::kPlaying) {
+        seenPlaying_ = true;
+    }
+    if (mode != media::kStopped) {
+        return false;
+    }
+    if (!seenPlaying_ && ++pollsStopped_ < kPollsForAClipNeverSeenPlaying) {
         return false;
     }
     for (auto screen = screens_.begin() + 1; screen != screens_.end(); ++screen) {

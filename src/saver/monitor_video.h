@@ -47,6 +47,9 @@ class MonitorVideo {
     // throws (a corrupt or vanished file).
     void startCurrent();
     // The clip has played to its end: the lead device stopped and no other still plays.
+    // Polled on every tick; a clip never seen playing (its play failed) counts as ended only
+    // after about a second of polls, so that a list nothing of which plays is not reopened
+    // twenty times a second.
     bool clipEnded();
     void closeClip();
     // Stops for good after a clip failed: this monitor shows nothing more.
@@ -70,6 +73,8 @@ class MonitorVideo {
     bool heard_;
     int current_ = 0;
     bool halted_ = false;
+    bool seenPlaying_ = false;  // the current clip
+    int pollsStopped_ = 0;      // polls that found it stopped without having seen it play
 };
 
 }  // namespace morvel::saver
