@@ -215,20 +215,33 @@ TEST_F(SaverTest, OwnSizeFollowsEachVideoAndASoundOnlyFileGetsAnEmptyPanel) {
 // --- The sequencer ----------------------------------------------------------------------------
 
 TEST_F(SaverTest, PlaysInSequenceRoundAndRoundClosingEachVideoBeforeTheNext) {
-    const std::string a = makeMedia("a.avi", {.lengthMs = 2500});
+    const std::string a = makeMedia("a.avi", {.lengthMs = 2510});
     const std::string b = makeMedia("b.avi", {.lengthMs = 1000});
     const std::string c = makeMedia("c.avi", {.lengthMs = 500});
     writeSettings(settingsText({a, b, c}));
     startSaver();
-    sim.advance(8000);
+    sim.advance(7000);
     EXPECT_EQ(playedFiles(), (std::vector<std::string>{a, b, c, a, b}));
-    // The end of a video is seen at the next one-second tick.
+    // The end of a video is seen within the next 50 ms tick, not a second later.
     std::vector<std::int64_t> times;
     for (const auto& play : os.plays) {
         times.push_back(play.atMs);
     }
-    EXPECT_EQ(times, (std::vector<std::int64_t>{0, 3000, 4000, 5000, 8000}));
+    EXPECT_EQ(times, (std::vector<std::int64_t>{0, 2550, 3550, 4050, 6600}));
     EXPECT_EQ(os.mediaCloses, 4);
+}
+
+TEST_F(SaverTest, AVideoThatNeverStartsPlayingIsLeftAfterASecondNotAtEveryTick) {
+    const std::string a = makeMedia("a.avi", {.playError = 263});
+    const std::string b = makeMedia("b.avi", {.playError = 263});
+    writeSettings(settingsText({a, b}));
+    startSaver();
+    sim.advance(3000);
+    std::vector<std::int64_t> times;
+    for (const auto& open : os.opens) {
+        times.push_back(open.atMs);
+    }
+    EXPECT_EQ(times, (std::vector<std::int64_t>{0, 1000, 2000, 3000}));
 }
 
 TEST_F(SaverTest, OneVideoPlaysAgainAndAgainInEitherOrder) {
@@ -255,7 +268,7 @@ TEST_F(SaverTest, RandomOrderDrawsFromTheWholeListReseededFromTheClock) {
     writeSettings(settingsText(videos, "Picord=1\r\n"));
     startSaver();
     sim.advance(60'000);
-    ASSERT_EQ(os.plays.size(), 61u);
+    ASSERT_EQ(os.plays.size(), 151u);  // each video followed at once by the next
     std::set<std::string> seen;
     bool repeated = false;
     for (std::size_t i = 0; i < os.plays.size(); ++i) {

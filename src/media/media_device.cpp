@@ -102,6 +102,11 @@ void MediaDevice::SetDisplayRect(VideoRect rect) {
     }
 }
 
+void MediaDevice::SetAudible(bool audible) {
+    requireOpen();
+    record(engine_->setAudible(audible));
+}
+
 VideoRect MediaDevice::DisplayRect() {
     VideoRect rect;
     if (open_ && hasVideo_) {

@@ -38,6 +38,9 @@ class MediaDevice {
     void Close();
     int Mode();
     void SetDisplayRect(VideoRect rect);
+    // Whether the open device's own sound is heard (it is after every Open); set it between
+    // Open and Play.
+    void SetAudible(bool audible);
     VideoRect DisplayRect();
     // The next request only goes without waiting.
     void WaitOffForNextRequest() { waitNext_ = false; }

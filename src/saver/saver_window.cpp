@@ -1,9 +1,7 @@
 #include "saver/saver_window.h"
 
 #include <algorithm>
-#include <cmath>
 #include <exception>
-#include <random>
 
 #include "common/ascii.h"
 #include "common/path.h"
@@ -21,6 +19,11 @@ namespace {
 
 constexpr int kTimer1Id = 1;
 constexpr int kTimer1IntervalMs = 1000;
+// The end of a clip is acted on at once: the next follows within a frame or two.
+constexpr int kVideoTimerId = 2;
+constexpr int kVideoTimerIntervalMs = 50;
+
+constexpr Rect kNoticeBounds{68, 47, 469, 106};
 
 constexpr const char* kNoVideosCaption =
     "You have not entered any video files for display. Simply click the \"settings\" button, "
@@ -52,52 +55,39 @@ bool IsBlank(const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
 }
 
+std::string WindowsDirectoryOf(platform::Platform& platform) {
+    std::string directory = platform.windowsDirectory();
+    return directory.empty() ? "c:\\windows" : directory;
+}
+
+store::StoreLocation SettingsLocation(platform::Platform& platform, const std::string& windowsDir) {
+    return store::storeLocation(windowsDir, platform.localAppDataDirectory(),
+                                platform.pathSeparator());
+}
+
+// The one setting the window itself depends on, read before it is made.
+MonitorMode ReadMonitorMode(platform::Platform& platform) {
+    try {
+        const store::IniFile ini(SettingsLocation(platform, WindowsDirectoryOf(platform)));
+        const int value = ini.readInteger("Options", "Monitors", 0);
+        return value >= 1 && value <= 3 ? static_cast<MonitorMode>(value)
+                                        : MonitorMode::PrimaryOnly;
+    } catch (const std::exception&) {
+        return MonitorMode::PrimaryOnly;  // ReadSettings meets the same file again
+    }
+}
+
 }  // namespace
 
-int RoundHalfEven(double value) {
-    const double floor = std::floor(value);
-    const double fraction = value - floor;
-    if (fraction > 0.5) {
-        return static_cast<int>(floor) + 1;
-    }
-    if (fraction < 0.5) {
-        return static_cast<int>(floor);
-    }
-    const int lower = static_cast<int>(floor);
-    return lower % 2 == 0 ? lower : lower + 1;
-}
-
-Rect CentredPanel(platform::Size screen, int width, int height) {
-    return Rect{RoundHalfEven((screen.width - width) / 2.0),
-                RoundHalfEven((screen.height - height) / 2.0), width, height};
-}
-
-Rect PanelBoundsFor(int displaySize, platform::Size screen, int customWidth, int customHeight) {
-    const double sw = screen.width;
-    const double sh = screen.height;
-    auto fraction = [&](double divisor) {
-        const int w = RoundHalfEven(sw / divisor);
-        const int h = RoundHalfEven(sh / divisor);
-        return Rect{RoundHalfEven(sw / 2 - w / 2.0), RoundHalfEven(sh / 2 - h / 2.0), w, h};
-    };
-    switch (displaySize) {
-        case 1:
-            return Rect{0, 0, screen.width, screen.height};
-        case 2:
-            return fraction(2);
-        case 3:
-            return fraction(4);
-        default:
-            // A custom size missing from the file arrives as -1: such a panel is empty.
-            return CentredPanel(screen, std::max(customWidth, 0), std::max(customHeight, 0));
-    }
-}
-
 TForm1::TForm1(platform::Platform& platform)
-    : platform_(platform), window_(platform, windowSpec()) {
+    : platform_(platform),
+      monitorMode_(ReadMonitorMode(platform)),
+      monitorAreas_(MonitorAreas(platform, monitorMode_)),
+      window_(platform, windowSpec()) {
     createControls();
     MediaPlayer1 = std::make_unique<media::MediaDevice>(platform_.createMediaEngine(), 0);
-    MediaPlayer2 = std::make_unique<media::MediaDevice>(platform_.createMediaEngine(), Panel1_);
+    VideoTimer = std::make_unique<platform::WindowTimer>(
+        platform_, handle(), kVideoTimerId, kVideoTimerIntervalMs, [this] { VideoTimerTimer(); });
     Timer1 = std::make_unique<platform::WindowTimer>(platform_, handle(), kTimer1Id,
                                                      kTimer1IntervalMs, [this] { Timer1Timer(); });
     platform::invokeHandler(platform_, [this] { FormCreate(); });
@@ -113,7 +103,9 @@ platform::WindowSpec TForm1::windowSpec() {
     platform::WindowSpec design;
     design.className = kSaverClassName;
     design.caption = kSaverCaption;
-    design.style = platform::WindowStyle::FullScreenTopmost;
+    design.style = monitorMode_ == MonitorMode::PrimaryOnly
+                       ? platform::WindowStyle::FullScreenTopmost
+                       : platform::WindowStyle::FullScreenEveryMonitor;
     design.background = Color::rgb(0, 0, 0);
     design.keyPreview = true;
     design.onCloseQuery = [this] {
@@ -130,7 +122,9 @@ void TForm1::createControls() {
     platform::ControlSpec label;
     label.kind = platform::ControlKind::Label;
     label.name = "lblinfo";
-    label.bounds = Rect{68, 47, 469, 106};
+    label.bounds = kNoticeBounds;
+    label.bounds.left += monitorAreas_.front().left;
+    label.bounds.top += monitorAreas_.front().top;
     label.caption = kNoVideosCaption;
     label.font = platform::Font{"MS Sans Serif", 16, 0, true, Color::windowText()};
     label.wordWrap = true;
@@ -146,17 +140,13 @@ void TForm1::createControls() {
 
 void TForm1::FormCreate() {
     platform_.setScreenSaverRunning(true);
-    state_.WindowsDir = platform_.windowsDirectory();
-    if (state_.WindowsDir.empty()) {
-        state_.WindowsDir = "c:\\windows";
-    }
+    state_.WindowsDir = WindowsDirectoryOf(platform_);
     state_.RepeatSound = false;
     state_.StartMuteChoice = 5;
     state_.EndMuteChoice = 5;
     platform_.showCursor(false);
     state_.DisplaySize = 5;
     state_.PlayOrder = 2;
-    state_.LastIndex = 0;
     platform_.setWindowColor(handle(), Color::rgb(0, 0, 0));
     platform_.setMessageHandler(
         [this](const platform::Message& message, bool& handled) { deactivate(message, handled); });
@@ -167,23 +157,23 @@ void TForm1::FormCreate() {
         StartBackgroundSound();
     }
     if (state_.PlayListCount > 0) {
+        CreateVideos();
         SizeVideoPanel();
         // On the screen before the first video starts: a player draws a video's first frame
         // at once into a window that shows, and into a hidden one not at all, so the
         // picture would wait for a later frame (a tenth of a second and more).
         platform_.showWindow(handle(), true);
         StartFirstVideo();
+        // Started first, so that where both are due the video moves on before the sound.
+        VideoTimer->setEnabled(true);
         Timer1->setEnabled(true);
     } else {
-        platform_.setVisible(Panel1_, false);
-        platform_.setVisible(lblinfo_, true);
-        platform_.setWindowColor(handle(), Color::rgb(255, 255, 255));
+        ShowNotice();
     }
 }
 
 void TForm1::ReadSettings() {
-    state_.StorePath = store::storeLocation(state_.WindowsDir, platform_.localAppDataDirectory(),
-                                            platform_.pathSeparator());
+    state_.StorePath = SettingsLocation(platform_, state_.WindowsDir);
     // One read of the file for all of it: the list alone is 500 keys.
     const store::IniSnapshot ini = store::IniFile(state_.StorePath).snapshot();
 
@@ -195,7 +185,8 @@ void TForm1::ReadSettings() {
     state_.EndMuteChoice = muteChoice("Endon", state_.EndMuteChoice);
     const int picdis = ini.readInteger("Options", "Picdis", -1);
     state_.DisplaySize = picdis >= 1 && picdis <= 4 ? picdis : 5;
-    state_.PlayOrder = ini.readInteger("Options", "Picord", -1) == 1 ? 1 : 2;
+    const int picord = ini.readInteger("Options", "Picord", -1);
+    state_.PlayOrder = picord == 1 || picord == 3 ? picord : 2;
     state_.CustomHeight = ini.readInteger("Options", "Height", -1);
     state_.CustomWidth = ini.readInteger("Options", "Width", -1);
     state_.SoundOn = ini.readBool("Options", "Sound", true);
@@ -229,60 +220,42 @@ void TForm1::ReadSettings() {
     }
 }
 
-void TForm1::ChooseNextVideo() {
-    if (state_.PlayOrder == 1) {
-        std::mt19937 generator(platform_.millisecondsSinceMidnight());
-        std::uniform_int_distribution<int> draw(0, state_.PlayListCount - 1);
-        state_.CurrentIndex = draw(generator) + 1;
-        return;
-    }
-    state_.CurrentIndex = state_.LastIndex + 1;
-    if (state_.CurrentIndex > state_.PlayListCount) {
-        state_.CurrentIndex = 1;
-    }
-    state_.LastIndex = state_.CurrentIndex;
-}
-
-void TForm1::SizeVideoPanel() {
-    platform_.setBounds(Panel1_, PanelBoundsFor(state_.DisplaySize, platform_.screenSize(),
-                                                state_.CustomWidth, state_.CustomHeight));
-}
-
-void TForm1::StartCurrentVideo() {
-    MediaPlayer2->FileName = state_.PlayList.at(static_cast<std::size_t>(state_.CurrentIndex - 1));
-    MediaPlayer2->Open();
-    if (state_.DisplaySize == 5) {
-        MediaPlayer2->SetDisplayRect({0, 0});
-        const media::VideoRect own = MediaPlayer2->DisplayRect();
-        platform_.setBounds(Panel1_, CentredPanel(platform_.screenSize(), own.right, own.bottom));
-        MediaPlayer2->SetDisplayRect(own);
-    } else {
-        const Rect panel = platform_.bounds(Panel1_);
-        MediaPlayer2->SetDisplayRect({panel.width, panel.height});
-    }
-    MediaPlayer2->Play();
-}
-
 void TForm1::StartFirstVideo() {
-    ChooseNextVideo();
+    for (MonitorVideo& video : videos_) {
+        video.chooseNext(ShownElsewhere(video), platform_.millisecondsSinceMidnight());
+        try {
+            video.startCurrent();
+        } catch (const std::exception&) {
+            // A first video that cannot start is not reported: its device stays not ready,
+            // so that monitor never moves on, and the background sound goes on.
+        }
+    }
+}
+
+void TForm1::VideoTimerTimer() {
+    for (MonitorVideo& video : videos_) {
+        // A box shown for one monitor runs the timers inside it: the saver may have ended
+        // there, and another monitor may have moved on already.
+        if (state_.Finished) {
+            return;
+        }
+        if (!video.halted() && video.clipEnded()) {
+            MoveOn(video);
+        }
+    }
+}
+
+void TForm1::MoveOn(MonitorVideo& video) {
+    video.closeClip();
+    video.chooseNext(ShownElsewhere(video), platform_.millisecondsSinceMidnight());
     try {
-        StartCurrentVideo();
+        video.startCurrent();
     } catch (const std::exception&) {
-        // A first video that cannot start is not reported: its device stays not ready, so
-        // the timer never moves on, and the background sound goes on.
+        ReportCorruptVideo(video);
     }
 }
 
 void TForm1::Timer1Timer() {
-    if (MediaPlayer2->Mode() == media::kStopped) {
-        MediaPlayer2->Close();
-        ChooseNextVideo();
-        try {
-            StartCurrentVideo();
-        } catch (const std::exception&) {
-            ReportCorruptVideo();
-        }
-    }
     if (state_.SoundOn && MediaPlayer1->Mode() == media::kStopped && state_.RepeatSound) {
         try {
             MediaPlayer1->FileName = state_.SoundFile;
@@ -296,15 +269,23 @@ void TForm1::Timer1Timer() {
     }
 }
 
-void TForm1::ReportCorruptVideo() {
-    Timer1->setEnabled(false);
-    if (MediaPlayer1->Mode() == media::kPlaying) {
-        MediaPlayer1->Stop();
+// The monitor whose clip failed stops for good, the others go on; with none left playing
+// everything halts as it always has: no timer, no background sound.
+void TForm1::ReportCorruptVideo(MonitorVideo& video) {
+    video.halt();
+    const bool anyPlaying = std::any_of(videos_.begin(), videos_.end(),
+                                        [](const MonitorVideo& v) { return !v.halted(); });
+    if (!anyPlaying) {
+        VideoTimer->setEnabled(false);
+        Timer1->setEnabled(false);
+        if (MediaPlayer1->Mode() == media::kPlaying) {
+            MediaPlayer1->Stop();
+        }
+        state_.SoundOn = false;
     }
-    state_.SoundOn = false;
     platform_.messageBox(handle(), "Error",
-                         "An error occurred trying to play the video file " +
-                             MediaPlayer2->FileName + ". The " +
+                         "An error occurred trying to play the video file " + video.fileName() +
+                             ". The " +
                              "video file appears to be corrupt. Please verify that your video "
                              "files " +
                              "are viewable.",
@@ -326,12 +307,14 @@ void TForm1::FinishSaver() {
     if (!state_.Dismissing) {
         return;
     }
+    state_.Finished = true;
+    VideoTimer->setEnabled(false);
     Timer1->setEnabled(false);
     if (MediaPlayer1->Mode() == media::kPlaying) {
         MediaPlayer1->Stop();
     }
-    if (MediaPlayer2->Mode() == media::kPlaying) {
-        MediaPlayer2->Stop();
+    for (MonitorVideo& video : videos_) {
+        video.stop();
     }
     platform_.setScreenSaverRunning(false);
     ApplyMuteChoice(platform_, state_.EndMuteChoice);

@@ -1,15 +1,19 @@
-// The saver window: covers the screen, plays the user's videos one after another and ends
-// at the first key or mouse button (after the platform's password check where that applies).
+// The saver window: covers the screen (or every monitor), plays the user's videos one after
+// another and ends at the first key or mouse button (after the platform's password check
+// where that applies).
 #pragma once
 
 #include <cstdint>
 #include <memory>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "media/media_device.h"
 #include "platform/platform.h"
 #include "platform/window.h"
+#include "saver/monitor_video.h"
+#include "saver/panel_geometry.h"
 #include "store/store_path.h"
 
 namespace morvel::saver {
@@ -17,6 +21,19 @@ namespace morvel::saver {
 inline constexpr const char* kSaverClassName = "TForm1";
 inline constexpr const char* kSaverCaption = "Frmmorvel33";
 inline constexpr int kMaxVideos = 500;
+
+// What the monitors show (Monitors in the settings); read before the window is made, for the
+// monitors present then.
+enum class MonitorMode {
+    PrimaryOnly = 0,   // the video on the primary monitor, the others black
+    SameOnEvery = 1,   // the same clip on every monitor at once
+    OwnOnEach = 2,     // each monitor its own clips, moving on by itself
+    SpreadAcross = 3,  // one video across the rectangle that holds every monitor
+};
+
+// Each monitor present in the client coordinates of the saver's window, the primary first:
+// the primary screen alone at (0, 0) when the window covers the primary alone.
+std::vector<platform::Rect> MonitorAreas(platform::Platform& platform, MonitorMode mode);
 
 // Program-wide saver state, shared by the window's handlers. Set up by FormCreate and
 // ReadSettings; the saver never writes it back.
@@ -26,18 +43,18 @@ struct SaverState {
     bool SoundOn = false;
     bool RepeatSound = false;
     int DisplaySize = 5;  // 1 large, 2 medium, 3 small, 4 custom, 5 the video's own size
-    int PlayOrder = 2;    // 1 random, 2 in sequence
+    int PlayOrder = 2;    // 1 random, 2 in sequence, 3 shuffled rounds
     int CustomHeight = -1;
     int CustomWidth = -1;
     std::vector<std::string> PlayList;  // PlayList[0] is entry 1
     int PlayListCount = 0;
     std::string SoundFile;
-    int LastIndex = 0;
-    int CurrentIndex = 0;
     std::string WindowsDir;
     store::StoreLocation StorePath;
     // True while `deactivate` handles an input that qualifies for ending the saver.
     bool Dismissing = false;
+    // Set as the saver finishes: a handler a box held up goes no further.
+    bool Finished = false;
 };
 
 class TForm1 {
@@ -55,6 +72,7 @@ class TForm1 {
     void FormCreate();
     void ReadSettings();
     void Timer1Timer();
+    void VideoTimerTimer();
     void deactivate(const platform::Message& message, bool& handled);
     void FormCloseQuery(bool& canClose);
     void FormKeyDown(int key);
@@ -62,7 +80,6 @@ class TForm1 {
     void HostEndRequest();
 
     // The playback sequencer.
-    void ChooseNextVideo();
     void SizeVideoPanel();
     void StartFirstVideo();
     void StartBackgroundSound();
@@ -73,29 +90,30 @@ class TForm1 {
   private:
     platform::WindowSpec windowSpec();
     void createControls();
-    void StartCurrentVideo();
+    void CreateVideos();
+    VideoScreen CreateScreen(std::size_t monitor, platform::Rect area);
+    void ShowNotice();
+    void MoveOn(MonitorVideo& video);
+    std::vector<int> ShownElsewhere(const MonitorVideo& video) const;
     void CheckPassword();
-    void ReportCorruptVideo();
+    void ReportCorruptVideo(MonitorVideo& video);
 
     platform::Platform& platform_;
     SaverState state_;
+    const MonitorMode monitorMode_;
+    // Each monitor in the window's client coordinates, the primary first; the primary screen
+    // alone at (0, 0) when the video keeps to it.
+    const std::vector<platform::Rect> monitorAreas_;
     platform::UniqueWindow window_;
     platform::Handle lblinfo_ = 0;
-    platform::Handle Panel1_ = 0;
+    platform::Handle Panel1_ = 0;                      // the primary monitor's video panel
     std::unique_ptr<media::MediaDevice> MediaPlayer1;  // background sound
-    std::unique_ptr<media::MediaDevice> MediaPlayer2;  // the video, drawn into Panel1
-    std::unique_ptr<platform::WindowTimer> Timer1;
+    std::mt19937 shuffler_;                            // seeded once a run
+    // The videos, the primary's first (its device draws into Panel1): one for every monitor
+    // when each shows its own, else one.
+    std::vector<MonitorVideo> videos_;
+    std::unique_ptr<platform::WindowTimer> VideoTimer;  // the end of a clip, promptly
+    std::unique_ptr<platform::WindowTimer> Timer1;      // the background sound
 };
-
-// Rounds to the nearest whole number, halves to the even neighbour.
-int RoundHalfEven(double value);
-
-// Where Panel1 goes for a display size; the own size (5) places CustomWidth x CustomHeight
-// until the first video is fitted.
-platform::Rect PanelBoundsFor(int displaySize, platform::Size screen, int customWidth,
-                              int customHeight);
-
-// Centres a w x h panel on the screen.
-platform::Rect CentredPanel(platform::Size screen, int width, int height);
 
 }  // namespace morvel::saver
