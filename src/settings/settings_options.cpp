@@ -62,16 +62,18 @@ void TForm2::LoadSettings() {
     const Handle displaySizes[] = {Radpicdef_, radpicl_, radpicm_, radpics_, Radpicc_};
     const int picdis = ini.readInteger(kOptions, "Picdis", -1);
     platform_.setChecked(displaySizes[picdis >= 1 && picdis <= 4 ? picdis : 0], true);
+    // 1 random, 3 shuffled, anything else in sequence.
     const int picord = ini.readInteger(kOptions, "Picord", -1);
-    platform_.setChecked(picord == 1   ? RadioButton1_
-                         : picord == 3 ? radshuffle_
-                                       : RadioButton2_,
-                         true);
-    // Without the key the saver keeps the other monitors black; a value it does not know
-    // selects nothing, so that OK does not pass it off as the user's choice.
+    const Handle playOrder = picord == 1   ? RadioButton1_
+                             : picord == 3 ? radshuffle_
+                                           : RadioButton2_;
+    platform_.setChecked(playOrder, true);
+    // Without the key the saver keeps the other monitors black. A value it does not know
+    // selects none of the four rather than one the file does not hold.
     const int monitors = ini.readInteger(kOptions, "Monitors", 0);
-    if (monitors >= 0 && monitors < static_cast<int>(MonitorButtons().size())) {
-        platform_.setChecked(MonitorButtons()[static_cast<std::size_t>(monitors)], true);
+    const std::array<Handle, 4> monitorButtons = MonitorButtons();
+    if (monitors >= 0 && monitors < static_cast<int>(monitorButtons.size())) {
+        platform_.setChecked(monitorButtons[static_cast<std::size_t>(monitors)], true);
     }
 
     const int height = ini.readInteger(kOptions, "Height", -1);
