@@ -15,9 +15,13 @@ namespace fs = std::filesystem;
 using platform::MessageBoxKind;
 
 constexpr const char* kTitle = "Morvel Screensaver";
+const std::vector<std::string> kPlayOrderButtons = {"RadioButton2", "RadioButton1", "radshuffle"};
+const std::vector<std::string> kMonitorButtons = {"radmonblack", "radmonsame", "radmondiff",
+                                                  "radmonspan"};
 const std::vector<std::string> kOptionButtons = {
-    "Radpicdef", "radpicl",      "radpicm",      "radpics",  "Radpicc",  "radsndon",
-    "radsndof",  "RadioButton1", "RadioButton2", "radrepon", "radrepoff"};
+    "Radpicdef",   "radpicl",    "radpicm",    "radpics",      "Radpicc",      "radsndon",
+    "radsndof",    "radrepon",   "radrepoff",  "RadioButton1", "RadioButton2", "radshuffle",
+    "radmonblack", "radmonsame", "radmondiff", "radmonspan"};
 const std::vector<std::string> kSoundButtons = {"Radstoff", "Radston", "Radenoff", "Radenon"};
 
 class SettingsOptionsTest : public SettingsTest {
@@ -75,13 +79,13 @@ TEST_F(SettingsOptionsTest, AFirstStartChoosesNothingAndWritesOnlyTheEmptyList) 
     EXPECT_TRUE(sim.ended());
     EXPECT_EQ(storeText(), slotsText() +
                                "[Options]\r\nSound=0\r\nRepeat=0\r\nPicdis=1\r\nPicord=2\r\n"
-                               "Height=25\r\nWidth=25\r\n[WavConfig]\r\nName1=\r\n");
+                               "Monitors=0\r\nHeight=25\r\nWidth=25\r\n[WavConfig]\r\nName1=\r\n");
 }
 
 TEST_F(SettingsOptionsTest, AFileWithoutOptionsShowsTheDefaultChoices) {
     writeStore(slotsText());
     startSettings();
-    for (const char* name : {"radsndon", "radrepon", "Radpicdef", "RadioButton2"}) {
+    for (const char* name : {"radsndon", "radrepon", "Radpicdef", "RadioButton2", "radmonblack"}) {
         EXPECT_TRUE(checked(name)) << name;
     }
     for (const std::string& name : kSoundButtons) {
@@ -91,7 +95,7 @@ TEST_F(SettingsOptionsTest, AFileWithoutOptionsShowsTheDefaultChoices) {
     pressOk();
     EXPECT_EQ(storeText(), slotsText() +
                                "[Options]\r\nSound=1\r\nRepeat=1\r\nPicdis=5\r\nPicord=2\r\n"
-                               "Height=25\r\nWidth=25\r\n[WavConfig]\r\nName1=\r\n");
+                               "Monitors=0\r\nHeight=25\r\nWidth=25\r\n[WavConfig]\r\nName1=\r\n");
 }
 
 TEST_F(SettingsOptionsTest, StoredOptionsLoadClampedAndSaveInPlace) {
@@ -114,11 +118,13 @@ TEST_F(SettingsOptionsTest, StoredOptionsLoadClampedAndSaveInPlace) {
     EXPECT_TRUE(control("radsndon").enabled);
 
     pressOk();
-    // Endon stays absent: only the group with a choice is written.
-    EXPECT_EQ(storeText(), slotsText() +
-                               "[Options]\r\nStarton=1\r\nSound=0\r\nRepeat=0\r\nPicdis=3\r\n"
-                               "Picord=1\r\nHeight=768\r\nWidth=25\r\n[WavConfig]\r\nName1=" +
-                               sound + "\r\n");
+    // Endon stays absent: only the group with a choice is written. A key the file lacked
+    // comes at its section's end.
+    EXPECT_EQ(storeText(),
+              slotsText() +
+                  "[Options]\r\nStarton=1\r\nSound=0\r\nRepeat=0\r\nPicdis=3\r\n"
+                  "Picord=1\r\nHeight=768\r\nWidth=25\r\nMonitors=0\r\n[WavConfig]\r\nName1=" +
+                  sound + "\r\n");
 }
 
 struct DisplaySizeCase {
@@ -147,6 +153,100 @@ INSTANTIATE_TEST_SUITE_P(
                       DisplaySizeCase{5, "Radpicdef", 5}, DisplaySizeCase{7, "Radpicdef", 5},
                       DisplaySizeCase{0, "Radpicdef", 5}));
 
+struct StoredChoiceCase {
+    const char* key;
+    const char* stored;
+    const char* button;  // empty: none selected
+    int saved;
+};
+
+class StoredChoiceTest : public SettingsOptionsTest,
+                         public ::testing::WithParamInterface<StoredChoiceCase> {};
+
+TEST_P(StoredChoiceTest, LoadsTheStoredChoiceAndOkWritesTheSelectedOne) {
+    const StoredChoiceCase& choice = GetParam();
+    writeStore(slotsText() + "[Options]\r\n" + choice.key + "=" + choice.stored + "\r\n");
+    startSettings();
+    const bool monitors = std::string(choice.key) == "Monitors";
+    for (const std::string& name : monitors ? kMonitorButtons : kPlayOrderButtons) {
+        EXPECT_EQ(checked(name), name == choice.button) << name;
+    }
+    pressOk();
+    EXPECT_EQ(storedInteger(choice.key), choice.saved);
+}
+
+INSTANTIATE_TEST_SUITE_P(MonitorsAndPlayOrder, StoredChoiceTest,
+                         ::testing::Values(StoredChoiceCase{"Monitors", "0", "radmonblack", 0},
+                                           StoredChoiceCase{"Monitors", "1", "radmonsame", 1},
+                                           StoredChoiceCase{"Monitors", "2", "radmondiff", 2},
+                                           StoredChoiceCase{"Monitors", "3", "radmonspan", 3},
+                                           StoredChoiceCase{"Monitors", "4", "", 0},
+                                           StoredChoiceCase{"Monitors", "-1", "", 0},
+                                           StoredChoiceCase{"Picord", "1", "RadioButton1", 1},
+                                           StoredChoiceCase{"Picord", "2", "RadioButton2", 2},
+                                           StoredChoiceCase{"Picord", "3", "radshuffle", 3},
+                                           StoredChoiceCase{"Picord", "4", "RadioButton2", 2}));
+
+// A control of zero size (fitted to its caption by a real backend) counts as the point where
+// its caption starts.
+bool Overlap(const platform::Rect& a, const platform::Rect& b) {
+    const auto right = [](const platform::Rect& r) { return r.left + std::max(r.width, 1); };
+    const auto bottom = [](const platform::Rect& r) { return r.top + std::max(r.height, 1); };
+    return a.left < right(b) && b.left < right(a) && a.top < bottom(b) && b.top < bottom(a);
+}
+
+bool Inside(const platform::Rect& inner, const platform::Rect& outer) {
+    return inner.left >= outer.left && inner.top >= outer.top &&
+           inner.left + inner.width <= outer.left + outer.width &&
+           inner.top + inner.height <= outer.top + outer.height;
+}
+
+TEST_F(SettingsOptionsTest, TheMonitorAndPlayOrderButtonsHaveRoomOfTheirOwnAndTakeClicks) {
+    startSettings();  // no file: neither group has a choice
+    const headless::WindowState* form = os.window("TForm2");
+    std::vector<std::string> placed = kMonitorButtons;
+    placed.insert(placed.end(), kPlayOrderButtons.begin(), kPlayOrderButtons.end());
+    placed.push_back("Groupmon");
+    for (const std::string& name : placed) {
+        const headless::ControlState& each = control(name);
+        const platform::Rect where = os.boundsInWindow(each.handle);
+        ASSERT_GT(where.width * where.height, 0) << name;
+        const platform::Rect room = each.design.parent != 0 ? os.boundsInWindow(each.design.parent)
+                                                            : os.clientArea(form->handle);
+        EXPECT_TRUE(Inside(where, room)) << name;
+        for (platform::Handle other : form->controls) {
+            const headless::ControlState* neighbour = os.controlByHandle(other);
+            if (other != each.handle && other != each.design.parent &&
+                neighbour->design.parent != each.handle) {
+                EXPECT_FALSE(Overlap(where, os.boundsInWindow(other)))
+                    << name << " and " << neighbour->design.name;
+            }
+        }
+    }
+
+    for (const auto* group : {&kMonitorButtons, &kPlayOrderButtons}) {
+        for (const std::string& name : *group) {
+            EXPECT_FALSE(checked(name)) << name;
+            const platform::Rect where = os.boundsInWindow(control(name).handle);
+            const headless::ControlState* hit =
+                sim.clickAt("TForm2", where.left + where.width / 2, where.top + where.height / 2);
+            ASSERT_NE(hit, nullptr) << name;
+            EXPECT_EQ(hit->design.name, name);
+            for (const std::string& other : *group) {
+                EXPECT_EQ(checked(other), other == name) << name << " clicked, " << other;
+            }
+        }
+    }
+    for (const char* name :
+         {"radshuffle", "radmonblack", "radmonsame", "radmondiff", "radmonspan"}) {
+        EXPECT_FALSE(control(name).design.hint.empty()) << name;
+    }
+    click("radmonsame");
+    pressOk();
+    EXPECT_EQ(storedInteger("Monitors"), 1);
+    EXPECT_EQ(storedInteger("Picord"), 3);
+}
+
 TEST_F(SettingsOptionsTest, OptionButtonsExcludeOnlyWithinTheirGroupAndFocusFollowsTheForm) {
     writeStore(slotsText());
     startSettings();
@@ -158,10 +258,10 @@ TEST_F(SettingsOptionsTest, OptionButtonsExcludeOnlyWithinTheirGroupAndFocusFoll
         sim.pressKey(kTabKey);
     } while (focused() != "ListBox1" && visited.size() < 40);
     EXPECT_EQ(visited,
-              (std::vector<std::string>{"ListBox1", "Button2", "CmdAddEntire", "CmdClearList",
-                                        "Button3", "CmdSound", "CmdPreview", "cmdwav", "radrepon",
-                                        "cmdhelp", "Radpicdef", "ScrollBar1", "ScrollBar2",
-                                        "button4", "RadioButton2", "Cmdexit", "BitBtn1"}));
+              (std::vector<std::string>{
+                  "ListBox1", "Button2", "CmdAddEntire", "CmdClearList", "Button3", "CmdSound",
+                  "CmdPreview", "cmdwav", "radrepon", "cmdhelp", "Radpicdef", "ScrollBar1",
+                  "ScrollBar2", "radmonblack", "button4", "RadioButton2", "Cmdexit", "BitBtn1"}));
     EXPECT_TRUE(control("Cmdexit").design.defaultButton);
 
     click("radpicl");

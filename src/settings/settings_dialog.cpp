@@ -71,6 +71,7 @@ platform::WindowSpec TForm2::windowSpec() {
 void TForm2::createControls() {
     createListControls();
     createDisplayGroup();
+    createMonitorsGroup();
     createPlayOrderGroup();
     createSoundGroups();
     createCommandButtons();
@@ -93,9 +94,15 @@ void TForm2::NotingRefusals(const std::function<void()>& step) {
 
 Handle TForm2::createOption(const char* name, Handle group, int left, int top,
                             const char* caption) {
-    return platform_.createControl(
-        handle(), MakeSpec(ControlKind::RadioButton, name, group, Rect{left, top, 0, 0}, caption,
-                           Arial(9, false, kNavy)));
+    return createOption(name, group, Rect{left, top, 0, 0}, caption, "");
+}
+
+Handle TForm2::createOption(const char* name, Handle group, Rect bounds, const char* caption,
+                            const char* hint) {
+    platform::ControlSpec design =
+        MakeSpec(ControlKind::RadioButton, name, group, bounds, caption, Arial(9, false, kNavy));
+    design.hint = hint;
+    return platform_.createControl(handle(), design);
 }
 
 void TForm2::createListControls() {
@@ -226,10 +233,31 @@ void TForm2::createCustomSizeGroup(Handle displayGroup) {
 void TForm2::createPlayOrderGroup() {
     platform::ControlSpec group = MakeSpec(ControlKind::GroupBox, "GroupBox5", 0,
                                            Rect{379, 210, 261, 44}, "Video Plays:", Arial(8, true));
-    group.tabOrder = 7;
+    group.tabOrder = 8;
     const Handle group5 = platform_.createControl(handle(), group);
-    RadioButton2_ = createOption("RadioButton2", group5, 26, 19, "In Sequence");
-    RadioButton1_ = createOption("RadioButton1", group5, 144, 19, "Random");
+    // Sized rather than fitted to their captions: three side by side keep their gaps in every
+    // backend's font.
+    RadioButton2_ = createOption("RadioButton2", group5, Rect{6, 19, 96, 17}, "In Sequence", "");
+    RadioButton1_ = createOption("RadioButton1", group5, Rect{108, 19, 72, 17}, "Random", "");
+    radshuffle_ = createOption("radshuffle", group5, Rect{186, 19, 70, 17}, "Shuffle",
+                               "Each round plays every video once, in a new order");
+}
+
+// What the saver shows on the monitors besides the primary; below the display options, in
+// one row.
+void TForm2::createMonitorsGroup() {
+    platform::ControlSpec group = MakeSpec(ControlKind::GroupBox, "Groupmon", 0,
+                                           Rect{2, 416, 528, 44}, "Other Monitors", Arial(8, true));
+    group.tabOrder = 6;
+    const Handle monitors = platform_.createControl(handle(), group);
+    radmonblack_ = createOption("radmonblack", monitors, Rect{10, 19, 64, 17}, "Black",
+                                "The video on the primary monitor, every other monitor black");
+    radmonsame_ = createOption("radmonsame", monitors, Rect{90, 19, 96, 17}, "Same Video",
+                               "The same video on every monitor");
+    radmondiff_ = createOption("radmondiff", monitors, Rect{202, 19, 126, 17}, "Different Videos",
+                               "A different video on each monitor");
+    radmonspan_ = createOption("radmonspan", monitors, Rect{334, 19, 160, 17},
+                               "One Video Across All", "One video spread across all the monitors");
 }
 
 void TForm2::createSoundGroups() {
@@ -260,14 +288,14 @@ void TForm2::createCommandButtons() {
     platform::ControlSpec support =
         MakeSpec(ControlKind::Button, "BitBtn1", 0, Rect{537, 379, 102, 21}, "Support");
     support.image = "support";
-    support.tabOrder = 9;
+    support.tabOrder = 10;
     createButton(support, &TForm2::BitBtn1Click);
 
     platform::ControlSpec more =
         MakeSpec(ControlKind::Button, "button4", 0, Rect{537, 404, 102, 21}, "More Software");
     more.hint = "More software downloads";
     more.image = "web";
-    more.tabOrder = 6;
+    more.tabOrder = 7;
     createButton(more, &TForm2::button4Click);
 
     platform::ControlSpec about =
@@ -281,7 +309,7 @@ void TForm2::createCommandButtons() {
     ok.hint = "Exit the software";
     ok.image = "ok";
     ok.defaultButton = true;
-    ok.tabOrder = 8;
+    ok.tabOrder = 9;
     createButton(ok, &TForm2::CmdexitClick);
 }
 

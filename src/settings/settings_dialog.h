@@ -1,5 +1,5 @@
-// The settings dialog: the list of videos, the display, order and sound options, and the
-// About, Support and More Software buttons. It is settings mode's main window.
+// The settings dialog: the list of videos, the display, order, monitor and sound options, and
+// the About, Support and More Software buttons. It is settings mode's main window.
 //
 // The list is written to the settings file at once on every change; the options only when
 // the user presses OK. Each action opens the file by its path for that action only.
@@ -97,6 +97,7 @@ class TForm2 {
     void createDisplayGroup();
     void createCustomSizeGroup(platform::Handle displayGroup);
     void createPlayOrderGroup();
+    void createMonitorsGroup();
     void createSoundGroups();
     void createCommandButtons();
     platform::Handle createButton(platform::ControlSpec design, void (TForm2::*handler)());
@@ -105,6 +106,9 @@ class TForm2 {
     void CloseAndEnd();
     platform::Handle createOption(const char* name, platform::Handle group, int left, int top,
                                   const char* caption);
+    // An option button of a fixed size, with its hint as a tooltip.
+    platform::Handle createOption(const char* name, platform::Handle group, platform::Rect bounds,
+                                  const char* caption, const char* hint);
 
     store::IniFile Store() const { return store::IniFile(StorePath); }
     void CreateCompleteStore();
@@ -117,6 +121,10 @@ class TForm2 {
     std::optional<std::string> SelectedVideo() const;
     std::vector<std::string> VideosInFolder(const std::string& folder) const;
     int DisplaySizeChoice() const;
+    int PlayOrderChoice() const;
+    // The monitor buttons in the order of their stored values, 0 to 3.
+    std::array<platform::Handle, 4> MonitorButtons() const;
+    int MonitorsChoice() const;
     void Tell(const std::string& text);
     void ShowNoItems();
     char Separator() const { return platform_.pathSeparator(); }
@@ -151,6 +159,11 @@ class TForm2 {
     platform::Handle Lblheight_ = 0;
     platform::Handle RadioButton1_ = 0;
     platform::Handle RadioButton2_ = 0;
+    platform::Handle radshuffle_ = 0;
+    platform::Handle radmonblack_ = 0;
+    platform::Handle radmonsame_ = 0;
+    platform::Handle radmondiff_ = 0;
+    platform::Handle radmonspan_ = 0;
     platform::Handle edwav_ = 0;
     platform::Handle radsndon_ = 0;
     platform::Handle radsndof_ = 0;

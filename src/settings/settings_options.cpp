@@ -2,6 +2,8 @@
 // controls when the dialog opens, and the controls written back, in one write, on OK.
 #include "settings/settings_dialog.h"
 
+#include <algorithm>
+#include <array>
 #include <optional>
 #include <string>
 #include <utility>
@@ -60,8 +62,19 @@ void TForm2::LoadSettings() {
     const Handle displaySizes[] = {Radpicdef_, radpicl_, radpicm_, radpics_, Radpicc_};
     const int picdis = ini.readInteger(kOptions, "Picdis", -1);
     platform_.setChecked(displaySizes[picdis >= 1 && picdis <= 4 ? picdis : 0], true);
+    // 1 random, 3 shuffled, anything else in sequence.
     const int picord = ini.readInteger(kOptions, "Picord", -1);
-    platform_.setChecked(picord == 1 ? RadioButton1_ : RadioButton2_, true);
+    const Handle playOrder = picord == 1   ? RadioButton1_
+                             : picord == 3 ? radshuffle_
+                                           : RadioButton2_;
+    platform_.setChecked(playOrder, true);
+    // Without the key the saver keeps the other monitors black. A value it does not know
+    // selects none of the four rather than one the file does not hold.
+    const int monitors = ini.readInteger(kOptions, "Monitors", 0);
+    const std::array<Handle, 4> monitorButtons = MonitorButtons();
+    if (monitors >= 0 && monitors < static_cast<int>(monitorButtons.size())) {
+        platform_.setChecked(monitorButtons[static_cast<std::size_t>(monitors)], true);
+    }
 
     const int height = ini.readInteger(kOptions, "Height", -1);
     const int width = ini.readInteger(kOptions, "Width", -1);
@@ -106,6 +119,26 @@ int TForm2::DisplaySizeChoice() const {
     return platform_.isChecked(radpicm_) ? 2 : 1;
 }
 
+int TForm2::PlayOrderChoice() const {
+    if (platform_.isChecked(radshuffle_)) {
+        return 3;
+    }
+    return platform_.isChecked(RadioButton1_) ? 1 : 2;
+}
+
+std::array<Handle, 4> TForm2::MonitorButtons() const {
+    return {radmonblack_, radmonsame_, radmondiff_, radmonspan_};
+}
+
+// None selected (no file, or a value the saver does not know) saves the black monitors.
+int TForm2::MonitorsChoice() const {
+    const std::array<Handle, 4> buttons = MonitorButtons();
+    const auto checked = std::find_if(buttons.begin(), buttons.end(), [this](Handle button) {
+        return platform_.isChecked(button);
+    });
+    return checked == buttons.end() ? 0 : static_cast<int>(checked - buttons.begin());
+}
+
 // All options go in one write: a refused write leaves the old options whole, and the dialog
 // stays open with the user's choices so that OK can be tried again.
 void TForm2::SaveSettings() {
@@ -125,7 +158,8 @@ void TForm2::SaveSettings() {
     changes.boolean("Sound", platform_.isChecked(radsndon_));
     changes.boolean("Repeat", platform_.isChecked(radrepon_));
     changes.integer(kOptions, "Picdis", DisplaySizeChoice());
-    changes.integer(kOptions, "Picord", platform_.isChecked(RadioButton1_) ? 1 : 2);
+    changes.integer(kOptions, "Picord", PlayOrderChoice());
+    changes.integer(kOptions, "Monitors", MonitorsChoice());
     // Only FormCreate, LoadSettings and the scroll handlers set the labels: always numbers.
     const auto labelNumber = [this](Handle label) {
         return store::parseInteger(platform_.caption(label)).value_or(kMinimumVideoSize);

@@ -11,8 +11,8 @@ from pathlib import Path
 
 import pytest
 
-from dialogs import (ADD_VIDEO, IN_SEQUENCE, MEDIUM as MEDIUM_BUTTON, PLAY, PREVIEW,
-                     PREVIEW_OK, REMOVE, STOP, Settings, expect_slots, read_ini, wait_store)
+from dialogs import (ADD_VIDEO, IN_SEQUENCE, MEDIUM as MEDIUM_BUTTON, PLAY, PREVIEW, PREVIEW_OK,
+                     REMOVE, SAME_VIDEO, STOP, Settings, expect_slots, read_ini, wait_store)
 from linuxlab import PROGRAM
 from programs import HOLD, MEDIUM
 from winelab import ROOT, Failure, frame, hold, run, settings_text, wait_until
@@ -86,10 +86,13 @@ def test_settings_add_remove_and_ok_then_the_saver_plays_the_added_clip(program)
     wait_store(store, lambda: expect_slots(store, {2: cyan}, "after Remove"), "slot 1 emptied")
     settings.press(MEDIUM_BUTTON)
     settings.press(IN_SEQUENCE)
+    settings.press(SAME_VIDEO)  # on the one monitor of the lab, as Black would play
     settings.ok()
     options = read_ini(lab.settings_path).get("Options", {})
-    if options.get("Picdis") != "2" or options.get("Picord") != "2":
-        raise Failure(f"medium size in sequence was not stored: {options}")
+    if options.get("Picdis") != "2" or options.get("Picord") != "2" or \
+            options.get("Monitors") != "1":
+        raise Failure(f"medium size in sequence, the same video everywhere, was not stored: "
+                      f"{options}")
 
     saver = program.start(program.switch)
     lab.wait_colours(frame(*MEDIUM, "cyan"), program.start_timeout,

@@ -9,10 +9,10 @@ import shutil
 
 import pytest
 
-from dialogs import (CLEAR, CLIP, IN_SEQUENCE, LIST_FULL, MEDIUM, MORE_SOFTWARE,
+from dialogs import (ACROSS_ALL, CLEAR, CLIP, IN_SEQUENCE, LIST_FULL, MEDIUM, MORE_SOFTWARE,
                      MUTE_AT_START, NO_BROWSER, OPEN, OPENING_SITE, PAUSE, PLAY, PREVIEW,
-                     PREVIEW_OK, PREVIEW_SIZE, REMOVE, RETURN, SHUT, SOUND_SIZE, STOP, SUPPORT,
-                     TITLE, UNMUTE_AT_END, VIDEO_SOUND, Settings, Unprivileged, Writable,
+                     PREVIEW_OK, PREVIEW_SIZE, REMOVE, RETURN, SHUFFLE, SHUT, SOUND_SIZE, STOP,
+                     SUPPORT, TITLE, UNMUTE_AT_END, VIDEO_SOUND, Settings, Unprivileged, Writable,
                      expect_slots, list_dark_pixels, read_ini, wait_store)
 from winelab import Failure, frame, run, wait_until
 
@@ -115,10 +115,14 @@ def test_settings_full_list_video_sound_support_and_more_software(program, mode)
         if not failed[0][len(NO_BROWSER):].startswith("http"):
             raise Failure(f"the browser message names no site: {failed[0]!r}")
         settings.answer(TITLE, NO_BROWSER, starts=True)
+    settings.press(ACROSS_ALL)
+    settings.press(SHUFFLE)
     settings.ok(expected_boxes=settings.boxes())  # each of them was checked above
     options = read_ini(mode.store())["Options"]
     if options.get("Starton") != "0" or options.get("Endon") != "1":
         raise Failure(f"the video sound choices were not stored: {options}")
+    if options.get("Monitors") != "3" or options.get("Picord") != "3":
+        raise Failure(f"one video across all monitors, shuffled, was not stored: {options}")
 
 
 def test_settings_preview_options_and_the_play_of_the_list(program, mode):
