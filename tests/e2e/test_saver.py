@@ -8,7 +8,7 @@ import time
 import pytest
 
 from programs import HOLD, MEDIUM, OPTIONS, TITLE
-from winelab import SCREEN, SECOND_SCREEN, Failure, hold, wait_until
+from winelab import SCREEN, SECOND_SCREEN, Failure, frame, hold, wait_until
 
 CENTRE = {(512, 384): "lime"}
 
@@ -141,6 +141,34 @@ def test_every_monitor_is_covered_and_only_a_key_or_a_click_there_ends_the_saver
         program.end_with(saver, "key", "a")
         saver = saver_on_two_monitors(program)
         program.end_with(saver, "mousemove", str(left + 376), "300", "click", "1")
+
+
+# The second monitor's medium place: half of 800x600, centred on it.
+SECOND_MEDIUM = (SCREEN[0] + 200, 150, 400, 300)
+CLICK_ON_SECOND = ("mousemove", str(SCREEN[0] + 376), "300", "click", "1")
+
+
+@pytest.mark.parametrize("monitors, clips, shown", [
+    pytest.param(1, ["red", "blue"], {**frame(*MEDIUM, "red"), **frame(*SECOND_MEDIUM, "red")},
+                 id="same-video"),
+    pytest.param(2, ["red", "blue"], {**frame(*MEDIUM, "red"), **frame(*SECOND_MEDIUM, "blue")},
+                 id="different-videos"),
+    # One clip over 1824x768 at large size: both monitors full of it.
+    pytest.param(3, ["lime"], {(5, 5): "lime", (512, 384): "lime", (1018, 762): "lime",
+                               (SCREEN[0] + 5, 5): "lime", (SCREEN[0] + 794, 594): "lime"},
+                 id="one-video-across-all"),
+])
+def test_every_monitor_plays_as_chosen_and_a_key_or_a_click_on_either_ends_the_saver(
+        program, monitors, clips, shown):
+    options = {"Picdis": 1 if monitors == 3 else 2, "Monitors": monitors}
+    with program.two_monitors():
+        for end in (("key", "a"), CLICK_ON_SECOND):
+            program.write_settings(clips, options)
+            saver = program.start(program.switch)
+            program.lab.wait_colours(shown, program.start_timeout,
+                                     f"the clips on both monitors with Monitors={monitors}")
+            program.expect_no_report(saver)
+            program.end_with(saver, *end)
 
 
 # --- A corrupt file ----------------------------------------------------------------------------

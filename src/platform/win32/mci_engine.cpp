@@ -4,6 +4,9 @@
 
 #include <digitalv.h>
 
+#include <atomic>
+#include <string>
+
 namespace morvel::win32 {
 
 namespace {
@@ -57,11 +60,17 @@ std::uint32_t MciEngine::open(const std::string& file, bool wait) {
     if (device_ != 0) {
         close(true);
     }
-    // No device type: the system picks the device from the file's extension.
+    // No device type: the system picks the device from the file's extension. Without an
+    // alias of its own a device is known by its file's name, and a second device could not
+    // open the same file (the same video on two monitors).
+    static std::atomic<unsigned> devicesOpened{0};
+    const std::string alias = "morvel" + std::to_string(++devicesOpened);
     MCI_OPEN_PARMSA parameters{};
     parameters.lpstrElementName = file.c_str();
-    const MCIERROR result = mciSendCommandA(0, MCI_OPEN, MCI_OPEN_ELEMENT | WaitFlag(wait),
-                                            reinterpret_cast<DWORD_PTR>(&parameters));
+    parameters.lpstrAlias = alias.c_str();
+    const MCIERROR result =
+        mciSendCommandA(0, MCI_OPEN, MCI_OPEN_ELEMENT | MCI_OPEN_ALIAS | WaitFlag(wait),
+                        reinterpret_cast<DWORD_PTR>(&parameters));
     if (result != 0) {
         return result;
     }
