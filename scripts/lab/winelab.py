@@ -12,6 +12,7 @@ import re
 import shutil
 import signal
 import subprocess
+import sys
 import time
 from pathlib import Path
 
@@ -368,6 +369,24 @@ class ScreenLab:
             wrong = self.screenshot().mismatches(expected)
             return not wrong, {f"{x},{y}": seen for (x, y), seen in wrong.items()}
         wait_until(what, probe, timeout)
+
+    def watch_pixel(self, point, enough, timeout):
+        """The colours `point` shows, read as fast as the X server answers (a screenshot
+        takes far longer than a flash of black), in order, one entry per change, until
+        `enough(colours)` holds or `timeout` seconds have passed."""
+        sys.path.insert(0, str(ROOT / "bench"))
+        import xprobe  # noqa: E402  (bench/ is on the path only now)
+        display = xprobe.Display(self.env["DISPLAY"])
+        colours = []
+        deadline = time.monotonic() + timeout
+        try:
+            while not enough(colours) and time.monotonic() < deadline:
+                seen = colour_name(display.rgb(*point))
+                if not colours or colours[-1] != seen:
+                    colours.append(seen)
+        finally:
+            display.close()
+        return colours
 
     def windows(self, name):
         result = subprocess.run(["xdotool", "search", "--name", f"^{name}$"], env=self.env,

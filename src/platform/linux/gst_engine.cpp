@@ -106,6 +106,11 @@ std::uint32_t GstEngine::fail(const std::string& text) {
 
 void GstEngine::releasePipeline() {
     if (pipeline_ != nullptr) {
+        if (showing_ && placeholder_ != 0) {
+            // The sink paints its window black as it stops: the panel keeps the last
+            // picture until the next clip's first frame replaces it.
+            gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(videoSink_), placeholder_);
+        }
         gst_element_set_state(pipeline_, GST_STATE_NULL);
         gst_object_unref(pipeline_);
     }
@@ -113,6 +118,7 @@ void GstEngine::releasePipeline() {
     videoSink_ = nullptr;
     scaler_ = nullptr;
     volume_ = nullptr;
+    showing_ = false;
     hasVideo_ = false;
     mode_ = media::kNotReady;
 }
@@ -151,15 +157,16 @@ std::uint32_t GstEngine::open(const std::string& file, bool /*wait*/) {
         g_object_set(pipeline_, "flags", flags | kNativeVideoFlag, nullptr);
         videoSink_ = static_cast<GstElement*>(g_object_get_data(G_OBJECT(video), "morvel-sink"));
         g_object_set(pipeline_, "video-sink", video, nullptr);
-        // Until the caller gives its window, the frames go to one nobody sees.
+        // Until the clip plays, its frames go to a window nobody sees: the sink paints its
+        // window black as it prepares the first frame, and the panel keeps the last picture
+        // of the clip before until this one's first frame replaces it.
         Display* display = XDisplay();
         if (placeholder_ == 0 && display != nullptr) {
             placeholder_ =
                 XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
             XSync(display, False);  // the sink talks to the server on a connection of its own
         }
-        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(videoSink_),
-                                            picture_ != 0 ? picture_ : placeholder_);
+        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(videoSink_), placeholder_);
     } else if (GstElement* nowhere = gst_element_factory_make("fakesink", nullptr)) {
         // Without the X output no picture is drawn, rather than one the automatic choice
         // would put in a window of its own (or on the console).
@@ -228,7 +235,9 @@ std::uint32_t GstEngine::setWindow(std::uintptr_t display) {
         XMapWindow(display, picture_);
     }
     gdk_display_sync(gdk_window_get_display(native));  // the window exists on the server
-    gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(videoSink_), picture_);
+    if (showing_) {
+        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(videoSink_), picture_);
+    }
     applyRectangle();
     return 0;
 }
@@ -303,8 +312,17 @@ void GstEngine::redrawFrame() {
 }
 
 // The frames are scaled to the rectangle and drawn in our window, from the panel's corner.
+// Before the clip plays our window keeps the clip before's size and picture.
 void GstEngine::applyRectangle() {
     if (scaler_ == nullptr || rect_.right <= 0 || rect_.bottom <= 0) {
+        return;
+    }
+    GstCaps* caps =
+        gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, rect_.right, "height", G_TYPE_INT,
+                            rect_.bottom, "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
+    g_object_set(scaler_, "caps", caps, nullptr);
+    gst_caps_unref(caps);
+    if (!showing_) {
         return;
     }
     if (Display* display = XDisplay(); display != nullptr && picture_ != 0) {
@@ -312,11 +330,6 @@ void GstEngine::applyRectangle() {
                           static_cast<unsigned>(rect_.bottom));
         XSync(display, False);  // before the sink, on a connection of its own, looks at it
     }
-    GstCaps* caps =
-        gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, rect_.right, "height", G_TYPE_INT,
-                            rect_.bottom, "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
-    g_object_set(scaler_, "caps", caps, nullptr);
-    gst_caps_unref(caps);
     gst_video_overlay_set_render_rectangle(GST_VIDEO_OVERLAY(videoSink_), 0, 0, rect_.right,
                                            rect_.bottom);
     gst_video_overlay_expose(GST_VIDEO_OVERLAY(videoSink_));
@@ -328,6 +341,11 @@ std::uint32_t GstEngine::put(media::VideoRect rect) {
     }
     rect_ = rect.right == 0 && rect.bottom == 0 ? own_ : rect;
     applyRectangle();
+    if (!showing_ && scaler_ != nullptr && rect_ != own_) {
+        // The first frame was prepared at the video's own size: prepared again at this one,
+        // it goes up whole the moment the clip plays.
+        decodeAgain();
+    }
     return 0;
 }
 
@@ -352,7 +370,7 @@ std::uint32_t GstEngine::setAudible(bool audible) {
     gint sounds = 0;
     g_object_get(pipeline_, "n-audio", &sounds, nullptr);
     if (sounds > 0 && volume_ != nullptr) {
-        decodeSoundAgain();
+        decodeAgain();
     }
     return 0;
 }
@@ -362,10 +380,11 @@ GObject* GstEngine::muteTarget() const {
     return G_OBJECT(volume_ != nullptr ? volume_ : pipeline_);
 }
 
-// What the opening decoded has passed the volume already and waits for the sound output: a
-// second of it would still be heard. Flushed and decoded again from where the device is, it
-// goes through the volume as it now is. Should that fail, only that second is wrong.
-void GstEngine::decodeSoundAgain() {
+// What the opening decoded has passed the volume and the scaler already: a second of sound
+// would still be heard, and the first frame has the size it had. Flushed and decoded again
+// from where the device is, it goes through both as they now are. Should that fail, only
+// that second of sound, or the first frame's size, is wrong.
+void GstEngine::decodeAgain() {
     gint64 position = 0;
     if (!gst_element_query_position(pipeline_, GST_FORMAT_TIME, &position)) {
         position = 0;
@@ -380,6 +399,7 @@ std::uint32_t GstEngine::play() {
     if (pipeline_ == nullptr) {
         return kNotOpen;
     }
+    showInPanel();
     if (gst_element_set_state(pipeline_, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         const std::uint32_t code = nextError_++;
         errors_[code] = takeBusError();
@@ -387,6 +407,17 @@ std::uint32_t GstEngine::play() {
     }
     mode_ = media::kPlaying;
     return 0;
+}
+
+// The sink moves from the hidden window to ours and draws the first frame there at once, over
+// the last picture of the clip before.
+void GstEngine::showInPanel() {
+    if (showing_ || videoSink_ == nullptr || picture_ == 0) {
+        return;
+    }
+    showing_ = true;
+    gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(videoSink_), picture_);
+    applyRectangle();
 }
 
 std::uint32_t GstEngine::stop(bool /*wait*/) {

@@ -46,7 +46,8 @@ class GstEngine final : public media::MediaEngine {
     void drainBus();
     void applyRectangle();
     GObject* muteTarget() const;
-    void decodeSoundAgain();
+    void decodeAgain();
+    void showInPanel();
     void releasePipeline();
     void followPanel(void* widget);
     void dropPicture();
@@ -65,6 +66,7 @@ class GstEngine final : public media::MediaEngine {
     unsigned long resizeHandler_ = 0;
     unsigned long drawHandler_ = 0;
     unsigned redrawSource_ = 0;  // the idle call that draws the frame again, when pending
+    bool showing_ = false;       // the sink draws in our window (from the first play on)
     bool hasVideo_ = false;
     int mode_ = media::kNotReady;
     media::VideoRect own_;
