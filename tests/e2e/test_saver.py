@@ -25,8 +25,6 @@ def test_clips_play_in_sequence_at_medium_size(program, clips):
     program.play_in_sequence(clips, MEDIUM)
 
 
-# Wine's devices still paint the panel black as they close: Linux only for now.
-@pytest.mark.only("linux")
 def test_one_clip_flows_into_the_next_without_black(program):
     """At large size, red then blue then red again: from the first red on, the centre keeps
     the last picture until the next clip's first frame replaces it."""
