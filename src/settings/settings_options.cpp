@@ -50,8 +50,10 @@ int ClampedSize(int stored, int screenSize) {
 
 // --- Reading the options into the controls ---------------------------------------------------
 
+// One read of the file for every key: a file grown huge by hand is parsed once, not once for
+// each of its 500 slots.
 void TForm2::LoadSettings() {
-    const store::IniFile ini = Store();
+    const store::IniSnapshot ini = Store().snapshot();
     const int starton = ini.readInteger(kOptions, "Starton", -1);
     const int endon = ini.readInteger(kOptions, "Endon", -1);
     FrmSound->LoadChoices(starton, endon);

@@ -321,8 +321,9 @@ void TForm2::RemoveSelectedVideo() {
     }
     const std::string video = platform_.itemText(ListBox1_, index);
     store::IniFile ini = Store();
+    const store::IniSnapshot stored = ini.snapshot();
     for (int n = 1; n <= kSlotCount; ++n) {
-        if (ini.readString("VidConfig", SlotKey(n), " ") == video) {
+        if (stored.readString("VidConfig", SlotKey(n), " ") == video) {
             ini.writeString("VidConfig", SlotKey(n), kEmptySlot);
             platform_.deleteItem(ListBox1_, index);
             Slots[static_cast<std::size_t>(n)] = kEmptySlot;

@@ -4,6 +4,7 @@ written, and the few details in which the two differ. The checks both programs s
 written once, here and in test_saver.py."""
 
 import contextlib
+from pathlib import Path
 
 from linuxlab import LinuxLab
 from winelab import ROOT, SCREEN, Failure, Lab, frame, hold, wait_until
@@ -45,6 +46,15 @@ class Program:
         """The path of a clip as a settings file lists it."""
         raise NotImplementedError
 
+    def scratch(self, name):
+        """(the file on this machine, its path as a settings file lists it) of `name` in a
+        folder of the test's own."""
+        raise NotImplementedError
+
+    def host_path(self, listed):
+        """The file on this machine that a path in the settings file names."""
+        raise NotImplementedError
+
     @property
     def settings_path(self):
         raise NotImplementedError
@@ -83,8 +93,10 @@ class Program:
         self.tidy()
 
     def write_settings(self, clips, options=None, sound=None):
-        self.lab.write_settings([self.clip(c) for c in clips], options,
-                                self.clip(sound) if sound else "Null")
+        self.write_list([self.clip(c) for c in clips], options, sound)
+
+    def write_list(self, paths, options=None, sound=None):
+        self.lab.write_settings(paths, options, self.clip(sound) if sound else "Null")
 
     def saver_windows(self):
         return self.lab.windows(SAVER)
@@ -106,6 +118,17 @@ class Program:
             self.lab.wait_colours(frame(*rect, colour), self.start_timeout, f"{what} in {rect}")
         self.expect_no_report(saver)
         self.end_with(saver, "key", "a")
+
+    def wait_notice(self, saver):
+        """The white window that says a listed file is missing, its text on it."""
+        lab = self.lab
+        lab.wait_colours({(5, 5): "white", (1018, 762): "white", (600, 400): "white"},
+                         self.start_timeout, "the white notice window")
+
+        def text_shown():
+            dark = lab.screenshot().dark_pixels(68, 47, 469, 106)
+            return dark > 100, f"{dark} dark pixels in the notice area"
+        wait_until("the notice text", text_shown, 10)
 
     def end_with(self, saver, *xdotool_args):
         self.lab.xdotool(*xdotool_args)
@@ -180,6 +203,12 @@ class WindowsProgram(Program):
     def clip(self, name):
         return "C:\\clips\\" + self.clip_files.get(name, name)
 
+    def scratch(self, name):
+        return self.lab.prefix / "drive_c" / "scratch" / name, "C:\\scratch\\" + name
+
+    def host_path(self, listed):
+        return self.lab.windows_path(listed)
+
     @property
     def settings_path(self):
         return self.lab.prefix / "drive_c" / "windows" / "morvel4.ini"
@@ -232,6 +261,13 @@ class LinuxProgram(Program):
 
     def clip(self, name):
         return str(self.lab.clips / self.clip_files.get(name, name))
+
+    def scratch(self, name):
+        path = self.lab.home / "scratch" / name
+        return path, str(path)
+
+    def host_path(self, listed):
+        return Path(listed)
 
     @property
     def settings_path(self):

@@ -57,16 +57,9 @@ def test_each_size_puts_the_clip_in_its_place(program, picdis, clip, rect, optio
 @pytest.mark.parametrize("clips", [pytest.param(["lime", "gone"], id="missing-file"),
                                    pytest.param([], id="empty-list")])
 def test_a_missing_file_or_an_empty_list_shows_the_notice(program, clips):
-    lab = program.lab
     program.write_settings(clips)
     saver = program.start(program.switch)
-    lab.wait_colours({(5, 5): "white", (1018, 762): "white", (600, 400): "white"},
-                     program.start_timeout, "the white notice window")
-
-    def text_shown():
-        dark = lab.screenshot().dark_pixels(68, 47, 469, 106)
-        return dark > 100, f"{dark} dark pixels in the notice area"
-    wait_until("the notice text", text_shown, 10)
+    program.wait_notice(saver)
     program.expect_no_report(saver)
     program.end_with(saver, "key", "a")
 
