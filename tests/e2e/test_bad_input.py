@@ -129,3 +129,29 @@ def test_a_clip_removed_while_it_plays_cannot_be_played_at_its_next_turn(program
     wait_until("the report on the removed clip",
                lambda: (expected in program.box_texts(saver, "Error"), saver.boxes()), 15)
     end_quickly(program, saver, "Error")
+
+
+@pytest.mark.only("windows")
+def test_what_the_user_may_not_read(program):
+    """As an ordinary user (root reads everything): a listed clip without read permission
+    cannot be played, and a settings file without it lists nothing."""
+    lab = program.lab
+    lab.use_ordinary_user()
+    locked, locked_listed = program.scratch("locked.avi")
+    locked.parent.mkdir(parents=True, exist_ok=True)
+    shutil.copy(program.host_path(program.clip("red")), locked)
+    locked.chmod(0)
+    # A first clip that fails is passed over in silence: the locked one comes second.
+    program.write_list([program.clip("red"), locked_listed])
+    saver = program.start(program.switch)
+    expected = (f"An error occurred trying to play the video file {locked_listed}. The video "
+                "file appears to be corrupt. Please verify that your video files are viewable.")
+    wait_until("the report on the locked clip",
+               lambda: (expected in program.box_texts(saver, "Error"), saver.boxes()),
+               program.start_timeout)
+    end_quickly(program, saver, "Error")
+    program.settings_path.chmod(0)
+    saver = program.start(program.switch)
+    program.wait_notice(saver)
+    end_quickly(program, saver)
+    options_window_opens(program, "dialog.log", "Unable to")
