@@ -23,9 +23,9 @@ PROGRAM = ROOT / "build" / "native" / "morvel"
 class NativeSaver(Program):
     """One running morvel; its message boxes are traced on stderr (MORVEL_TRACE_BOXES)."""
 
-    def __init__(self, lab, args, log, env=None):
+    def __init__(self, lab, args, log, env=None, program=PROGRAM):
         self.lab = lab
-        super().__init__([str(PROGRAM), *args], env or lab.env, log)
+        super().__init__([str(program), *args], env or lab.env, log)
 
     def boxes(self):
         """(caption, text) of every message box shown so far."""
@@ -93,8 +93,8 @@ class LinuxLab(ScreenLab):
     def write_settings(self, videos, options=None, sound="Null"):
         self.settings_path.write_bytes(settings_text(videos, options, sound))
 
-    def start_saver(self, *args, log="saver.log", env=None):
-        saver = NativeSaver(self, list(args), self.work / log, env)
+    def start_saver(self, *args, log="saver.log", env=None, program=PROGRAM):
+        saver = NativeSaver(self, list(args), self.work / log, env, program)
         self.savers.append(saver)
         return saver
 

@@ -182,11 +182,11 @@ class Program:
 
 
 class Saver(Program):
-    """One running morvel.scr."""
+    """One running morvel.scr, the lab's copy unless `scr` names another."""
 
-    def __init__(self, lab, args, log):
+    def __init__(self, lab, args, log, scr="C:\\morvel.scr"):
         self.lab = lab
-        super().__init__(lab.wine_command(["wine", "C:\\morvel.scr", *args]), lab.wine_env(), log)
+        super().__init__(lab.wine_command(["wine", scr, *args]), lab.wine_env(), log)
 
     def boxes(self):
         """The texts of the message boxes shown so far (Wine traces each one)."""
@@ -528,6 +528,11 @@ class Lab(ScreenLab):
             raise ValueError(f"not a C: path: {path}")
         return self.prefix / "drive_c" / Path(*[p for p in rest.split("\\") if p])
 
+    @staticmethod
+    def windows_path_of(path):
+        """The path under which Wine sees a file of this machine (drive Z: is its root)."""
+        return "Z:" + str(path).replace("/", "\\")
+
     def wine_output(self, *args):
         return run(self.wine_command(["wine", *args]), env=self.wine_env(), timeout=60)
 
@@ -575,7 +580,7 @@ class Lab(ScreenLab):
         write_settings_file(self.prefix / "drive_c" / "windows" / "morvel4.ini", videos,
                             options, sound)
 
-    def start_saver(self, *args, log="saver.log"):
-        saver = Saver(self, list(args), self.work / log)
+    def start_saver(self, *args, log="saver.log", scr="C:\\morvel.scr"):
+        saver = Saver(self, list(args), self.work / log, scr)
         self.savers.append(saver)
         return saver

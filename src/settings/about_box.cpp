@@ -13,7 +13,8 @@ using platform::Rect;
 
 namespace {
 
-constexpr const char* kVersionLine = "Version 3.23";
+// MORVEL_VERSION is the project's version, defined by the build.
+constexpr const char* kVersionLine = "Version " MORVEL_VERSION;
 // The disclaimer's three paragraphs; this edition ships them empty.
 constexpr std::array<const char*, 3> kDisclaimer = {"", "", ""};
 

@@ -6,7 +6,7 @@ written once, here and in test_saver.py."""
 import contextlib
 from pathlib import Path
 
-from linuxlab import LinuxLab
+from linuxlab import PROGRAM, LinuxLab
 from winelab import ROOT, SCREEN, Failure, Lab, frame, hold, wait_until
 
 SAVER = "Frmmorvel33"  # the saver window's title
@@ -213,8 +213,8 @@ class WindowsProgram(Program):
     def settings_path(self):
         return self.lab.prefix / "drive_c" / "windows" / "morvel4.ini"
 
-    def start(self, *args, log="saver.log"):
-        return self.lab.start_saver(*args, log=log)
+    def start(self, *args, log="saver.log", scr="C:\\morvel.scr"):
+        return self.lab.start_saver(*args, log=log, scr=scr)
 
     def start_without_sound_device(self, *args):
         self.lab.set_no_audio_driver()
@@ -273,8 +273,8 @@ class LinuxProgram(Program):
     def settings_path(self):
         return self.lab.settings_path
 
-    def start(self, *args, log="saver.log", env=None):
-        return self.lab.start_saver(*args, log=log, env=env)
+    def start(self, *args, log="saver.log", env=None, program=PROGRAM):
+        return self.lab.start_saver(*args, log=log, env=env, program=program)
 
     def start_without_sound_device(self, *args):
         # No server answers: ALSA's default device is the first sound card, and there is none.

@@ -165,9 +165,13 @@ def hack_environment(pid):
 
 
 def test_an_xscreensaver_daemon_shows_the_hack_and_ends_it(program):
-    lab = program.lab
+    daemon_shows_the_hack_and_ends_it(program, PROGRAM)
+
+
+def daemon_shows_the_hack_and_ends_it(program, hack):
     """The daemon refuses root: it runs as an ordinary user, with a HOME of its own that
     names the hack, and without our sound server, whose socket that user may not enter."""
+    lab = program.lab
     user = run([str(ROOT / "scripts" / "ordinary-user")]).strip()
     home = lab.work / "daemon-home"
     shutil.rmtree(home, ignore_errors=True)
@@ -175,7 +179,7 @@ def test_an_xscreensaver_daemon_shows_the_hack_and_ends_it(program):
     (home / ".xscreensaver").write_text(
         "timeout: 0:30:00\nlock: False\nfade: False\nunfade: False\nsplash: False\n"
         "mode: one\nselected: 0\n"
-        f'programs: "Morvel Screensaver" {PROGRAM} -root \\n\n')
+        f'programs: "Morvel Screensaver" {hack} -root \\n\n')
     (home / ".config" / "morvel4.ini").write_bytes(
         settings_text([program.clip("lime")], {"Picdis": 2}))
     run(["chown", "-R", user, str(home)])
@@ -190,7 +194,7 @@ def test_an_xscreensaver_daemon_shows_the_hack_and_ends_it(program):
 
     def hacks():
         """Our hacks on this test's screen: other screens may have daemons of their own."""
-        found = subprocess.run(["pgrep", "-u", user, "-f", f"{PROGRAM} --?root"],
+        found = subprocess.run(["pgrep", "-u", user, "-f", f"{hack} --?root"],
                                stdout=subprocess.PIPE, text=True).stdout.split()
         screen = f"DISPLAY={lab.env['DISPLAY']}"  # the daemon names it with its screen, ".0"
         return [pid for pid in found
