@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -179,6 +180,48 @@ TEST(MfEngineTest, TheModeIsWhatWasLastCommandedWhateverTheSessionStillHasToSay)
     }
     EXPECT_EQ(ModeOf(engine), media::kStopped);
     EXPECT_EQ(engine.close(true), 0u);
+}
+
+// Opening and closing wait for the session; meanwhile the thread's windows must still answer
+// what other threads send them, or the system takes the program for hung.
+TEST(MfEngineTest, WhileARequestWaitsForTheSessionTheWindowsStillAnswer) {
+    const std::string mp4 = Clip("blue.mp4");
+    if (mp4.empty()) {
+        GTEST_SKIP() << "C:\\clips\\blue.mp4 is missing";
+    }
+    OwnedWindow window(CreateWindowExA(0, "STATIC", nullptr, WS_POPUP, 0, 0, 10, 10, nullptr,
+                                       nullptr, GetModuleHandleA(nullptr), nullptr));
+    std::atomic<bool> done{false};
+    std::atomic<bool> finished{false};
+    std::atomic<int> answered{0};
+    std::atomic<int> unanswered{0};
+    std::thread other([&] {
+        while (!done) {
+            DWORD_PTR result = 0;
+            if (SendMessageTimeoutA(window.get(), WM_NULL, 0, 0, SMTO_BLOCK, 100, &result)) {
+                ++answered;
+            } else {
+                ++unanswered;
+            }
+        }
+        finished = true;
+    });
+    MfEngine engine;
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_EQ(engine.open(mp4, true), 0u);
+        EXPECT_EQ(engine.close(true), 0u);
+    }
+    done = true;
+    while (!finished) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&message);
+        }
+        Sleep(1);
+    }
+    other.join();
+    EXPECT_GT(answered, 0);
+    EXPECT_EQ(unanswered, 0);
 }
 
 TEST(ChoosingEngineTest, WhenBothRefuseTheEngineThatKnowsTheTypeGivesTheReason) {
