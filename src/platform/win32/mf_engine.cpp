@@ -55,7 +55,7 @@ HRESULT CreateFrameGrabber(FrameSink& frames, ComPtr<IMFActivate>& activate) {
 // Source stream -> sink, one branch of the topology.
 HRESULT AddBranch(IMFTopology& topology, IMFMediaSource& source,
                   IMFPresentationDescriptor& presentation, IMFStreamDescriptor& stream,
-                  IMFActivate& sink) {
+                  IUnknown& sink, bool keepSink) {
     ComPtr<IMFTopologyNode> from;
     ComPtr<IMFTopologyNode> to;
     HRESULT result = MFCreateTopologyNode(MF_TOPOLOGY_SOURCESTREAM_NODE, &from);
@@ -70,6 +70,8 @@ HRESULT AddBranch(IMFTopology& topology, IMFMediaSource& source,
     }
     if (SUCCEEDED(result)) {
         to->SetObject(&sink);
+        // A sink kept for the next file is not the session's to shut down when it closes.
+        to->SetUINT32(MF_TOPONODE_NOSHUTDOWN_ON_REMOVE, keepSink ? TRUE : FALSE);
         result = topology.AddNode(to.Get());
     }
     if (SUCCEEDED(result)) {
@@ -118,6 +120,10 @@ MfEngine::MfEngine(std::span<const LibraryImport> imports) : libraries_(imports)
 
 MfEngine::~MfEngine() {
     shutDown();
+    if (speakers_) {
+        speakers_->Shutdown();
+        speakers_.Reset();
+    }
     if (started_) {
         MFShutdown();
     }
@@ -147,6 +153,8 @@ std::uint32_t MfEngine::open(const std::string& file, bool) {
         return static_cast<std::uint32_t>(result);
     }
     mode_ = media::kStopped;
+    // The audio renderer outlives the file, and with it a silence asked for the last one.
+    setAudible(true);
     return 0;
 }
 
@@ -175,6 +183,7 @@ HRESULT MfEngine::startSession(const std::wstring& url, bool withSound) {
         }
         const GUID major = MajorType(*stream.Get());
         ComPtr<IMFActivate> sink;
+        ComPtr<IMFStreamSink> speakers;
         if (major == MFMediaType_Video && !video) {
             video = true;
             ownSize_ = FrameSize(*stream.Get());
@@ -184,14 +193,17 @@ HRESULT MfEngine::startSession(const std::wstring& url, bool withSound) {
             result = CreateFrameGrabber(frames_, sink);
         } else if (major == MFMediaType_Audio && !sound && withSound) {
             sound = true;
-            result = MFCreateAudioRendererActivate(&sink);
+            result = speakersStream(speakers);
         }
-        if (SUCCEEDED(result) && sink) {
-            sinks_.push_back(sink);
+        if (SUCCEEDED(result) && (sink || speakers)) {
+            if (sink) {
+                sinks_.push_back(sink);
+            }
             result = presentation->SelectStream(index);
             if (SUCCEEDED(result)) {
+                IUnknown& output = sink ? static_cast<IUnknown&>(*sink.Get()) : *speakers.Get();
                 result = AddBranch(*topology.Get(), *source_.Get(), *presentation.Get(),
-                                   *stream.Get(), *sink.Get());
+                                   *stream.Get(), output, !sink);
             }
         } else if (SUCCEEDED(result)) {
             presentation->DeselectStream(index);
@@ -284,6 +296,18 @@ void MfEngine::takeAnswer(MediaEventType type, HRESULT status) {
     } else if (type == MESessionPaused && mode_ == media::kPaused) {
         mode_ = media::kPlaying;  // it plays on
     }
+}
+
+// One audio renderer serves every file of the engine, shut down with it: Wine's leaves
+// threads and some hundreds of kilobytes behind each one shut down.
+HRESULT MfEngine::speakersStream(ComPtr<IMFStreamSink>& stream) {
+    if (!speakers_) {
+        const HRESULT result = MFCreateAudioRenderer(nullptr, &speakers_);
+        if (FAILED(result)) {
+            return result;
+        }
+    }
+    return speakers_->GetStreamSinkByIndex(0, &stream);
 }
 
 void MfEngine::drainEvents() {

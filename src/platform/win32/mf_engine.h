@@ -58,6 +58,7 @@ class MfEngine final : public media::MediaEngine {
     HRESULT waitForEvent(MediaEventType awaited);
     void takeEvent(IMFMediaEvent& event);
     void takeAnswer(MediaEventType type, HRESULT status);
+    HRESULT speakersStream(ComPtr<IMFStreamSink>& stream);
     void drainEvents();
     void commanded(int mode);
     void shutDown();
@@ -66,7 +67,8 @@ class MfEngine final : public media::MediaEngine {
     bool started_ = false;       // Media Foundation is started for this engine
     ComPtr<IMFMediaSource> source_;
     ComPtr<IMFMediaSession> session_;
-    std::vector<ComPtr<IMFActivate>> sinks_;  // of the topology's output nodes
+    std::vector<ComPtr<IMFActivate>> sinks_;  // of this file's output nodes
+    ComPtr<IMFMediaSink> speakers_;           // the audio renderer, kept from file to file
     bool hasVideo_ = false;
     bool playsSound_ = false;  // the session has a branch to the audio renderer
     SIZE ownSize_{};
