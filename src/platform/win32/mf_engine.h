@@ -8,7 +8,8 @@
 // The mode is what the caller last commanded; the session's answers come later, on its own
 // threads, and change it only when they say the command failed, or that the clip has ended
 // with no command under way. Every file's objects are shut down as Media Foundation asks
-// (session closed, then source, session and sinks shut down) before the next file opens.
+// (session closed, then source, session and sinks shut down) before the next file opens;
+// only the audio renderer serves every file, and goes with the engine.
 #pragma once
 
 #include <windows.h>
