@@ -85,11 +85,15 @@ std::uint32_t MciEngine::openDevice(const std::string& file, const char* type, b
     }
     device_ = parameters.wDeviceID;
     file_ = file;
+    type_ = type;
     hasVideo_ = queryHasVideo();
     return 0;
 }
 
 bool MciEngine::onMpegDevice() {
+    if (type_ == kMpegDevice) {
+        return true;
+    }
     char name[kDeviceNameSize] = {};
     MCI_SYSINFO_PARMSA info{};
     info.lpstrReturn = name;
@@ -224,6 +228,7 @@ std::uint32_t MciEngine::close(bool wait) {
         device_ = 0;
         hasVideo_ = false;
         file_.clear();
+        type_ = nullptr;
     }
     return result;
 }

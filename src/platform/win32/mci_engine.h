@@ -46,8 +46,9 @@ class MciEngine final : public media::MediaEngine {
 
     UINT device_ = 0;  // 0: no device open
     bool hasVideo_ = false;
-    std::string file_;       // of the open device
-    HWND window_ = nullptr;  // the open device draws here
+    std::string file_;            // of the open device
+    const char* type_ = nullptr;  // the device type it was opened on, if one was named
+    HWND window_ = nullptr;       // the open device draws here
     // Receives the completion notices of play requests; nothing else goes there.
     OwnedWindow notifyWindow_;
 };
