@@ -14,6 +14,8 @@ namespace {
 constexpr const char* kNotifyClass = "MorvelMciNotify";
 constexpr std::size_t kErrorTextSize = 4096;
 constexpr DWORD kNormalVolume = 1000;  // a digital-video device's volume as it opens
+constexpr const char* kMpegDevice = "MPEGVideo";
+constexpr std::size_t kDeviceNameSize = 64;
 
 // Completion notices need a window to go to; the engine does nothing with them, since the
 // callers poll the device mode.
@@ -57,6 +59,11 @@ std::uint32_t MciEngine::send(UINT command, DWORD_PTR flags, void* parameters) {
 }
 
 std::uint32_t MciEngine::open(const std::string& file, bool wait) {
+    return openDevice(file, nullptr, wait);
+}
+
+// `type`: the device to open it on; none, the one the file's extension names.
+std::uint32_t MciEngine::openDevice(const std::string& file, const char* type, bool wait) {
     if (device_ != 0) {
         close(true);
     }
@@ -68,15 +75,43 @@ std::uint32_t MciEngine::open(const std::string& file, bool wait) {
     MCI_OPEN_PARMSA parameters{};
     parameters.lpstrElementName = file.c_str();
     parameters.lpstrAlias = alias.c_str();
-    const MCIERROR result =
-        mciSendCommandA(0, MCI_OPEN, MCI_OPEN_ELEMENT | MCI_OPEN_ALIAS | WaitFlag(wait),
-                        reinterpret_cast<DWORD_PTR>(&parameters));
+    parameters.lpstrDeviceType = type;
+    const MCIERROR result = mciSendCommandA(
+        0, MCI_OPEN,
+        MCI_OPEN_ELEMENT | MCI_OPEN_ALIAS | (type ? MCI_OPEN_TYPE : 0) | WaitFlag(wait),
+        reinterpret_cast<DWORD_PTR>(&parameters));
     if (result != 0) {
         return result;
     }
     device_ = parameters.wDeviceID;
+    file_ = file;
+    type_ = type;
     hasVideo_ = queryHasVideo();
     return 0;
+}
+
+bool MciEngine::onMpegDevice() {
+    if (type_ == kMpegDevice) {
+        return true;
+    }
+    char name[kDeviceNameSize] = {};
+    MCI_SYSINFO_PARMSA info{};
+    info.lpstrReturn = name;
+    info.dwRetSize = sizeof(name);
+    return send(MCI_SYSINFO, MCI_SYSINFO_INSTALLNAME | MCI_WAIT, &info) == 0 &&
+           lstrcmpiA(name, kMpegDevice) == 0;
+}
+
+// Where the MPEG device cannot open the file, it stays on the device of its type, which at
+// least honours "audio off" on Windows.
+void MciEngine::moveToMpegDevice() {
+    const std::string file = file_;
+    if (openDevice(file, kMpegDevice, true) != 0 && openDevice(file, nullptr, true) != 0) {
+        return;
+    }
+    if (window_ != nullptr && hasVideo_) {
+        setWindow(ToHandle(window_));
+    }
 }
 
 bool MciEngine::queryHasVideo() {
@@ -98,8 +133,9 @@ bool MciEngine::queryHasAudio() {
 }
 
 std::uint32_t MciEngine::setWindow(std::uintptr_t display) {
+    window_ = ToHwnd(display);
     MCI_DGV_WINDOW_PARMSA parameters{};
-    parameters.hWnd = ToHwnd(display);
+    parameters.hWnd = window_;
     return send(MCI_WINDOW, MCI_DGV_WINDOW_HWND | MCI_WAIT, &parameters);
 }
 
@@ -122,9 +158,12 @@ std::uint32_t MciEngine::put(media::VideoRect rect) {
 }
 
 std::uint32_t MciEngine::setAudible(bool audible) {
+    if (device_ != 0 && !audible && !onMpegDevice()) {
+        moveToMpegDevice();
+    }
     // Devices differ in what they honour, whatever they answer: every type knows the generic
     // "set audio all off", but Wine's MPEG device honours only "setaudio volume to 0" (and
-    // Wine's AVI device neither). Both are sent; either taken is success.
+    // Wine's AVI and wave devices neither). Both are sent; either taken is success.
     MCI_SET_PARMS generic{};
     generic.dwAudio = MCI_SET_AUDIO_ALL;
     const std::uint32_t set =
@@ -188,6 +227,8 @@ std::uint32_t MciEngine::close(bool wait) {
     if (result == 0) {
         device_ = 0;
         hasVideo_ = false;
+        file_.clear();
+        type_ = nullptr;
     }
     return result;
 }

@@ -1,7 +1,13 @@
 // The media engine over the Media Control Interface: one MCI device per engine.
+//
+// A file is opened on the device its extension names. A file that must not be heard moves to
+// the MPEG (DirectShow) device, whose volume every system honours: Wine's AVI and wave
+// devices accept "audio off" and play on aloud.
 #pragma once
 
 #include <windows.h>
+
+#include <string>
 
 #include "media/media_engine.h"
 #include "platform/win32/owned.h"
@@ -30,13 +36,19 @@ class MciEngine final : public media::MediaEngine {
     std::optional<std::string> errorText(std::uint32_t code) override;
 
   private:
+    std::uint32_t openDevice(const std::string& file, const char* type, bool wait);
     std::uint32_t send(UINT command, DWORD_PTR flags, void* parameters);
+    bool onMpegDevice();
+    void moveToMpegDevice();
     bool queryHasVideo();
     bool queryHasAudio();
     std::uint32_t whereRect(DWORD_PTR which, RECT& rect);
 
     UINT device_ = 0;  // 0: no device open
     bool hasVideo_ = false;
+    std::string file_;            // of the open device
+    const char* type_ = nullptr;  // the device type it was opened on, if one was named
+    HWND window_ = nullptr;       // the open device draws here
     // Receives the completion notices of play requests; nothing else goes there.
     OwnedWindow notifyWindow_;
 };

@@ -25,14 +25,15 @@ std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
         return 0;
     }
     if (!foundation_) {
-        foundation_ = std::make_unique<MfEngine>();
+        foundation_ = std::make_unique<MfEngine>(foundationImports_);
     }
     const std::uint32_t result = foundation_->open(file, wait);
     if (result == 0) {
         current_ = foundation_.get();
         return 0;
     }
-    // A device that knows the type speaks best about why the file did not open.
+    // A device that knows the type speaks best about why the file did not open; else Media
+    // Foundation does, also when the system has none (kFoundationMissing).
     return NoDeviceForType(refused) ? result : refused;
 }
 

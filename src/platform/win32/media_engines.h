@@ -5,6 +5,7 @@
 #include <windows.h>
 
 #include <memory>
+#include <span>
 
 #include "media/media_engine.h"
 #include "platform/win32/mci_engine.h"
@@ -14,7 +15,10 @@ namespace morvel::win32 {
 
 class ChoosingEngine final : public media::MediaEngine {
   public:
-    explicit ChoosingEngine(HINSTANCE instance) : mci_(instance) {}
+    // `foundation`: what Media Foundation needs of the system (see mf_library.h).
+    explicit ChoosingEngine(HINSTANCE instance,
+                            std::span<const LibraryImport> foundation = FoundationImports())
+        : mci_(instance), foundationImports_(foundation) {}
     ChoosingEngine(const ChoosingEngine&) = delete;
     ChoosingEngine& operator=(const ChoosingEngine&) = delete;
 
@@ -36,6 +40,7 @@ class ChoosingEngine final : public media::MediaEngine {
 
   private:
     MciEngine mci_;
+    std::span<const LibraryImport> foundationImports_;
     // Made at the first file MCI refuses: starting Media Foundation costs time.
     std::unique_ptr<MfEngine> foundation_;
     media::MediaEngine* current_ = &mci_;  // the engine of the open file, else MCI

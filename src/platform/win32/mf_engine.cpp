@@ -4,7 +4,6 @@
 #include <mferror.h>
 
 #include <chrono>
-#include <thread>
 
 #include "platform/win32/owned.h"
 #include "platform/win32/win32_text.h"
@@ -15,7 +14,8 @@ namespace {
 
 // Opening, closing and stopping wait for the session's answer at most this long.
 constexpr auto kAnswerTimeout = std::chrono::seconds(10);
-constexpr DWORD kBytesPerPixel = 4;  // the grabber is asked for 32-bit RGB
+// How often a wait looks for the session's answer.
+constexpr DWORD kAnswerPollMilliseconds = 5;
 
 HRESULT CreateSource(const std::wstring& url, ComPtr<IMFMediaSource>& source) {
     ComPtr<IMFSourceResolver> resolver;
@@ -55,7 +55,7 @@ HRESULT CreateFrameGrabber(FrameSink& frames, ComPtr<IMFActivate>& activate) {
 // Source stream -> sink, one branch of the topology.
 HRESULT AddBranch(IMFTopology& topology, IMFMediaSource& source,
                   IMFPresentationDescriptor& presentation, IMFStreamDescriptor& stream,
-                  IMFActivate& sink) {
+                  IUnknown& sink, bool keepSink) {
     ComPtr<IMFTopologyNode> from;
     ComPtr<IMFTopologyNode> to;
     HRESULT result = MFCreateTopologyNode(MF_TOPOLOGY_SOURCESTREAM_NODE, &from);
@@ -70,12 +70,25 @@ HRESULT AddBranch(IMFTopology& topology, IMFMediaSource& source,
     }
     if (SUCCEEDED(result)) {
         to->SetObject(&sink);
+        // A sink kept for the next file is not the session's to shut down when it closes.
+        to->SetUINT32(MF_TOPONODE_NOSHUTDOWN_ON_REMOVE, keepSink ? TRUE : FALSE);
         result = topology.AddNode(to.Get());
     }
     if (SUCCEEDED(result)) {
         result = from->ConnectOutput(0, to.Get(), 0);
     }
     return result;
+}
+
+// While a request waits for the session, the thread's windows still repaint and answer other
+// threads' messages, so the system never takes the program for hung. Input and timers stay
+// queued for the program's own loop: none of its handlers runs in the middle of a request.
+void KeepWindowsAnswering(DWORD milliseconds) {
+    MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_SENDMESSAGE | QS_PAINT, 0);
+    MSG message;
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE)) {
+        DispatchMessageA(&message);
+    }
 }
 
 GUID MajorType(IMFStreamDescriptor& stream) {
@@ -99,97 +112,17 @@ SIZE FrameSize(IMFStreamDescriptor& stream) {
     return SIZE{static_cast<LONG>(width), static_cast<LONG>(height)};
 }
 
-std::optional<std::string> MessageText(DWORD flags, const void* source, std::uint32_t code) {
-    char* text = nullptr;
-    const DWORD length =
-        FormatMessageA(flags | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       source, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
-    if (length == 0 || text == nullptr) {
-        return std::nullopt;
-    }
-    std::string message(text, length);
-    LocalFree(text);
-    while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) {
-        message.pop_back();
-    }
-    return message.empty() ? std::nullopt : std::optional<std::string>(message);
-}
-
 }  // namespace
-
-// --- FrameSink -------------------------------------------------------------------------------
-
-void FrameSink::setWindow(HWND window) {
-    const std::lock_guard lock(mutex_);
-    window_ = window;
-}
-
-void FrameSink::setFrameSize(SIZE size) {
-    const std::lock_guard lock(mutex_);
-    frame_ = size;
-}
-
-void FrameSink::setDestination(RECT destination) {
-    const std::lock_guard lock(mutex_);
-    destination_ = destination;
-}
-
-RECT FrameSink::destination() {
-    const std::lock_guard lock(mutex_);
-    return destination_;
-}
-
-STDMETHODIMP FrameSink::QueryInterface(REFIID id, void** object) {
-    if (object == nullptr) {
-        return E_POINTER;
-    }
-    if (id == IID_IUnknown || id == __uuidof(IMFClockStateSink) ||
-        id == __uuidof(IMFSampleGrabberSinkCallback)) {
-        *object = static_cast<IMFSampleGrabberSinkCallback*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
-
-STDMETHODIMP FrameSink::OnProcessSample(REFGUID, DWORD, LONGLONG, LONGLONG, const BYTE* buffer,
-                                        DWORD size) {
-    draw(buffer, size);
-    return S_OK;
-}
-
-void FrameSink::draw(const BYTE* pixels, DWORD size) {
-    const std::lock_guard lock(mutex_);
-    if (window_ == nullptr || frame_.cx <= 0 || frame_.cy <= 0) {
-        return;
-    }
-    // Decoders may pad the picture with rows below it; only the frame's own rows are drawn.
-    const DWORD rowBytes = static_cast<DWORD>(frame_.cx) * kBytesPerPixel;
-    const LONG rows = static_cast<LONG>(size / rowBytes);
-    if (rows < frame_.cy) {
-        return;
-    }
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof(format.bmiHeader);
-    format.bmiHeader.biWidth = frame_.cx;
-    format.bmiHeader.biHeight = -rows;  // the grabber's frames run top to bottom
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    format.bmiHeader.biCompression = BI_RGB;
-    const WindowDc dc(window_);
-    SetStretchBltMode(dc.get(), COLORONCOLOR);
-    StretchDIBits(dc.get(), destination_.left, destination_.top,
-                  destination_.right - destination_.left, destination_.bottom - destination_.top, 0,
-                  rows - frame_.cy, frame_.cx, frame_.cy, pixels, &format, DIB_RGB_COLORS, SRCCOPY);
-}
 
 // --- MfEngine --------------------------------------------------------------------------------
 
-MfEngine::MfEngine() = default;
+MfEngine::MfEngine(std::span<const LibraryImport> imports) : libraries_(imports) {}
 
 MfEngine::~MfEngine() {
-    if (session_) {
-        close(true);
+    shutDown();
+    if (speakers_) {
+        speakers_->Shutdown();
+        speakers_.Reset();
     }
     if (started_) {
         MFShutdown();
@@ -197,8 +130,9 @@ MfEngine::~MfEngine() {
 }
 
 std::uint32_t MfEngine::open(const std::string& file, bool) {
-    if (session_) {
-        close(true);
+    shutDown();
+    if (!libraries_.present()) {
+        return kFoundationMissing;
     }
     if (!started_) {
         const HRESULT result = MFStartup(MF_VERSION, MFSTARTUP_FULL);
@@ -211,14 +145,16 @@ std::uint32_t MfEngine::open(const std::string& file, bool) {
     // A machine without a sound device still shows the pictures.
     HRESULT result = startSession(url, true);
     if (FAILED(result) && hasVideo_) {
-        release();
+        shutDown();
         result = startSession(url, false);
     }
     if (FAILED(result)) {
-        release();
+        shutDown();
         return static_cast<std::uint32_t>(result);
     }
     mode_ = media::kStopped;
+    // The audio renderer outlives the file, and with it a silence asked for the last one.
+    setAudible(true);
     return 0;
 }
 
@@ -247,6 +183,7 @@ HRESULT MfEngine::startSession(const std::wstring& url, bool withSound) {
         }
         const GUID major = MajorType(*stream.Get());
         ComPtr<IMFActivate> sink;
+        ComPtr<IMFStreamSink> speakers;
         if (major == MFMediaType_Video && !video) {
             video = true;
             ownSize_ = FrameSize(*stream.Get());
@@ -256,13 +193,17 @@ HRESULT MfEngine::startSession(const std::wstring& url, bool withSound) {
             result = CreateFrameGrabber(frames_, sink);
         } else if (major == MFMediaType_Audio && !sound && withSound) {
             sound = true;
-            result = MFCreateAudioRendererActivate(&sink);
+            result = speakersStream(speakers);
         }
-        if (SUCCEEDED(result) && sink) {
+        if (SUCCEEDED(result) && (sink || speakers)) {
+            if (sink) {
+                sinks_.push_back(sink);
+            }
             result = presentation->SelectStream(index);
             if (SUCCEEDED(result)) {
+                IUnknown& output = sink ? static_cast<IUnknown&>(*sink.Get()) : *speakers.Get();
                 result = AddBranch(*topology.Get(), *source_.Get(), *presentation.Get(),
-                                   *stream.Get(), *sink.Get());
+                                   *stream.Get(), output, !sink);
             }
         } else if (SUCCEEDED(result)) {
             presentation->DeselectStream(index);
@@ -287,12 +228,17 @@ HRESULT MfEngine::startSession(const std::wstring& url, bool withSound) {
 }
 
 HRESULT MfEngine::waitForEvent(MediaEventType awaited) {
+    // A closing session still sends what was under way; only its closing ends the wait.
+    const bool stopAtError = awaited != MESessionClosed;
     const auto deadline = std::chrono::steady_clock::now() + kAnswerTimeout;
-    while (std::chrono::steady_clock::now() < deadline) {
+    for (;;) {
         ComPtr<IMFMediaEvent> event;
         const HRESULT result = session_->GetEvent(MF_EVENT_FLAG_NO_WAIT, &event);
         if (result == MF_E_NO_EVENTS_AVAILABLE) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            if (std::chrono::steady_clock::now() >= deadline) {
+                return HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+            }
+            KeepWindowsAnswering(kAnswerPollMilliseconds);
             continue;
         }
         if (FAILED(result)) {
@@ -303,11 +249,10 @@ HRESULT MfEngine::waitForEvent(MediaEventType awaited) {
         HRESULT status = S_OK;
         event->GetType(&type);
         event->GetStatus(&status);
-        if (type == awaited || (type == MEError && FAILED(status))) {
+        if (type == awaited || (stopAtError && type == MEError && FAILED(status))) {
             return status;
         }
     }
-    return HRESULT_FROM_WIN32(ERROR_TIMEOUT);
 }
 
 void MfEngine::takeEvent(IMFMediaEvent& event) {
@@ -317,19 +262,52 @@ void MfEngine::takeEvent(IMFMediaEvent& event) {
     event.GetStatus(&status);
     switch (type) {
         case MESessionStarted:
-            mode_ = SUCCEEDED(status) ? media::kPlaying : media::kStopped;
-            break;
         case MESessionPaused:
-            mode_ = SUCCEEDED(status) ? media::kPaused : mode_;
-            break;
         case MESessionStopped:
+            takeAnswer(type, status);
+            break;
         case MESessionEnded:
+            // An end queued before a newer command (a play after the end) is not this run's.
+            if (unanswered_ == 0 && mode_ == media::kPlaying) {
+                mode_ = media::kStopped;
+            }
+            break;
         case MEError:
-            mode_ = media::kStopped;
+            if (FAILED(status)) {
+                mode_ = media::kStopped;
+            }
             break;
         default:
             break;
     }
+}
+
+// The answer to a command. The mode already says what was commanded; an answer changes it
+// only when it is the answer to the last command and says that command failed.
+void MfEngine::takeAnswer(MediaEventType type, HRESULT status) {
+    if (unanswered_ > 0) {
+        --unanswered_;
+    }
+    if (SUCCEEDED(status) || unanswered_ > 0) {
+        return;
+    }
+    if (type == MESessionStarted) {
+        mode_ = media::kStopped;  // it never started
+    } else if (type == MESessionPaused && mode_ == media::kPaused) {
+        mode_ = media::kPlaying;  // it plays on
+    }
+}
+
+// One audio renderer serves every file of the engine, shut down with it: Wine's leaves
+// threads and some hundreds of kilobytes behind each one shut down.
+HRESULT MfEngine::speakersStream(ComPtr<IMFStreamSink>& stream) {
+    if (!speakers_) {
+        const HRESULT result = MFCreateAudioRenderer(nullptr, &speakers_);
+        if (FAILED(result)) {
+            return result;
+        }
+    }
+    return speakers_->GetStreamSinkByIndex(0, &stream);
 }
 
 void MfEngine::drainEvents() {
@@ -338,6 +316,11 @@ void MfEngine::drainEvents() {
         takeEvent(*event.Get());
         event.Reset();
     }
+}
+
+void MfEngine::commanded(int mode) {
+    ++unanswered_;
+    mode_ = mode;
 }
 
 std::uint32_t MfEngine::setWindow(std::uintptr_t display) {
@@ -393,7 +376,7 @@ std::uint32_t MfEngine::play() {
     PropVariantInit(&from);  // empty: from the current position
     const HRESULT result = session_->Start(&GUID_NULL, &from);
     if (SUCCEEDED(result)) {
-        mode_ = media::kPlaying;  // the session says so a moment later; callers poll at once
+        commanded(media::kPlaying);  // the session says so a moment later; callers poll at once
     }
     return static_cast<std::uint32_t>(result);
 }
@@ -403,6 +386,9 @@ std::uint32_t MfEngine::stop(bool wait) {
         return static_cast<std::uint32_t>(MF_E_INVALIDREQUEST);
     }
     HRESULT result = session_->Stop();
+    if (SUCCEEDED(result)) {
+        commanded(media::kStopped);
+    }
     if (SUCCEEDED(result) && wait) {
         result = waitForEvent(MESessionStopped);
     }
@@ -416,7 +402,7 @@ std::uint32_t MfEngine::pause() {
     }
     const HRESULT result = session_->Pause();
     if (SUCCEEDED(result)) {
-        mode_ = media::kPaused;
+        commanded(media::kPaused);
     }
     return static_cast<std::uint32_t>(result);
 }
@@ -429,27 +415,34 @@ std::uint32_t MfEngine::close(bool) {
     if (!session_) {
         return static_cast<std::uint32_t>(MF_E_INVALIDREQUEST);
     }
-    // The grabber may still deliver a frame until the session has closed.
-    if (SUCCEEDED(session_->Close())) {
-        waitForEvent(MESessionClosed);
-    }
-    release();
+    shutDown();
     return 0;
 }
 
-void MfEngine::release() {
+// In the order Media Foundation asks for: the session closed (until then the grabber may
+// still deliver a frame), then the source, the session and the sinks it activated shut down.
+// Each holds threads and buffers that releasing alone would leave behind.
+void MfEngine::shutDown() {
+    if (session_ && SUCCEEDED(session_->Close())) {
+        waitForEvent(MESessionClosed);
+    }
     if (source_) {
         source_->Shutdown();
-        source_.Reset();
     }
     if (session_) {
         session_->Shutdown();
-        session_.Reset();
     }
+    for (const ComPtr<IMFActivate>& sink : sinks_) {
+        sink->ShutdownObject();
+    }
+    sinks_.clear();
+    source_.Reset();
+    session_.Reset();
     hasVideo_ = false;
     playsSound_ = false;
     ownSize_ = SIZE{};
     mode_ = media::kNotReady;
+    unanswered_ = 0;
 }
 
 std::uint32_t MfEngine::mode(int& mode) {
@@ -459,18 +452,6 @@ std::uint32_t MfEngine::mode(int& mode) {
     drainEvents();
     mode = mode_;
     return 0;
-}
-
-std::optional<std::string> FoundationErrorText(std::uint32_t code) {
-    if (auto text = MessageText(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, code)) {
-        return text;
-    }
-    // Media Foundation keeps the texts of its own errors in a library of their own.
-    const OwnedLibrary texts(LoadLibraryExA("mferror.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));
-    if (!texts) {
-        return std::nullopt;
-    }
-    return MessageText(FORMAT_MESSAGE_FROM_HMODULE, texts.get(), code);
 }
 
 }  // namespace morvel::win32

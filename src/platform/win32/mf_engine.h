@@ -1,9 +1,15 @@
 // The media engine over Media Foundation, for what MCI has no device for (MP4, MOV, MKV...).
 //
 // A media session plays the file: its sound goes to the system's audio renderer, its
-// pictures to a sample grabber that hands each decoded frame, at its presentation time, to
-// a FrameSink, which draws it into the display window with GDI. Drawing ourselves keeps the
-// picture where MCI draws its own (a child window) and needs no Direct3D device.
+// pictures to a sample grabber whose FrameSink draws them into the display window with GDI.
+// Drawing ourselves keeps the picture where MCI draws its own (a child window) and needs no
+// Direct3D device.
+//
+// The mode is what the caller last commanded; the session's answers come later, on its own
+// threads, and change it only when they say the command failed, or that the clip has ended
+// with no command under way. Every file's objects are shut down as Media Foundation asks
+// (session closed, then source, session and sinks shut down) before the next file opens;
+// only the audio renderer serves every file, and goes with the engine.
 #pragma once
 
 #include <windows.h>
@@ -11,56 +17,23 @@
 #include <mfidl.h>
 #include <wrl/client.h>
 
-#include <mutex>
+#include <span>
 #include <vector>
 
 #include "media/media_engine.h"
+#include "platform/win32/mf_frame_sink.h"
+#include "platform/win32/mf_library.h"
 
 namespace morvel::win32 {
 
 template <typename T>
 using ComPtr = Microsoft::WRL::ComPtr<T>;
 
-// Called by the sample grabber on Media Foundation's threads. It holds no references of its
-// own: its engine owns it and shuts the session down before it goes.
-class FrameSink final : public IMFSampleGrabberSinkCallback {
-  public:
-    void setWindow(HWND window);
-    void setFrameSize(SIZE size);
-    void setDestination(RECT destination);
-    RECT destination();
-
-    // IUnknown
-    STDMETHODIMP QueryInterface(REFIID id, void** object) override;
-    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
-    STDMETHODIMP_(ULONG) Release() override { return 1; }
-    // IMFClockStateSink
-    STDMETHODIMP OnClockStart(MFTIME, LONGLONG) override { return S_OK; }
-    STDMETHODIMP OnClockStop(MFTIME) override { return S_OK; }
-    STDMETHODIMP OnClockPause(MFTIME) override { return S_OK; }
-    STDMETHODIMP OnClockRestart(MFTIME) override { return S_OK; }
-    STDMETHODIMP OnClockSetRate(MFTIME, float) override { return S_OK; }
-    // IMFSampleGrabberSinkCallback
-    STDMETHODIMP OnSetPresentationClock(IMFPresentationClock*) override { return S_OK; }
-    STDMETHODIMP OnProcessSample(REFGUID majorType, DWORD flags, LONGLONG time, LONGLONG duration,
-                                 const BYTE* buffer, DWORD size) override;
-    STDMETHODIMP OnShutdown() override { return S_OK; }
-
-  private:
-    void draw(const BYTE* pixels, DWORD size);
-
-    std::mutex mutex_;  // the engine's thread sets what the grabber's threads draw with
-    HWND window_ = nullptr;
-    SIZE frame_{};
-    RECT destination_{};
-};
-
-// The system's text for a Media Foundation result code, if it has one.
-std::optional<std::string> FoundationErrorText(std::uint32_t code);
-
 class MfEngine final : public media::MediaEngine {
   public:
-    MfEngine();
+    // `imports`: what the engine needs of the system; without any of it every open fails
+    // with kFoundationMissing and no Media Foundation call is ever made.
+    explicit MfEngine(std::span<const LibraryImport> imports = FoundationImports());
     ~MfEngine() override;
     MfEngine(const MfEngine&) = delete;
     MfEngine& operator=(const MfEngine&) = delete;
@@ -85,17 +58,24 @@ class MfEngine final : public media::MediaEngine {
     HRESULT startSession(const std::wstring& url, bool withSound);
     HRESULT waitForEvent(MediaEventType awaited);
     void takeEvent(IMFMediaEvent& event);
+    void takeAnswer(MediaEventType type, HRESULT status);
+    HRESULT speakersStream(ComPtr<IMFStreamSink>& stream);
     void drainEvents();
-    void release();
+    void commanded(int mode);
+    void shutDown();
 
-    bool started_ = false;  // Media Foundation is started for this engine
+    SystemLibraries libraries_;  // held until after MFShutdown
+    bool started_ = false;       // Media Foundation is started for this engine
     ComPtr<IMFMediaSource> source_;
     ComPtr<IMFMediaSession> session_;
+    std::vector<ComPtr<IMFActivate>> sinks_;  // of this file's output nodes
+    ComPtr<IMFMediaSink> speakers_;           // the audio renderer, kept from file to file
     bool hasVideo_ = false;
     bool playsSound_ = false;  // the session has a branch to the audio renderer
     SIZE ownSize_{};
     int mode_ = media::kNotReady;
-    FrameSink frames_;
+    int unanswered_ = 0;  // Start, Pause and Stop commands whose answer has not come yet
+    FrameSink frames_;    // outlives the session, which draws through it
 };
 
 }  // namespace morvel::win32

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -119,6 +120,108 @@ TEST(ChoosingEngineTest, ASilencedClipPlaysOnThroughEitherEngine) {
         EXPECT_EQ(ModeOf(engine), media::kPlaying);
         EXPECT_EQ(engine.close(true), 0u);
     }
+}
+
+// Windows N editions, Server Core, a Wine with mf and mfplat switched off: the first call
+// into a missing library would end the process, so the engine looks for all of it first.
+TEST(ChoosingEngineTest, WithoutMediaFoundationAnMp4IsRefusedWithTheReasonAndAnAviStillPlays) {
+    EXPECT_TRUE(SystemLibraries(FoundationImports()).present());
+    const LibraryImport noLibrary[] = {{"kernel32.dll", "GetTickCount"},
+                                       {"morvel-no-such-library.dll", "MFStartup"}};
+    const LibraryImport noFunction[] = {{"kernel32.dll", "MorvelNoSuchFunction"}};
+    EXPECT_FALSE(SystemLibraries(noLibrary).present());
+    EXPECT_FALSE(SystemLibraries(noFunction).present());
+
+    const std::string mp4 = Clip("blue.mp4");
+    const std::string avi = Clip("red.avi");
+    if (mp4.empty() || avi.empty()) {
+        GTEST_SKIP() << "the clips are missing";
+    }
+    ChoosingEngine engine(GetModuleHandleA(nullptr), noLibrary);
+    const std::uint32_t refused = engine.open(mp4, true);
+    EXPECT_EQ(refused, kFoundationMissing) << std::hex << refused;
+    const auto text = engine.errorText(refused);
+    ASSERT_TRUE(text.has_value());
+    EXPECT_NE(text->find("video components (Media Foundation) are missing"), std::string::npos)
+        << *text;
+    int mode = -1;
+    EXPECT_NE(engine.mode(mode), 0u);
+    ASSERT_EQ(engine.open(avi, true), 0u);
+    EXPECT_EQ(engine.play(), 0u);
+    EXPECT_EQ(ModeOf(engine), media::kPlaying);
+    EXPECT_EQ(engine.close(true), 0u);
+}
+
+// The session answers each command a moment later, on its own threads; an answer to an older
+// command, or the end of the last run, must not overwrite what was commanded since.
+TEST(MfEngineTest, TheModeIsWhatWasLastCommandedWhateverTheSessionStillHasToSay) {
+    const std::string mp4 = Clip("blue.mp4");
+    if (mp4.empty()) {
+        GTEST_SKIP() << "C:\\clips\\blue.mp4 is missing";
+    }
+    MfEngine engine;
+    ASSERT_EQ(engine.open(mp4, true), 0u);
+    ASSERT_EQ(engine.setAudible(false), 0u);
+    // The 3-second clip plays to its end unwatched: its end waits in the session's queue.
+    ASSERT_EQ(engine.play(), 0u);
+    std::this_thread::sleep_for(std::chrono::seconds(5));
+    ASSERT_EQ(engine.play(), 0u);
+    EXPECT_EQ(ModeOf(engine), media::kPlaying);
+    // Paused at once: the answer to the play comes while the pause is under way.
+    ASSERT_EQ(engine.pause(), 0u);
+    for (int look = 0; look < 20; ++look) {
+        EXPECT_EQ(ModeOf(engine), media::kPaused) << "look " << look;
+        std::this_thread::sleep_for(std::chrono::milliseconds(25));
+    }
+    EXPECT_EQ(engine.resume(), 0u);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (ModeOf(engine) == media::kPlaying && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+    EXPECT_EQ(ModeOf(engine), media::kStopped);
+    EXPECT_EQ(engine.close(true), 0u);
+}
+
+// Opening and closing wait for the session; meanwhile the thread's windows must still answer
+// what other threads send them, or the system takes the program for hung.
+TEST(MfEngineTest, WhileARequestWaitsForTheSessionTheWindowsStillAnswer) {
+    const std::string mp4 = Clip("blue.mp4");
+    if (mp4.empty()) {
+        GTEST_SKIP() << "C:\\clips\\blue.mp4 is missing";
+    }
+    OwnedWindow window(CreateWindowExA(0, "STATIC", nullptr, WS_POPUP, 0, 0, 10, 10, nullptr,
+                                       nullptr, GetModuleHandleA(nullptr), nullptr));
+    std::atomic<bool> done{false};
+    std::atomic<bool> finished{false};
+    std::atomic<int> answered{0};
+    std::atomic<int> unanswered{0};
+    std::thread other([&] {
+        while (!done) {
+            DWORD_PTR result = 0;
+            if (SendMessageTimeoutA(window.get(), WM_NULL, 0, 0, SMTO_BLOCK, 100, &result)) {
+                ++answered;
+            } else {
+                ++unanswered;
+            }
+        }
+        finished = true;
+    });
+    MfEngine engine;
+    for (int round = 0; round < 3; ++round) {
+        EXPECT_EQ(engine.open(mp4, true), 0u);
+        EXPECT_EQ(engine.close(true), 0u);
+    }
+    done = true;
+    while (!finished) {
+        MSG message;
+        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            DispatchMessageA(&message);
+        }
+        Sleep(1);
+    }
+    other.join();
+    EXPECT_GT(answered, 0);
+    EXPECT_EQ(unanswered, 0);
 }
 
 TEST(ChoosingEngineTest, WhenBothRefuseTheEngineThatKnowsTheTypeGivesTheReason) {
