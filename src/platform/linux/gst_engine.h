@@ -3,17 +3,14 @@
 
 #include <gst/gst.h>
 
-#include <map>
+#include <memory>
 #include <string>
 
 #include "media/media_engine.h"
+#include "platform/linux/gst_bus.h"
+#include "platform/linux/gst_pipeline.h"
 
 namespace morvel::linux_backend {
-
-// Loads the plugins that the usual files play through (the player, the type finders, the
-// containers, the decoders, the X output). Safe to run on a thread of its own after
-// gst_init; a plugin that is being loaded when an element needs it is waited for.
-void LoadMediaPlugins();
 
 class GstEngine final : public media::MediaEngine {
   public:
@@ -23,7 +20,8 @@ class GstEngine final : public media::MediaEngine {
     GstEngine& operator=(const GstEngine&) = delete;
 
     // Opens and waits until the first frame is ready, so that the video's own size is known
-    // and a file GStreamer cannot play fails here, with its error text.
+    // and a file GStreamer cannot play fails here, with its error text. A path that is no
+    // file, or that does not answer, fails at once (see RefusalOf).
     std::uint32_t open(const std::string& file, bool wait) override;
     bool hasVideo() const override { return hasVideo_; }
     // `display` is the handle of the control to draw in (its widget).
@@ -37,13 +35,16 @@ class GstEngine final : public media::MediaEngine {
     std::uint32_t pause() override;
     std::uint32_t resume() override;
     std::uint32_t close(bool wait) override;
-    std::uint32_t mode(int& mode) override;  // stopped after the end of the stream
+    // Stopped after the end of the stream, and after an error, which the first mode after it
+    // returns as its result code (the mode is then stopped too).
+    std::uint32_t mode(int& mode) override;
+    // The text of the latest error only: each failure replaces the one before.
     std::optional<std::string> errorText(std::uint32_t code) override;
 
   private:
+    std::uint32_t remember(std::string text);
     std::uint32_t fail(const std::string& text);
-    std::string takeBusError();
-    void drainBus();
+    std::string failureText();
     void applyRectangle();
     GObject* muteTarget() const;
     void decodeAgain();
@@ -55,14 +56,15 @@ class GstEngine final : public media::MediaEngine {
     static void PanelResized(void* widget, void* allocation, void* self);
     static int PanelDrawn(void* widget, void* cairo, void* self);
 
-    GstElement* pipeline_ = nullptr;   // owned
-    GstElement* videoSink_ = nullptr;  // owned by the pipeline
-    GstElement* scaler_ = nullptr;     // the caps filter that sets the drawn size
-    GstElement* volume_ = nullptr;     // owned by the pipeline; its mute silences the device
-    unsigned long placeholder_ = 0;    // an unmapped X window to draw in before setWindow
-    unsigned long window_ = 0;         // the panel's X window
-    unsigned long picture_ = 0;        // our child of it, the rectangle's size: the sink draws here
-    void* panel_ = nullptr;            // the widget drawn in; cleared by GTK when it goes
+    GstOwned<GstElement> pipeline_;
+    std::unique_ptr<PipelineReport> report_;  // the pipeline's; goes before it
+    GstElement* videoSink_ = nullptr;         // owned by the pipeline
+    GstElement* scaler_ = nullptr;            // the caps filter that sets the drawn size
+    GstElement* volume_ = nullptr;            // owned by the pipeline; its mute silences the device
+    unsigned long placeholder_ = 0;           // an unmapped X window to draw in before setWindow
+    unsigned long window_ = 0;                // the panel's X window
+    unsigned long picture_ = 0;  // our child of it, the rectangle's size: the sink draws here
+    void* panel_ = nullptr;      // the widget drawn in; cleared by GTK when it goes
     unsigned long resizeHandler_ = 0;
     unsigned long drawHandler_ = 0;
     unsigned redrawSource_ = 0;  // the idle call that draws the frame again, when pending
@@ -71,7 +73,8 @@ class GstEngine final : public media::MediaEngine {
     int mode_ = media::kNotReady;
     media::VideoRect own_;
     media::VideoRect rect_;
-    std::map<std::uint32_t, std::string> errors_;
+    std::uint32_t errorCode_ = 0;  // the latest error
+    std::string errorText_;
     std::uint32_t nextError_ = kFirstError;
 
     static constexpr std::uint32_t kNotOpen = 257;  // "the device is not open", as MCI has it
