@@ -2,9 +2,8 @@
 
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
-#include <gst/video/videooverlay.h>
-#include <gtk/gtk.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <utility>
@@ -25,10 +24,13 @@ constexpr guint kNativeVideoFlag = 1u << 6;
 
 }  // namespace
 
+GstEngine::GstEngine() {
+    outputs_.push_back(std::make_unique<VideoOutput>());
+}
+
 GstEngine::~GstEngine() {
-    followPanel(nullptr);
     releasePipeline();
-    dropPicture();
+    outputs_.clear();
     if (placeholder_ != 0) {
         if (Display* display = XDisplay()) {
             XDestroyWindow(display, placeholder_);
@@ -55,22 +57,42 @@ std::string GstEngine::failureText() {
 }
 
 void GstEngine::releasePipeline() {
+    for (const auto& output : outputs_) {
+        output->leaveBranch(placeholder_);
+    }
     if (pipeline_) {
-        if (showing_ && placeholder_ != 0) {
-            // The sink paints its window black as it stops: the panel keeps the last
-            // picture until the next clip's first frame replaces it.
-            gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(videoSink_), placeholder_);
-        }
         gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
         report_.reset();
         pipeline_.reset();
     }
-    videoSink_ = nullptr;
-    scaler_ = nullptr;
     volume_ = nullptr;
-    showing_ = false;
     hasVideo_ = false;
+    leadPlaced_ = false;
+    played_ = false;
     mode_ = media::kNotReady;
+}
+
+// Until the clip plays, its frames go to a window nobody sees: the sink paints its window
+// black as it prepares the first frame, and the panel keeps the last picture of the clip
+// before until this one's first frame replaces it.
+GstElement* GstEngine::makeVideoSink() {
+    Display* display = XDisplay();
+    if (placeholder_ == 0 && display != nullptr) {
+        placeholder_ =
+            XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
+        XSync(display, False);  // the sink talks to the server on a connection of its own
+    }
+    std::vector<GstElement*> branches;
+    for (const auto& output : outputs_) {
+        branches.push_back(output->makeBranch(outputs_.size() > 1, placeholder_));
+    }
+    GstElement* sink = JoinBranches(branches);
+    if (sink == nullptr) {
+        for (const auto& output : outputs_) {
+            output->leaveBranch(0);
+        }
+    }
+    return sink;
 }
 
 std::uint32_t GstEngine::open(const std::string& file, bool /*wait*/) {
@@ -84,25 +106,13 @@ std::uint32_t GstEngine::open(const std::string& file, bool /*wait*/) {
     }
     pipeline_.reset(GST_ELEMENT(gst_object_ref_sink(playbin)));
     report_ = std::make_unique<PipelineReport>(pipeline_.get());
-    GstElement* video = MakeVideoSink(&scaler_);
-    if (video != nullptr) {
+    if (GstElement* video = makeVideoSink()) {
         // Its scaler would keep the picture's shape with black borders; ours fills the
         // rectangle instead.
         guint flags = 0;
         g_object_get(pipeline_.get(), "flags", &flags, nullptr);
         g_object_set(pipeline_.get(), "flags", flags | kNativeVideoFlag, nullptr);
-        videoSink_ = static_cast<GstElement*>(g_object_get_data(G_OBJECT(video), "morvel-sink"));
         g_object_set(pipeline_.get(), "video-sink", video, nullptr);
-        // Until the clip plays, its frames go to a window nobody sees: the sink paints its
-        // window black as it prepares the first frame, and the panel keeps the last picture
-        // of the clip before until this one's first frame replaces it.
-        Display* display = XDisplay();
-        if (placeholder_ == 0 && display != nullptr) {
-            placeholder_ =
-                XCreateSimpleWindow(display, DefaultRootWindow(display), 0, 0, 1, 1, 0, 0, 0);
-            XSync(display, False);  // the sink talks to the server on a connection of its own
-        }
-        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(videoSink_), placeholder_);
     } else if (GstElement* nowhere = gst_element_factory_make("fakesink", nullptr)) {
         // Without the X output no picture is drawn, rather than one the automatic choice
         // would put in a window of its own (or on the console).
@@ -123,6 +133,13 @@ std::uint32_t GstEngine::open(const std::string& file, bool /*wait*/) {
             GST_STATE_CHANGE_SUCCESS) {
         return fail(failureText());
     }
+    readOwnSize();
+    mode_ = media::kStopped;
+    return 0;
+}
+
+// Until told otherwise the picture has its own size in every window, as with MCI.
+void GstEngine::readOwnSize() {
     gint videos = 0;
     g_object_get(pipeline_.get(), "n-video", &videos, nullptr);
     hasVideo_ = videos > 0;
@@ -140,156 +157,72 @@ std::uint32_t GstEngine::open(const std::string& file, bool /*wait*/) {
             gst_object_unref(pad);
         }
     }
-    rect_ = own_;  // until told otherwise the picture has its own size, as with MCI
-    mode_ = media::kStopped;
-    return 0;
+    for (std::size_t index = 0; index < outputs_.size(); ++index) {
+        outputs_[index]->startAt(own_);
+        if (index > 0 && hasVideo_) {
+            outputs_[index]->attach(outputs_[index]->display());
+        }
+    }
 }
 
 std::uint32_t GstEngine::setWindow(std::uintptr_t display) {
     if (!pipeline_) {
         return kNotOpen;
     }
-    auto* widget = reinterpret_cast<GtkWidget*>(display);
-    if (display == 0 || !GTK_IS_WIDGET(widget) || videoSink_ == nullptr) {
-        return 0;
+    if (outputs_.front()->hasBranch()) {
+        outputs_.front()->attach(display);
     }
-    gtk_widget_realize(widget);
-    GdkWindow* native = gtk_widget_get_window(widget);
-    if (native == nullptr || !gdk_window_ensure_native(native)) {
-        return 0;
-    }
-    followPanel(widget);
-    const unsigned long panelWindow = gdk_x11_window_get_xid(native);
-    if (panelWindow != window_ || picture_ == 0) {
-        dropPicture();
-        window_ = panelWindow;
-        // The sink centres its picture in the whole window it is given: a window of ours
-        // the rectangle's size, at the panel's corner, puts the picture where MCI does.
-        Display* display = GDK_WINDOW_XDISPLAY(native);
-        picture_ = XCreateSimpleWindow(display, window_, 0, 0, 1, 1, 0, 0,
-                                       BlackPixel(display, DefaultScreen(display)));
-        XMapWindow(display, picture_);
-    }
-    gdk_display_sync(gdk_window_get_display(native));  // the window exists on the server
-    if (showing_) {
-        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(videoSink_), picture_);
-    }
-    applyRectangle();
     return 0;
-}
-
-// The panel's window takes ours with it when it goes: that destroy is then refused.
-void GstEngine::dropPicture() {
-    Display* display = XDisplay();
-    if (picture_ != 0 && display != nullptr) {
-        GdkDisplay* gdk = gdk_display_get_default();
-        gdk_x11_display_error_trap_push(gdk);
-        XDestroyWindow(display, picture_);
-        gdk_x11_display_error_trap_pop_ignored(gdk);
-    }
-    picture_ = 0;
-    window_ = 0;
-}
-
-// The sink learns the panel's size only when asked (it is told not to watch our window):
-// each time the panel is placed anew it looks again and redraws. Each time GTK has drawn
-// the panel (its background over the picture, when the window is mapped or uncovered),
-// the last frame is drawn again once GTK's drawing is done.
-void GstEngine::followPanel(void* widget) {
-    if (widget == panel_) {
-        return;
-    }
-    if (panel_ != nullptr) {
-        g_signal_handler_disconnect(panel_, resizeHandler_);
-        g_signal_handler_disconnect(panel_, drawHandler_);
-        g_object_remove_weak_pointer(G_OBJECT(panel_), &panel_);
-    }
-    if (redrawSource_ != 0) {
-        g_source_remove(redrawSource_);
-        redrawSource_ = 0;
-    }
-    panel_ = widget;
-    resizeHandler_ = 0;
-    drawHandler_ = 0;
-    if (panel_ != nullptr) {
-        g_object_add_weak_pointer(G_OBJECT(panel_), &panel_);
-        resizeHandler_ =
-            g_signal_connect_after(panel_, "size-allocate", G_CALLBACK(PanelResized), this);
-        drawHandler_ = g_signal_connect_after(panel_, "draw", G_CALLBACK(PanelDrawn), this);
-    }
-}
-
-void GstEngine::PanelResized(void* /*widget*/, void* /*allocation*/, void* self) {
-    static_cast<GstEngine*>(self)->redrawFrame();
-}
-
-int GstEngine::PanelDrawn(void* /*widget*/, void* /*cairo*/, void* self) {
-    auto& engine = *static_cast<GstEngine*>(self);
-    // GTK puts its drawing on the screen after the last draw handler: the frame waits.
-    if (engine.redrawSource_ == 0) {
-        engine.redrawSource_ = g_idle_add(
-            +[](gpointer data) {
-                auto& waiting = *static_cast<GstEngine*>(data);
-                waiting.redrawSource_ = 0;
-                waiting.redrawFrame();
-                return G_SOURCE_REMOVE;
-            },
-            &engine);
-    }
-    return FALSE;
-}
-
-// The sink draws on a connection of its own: what GTK has drawn must reach the server first.
-void GstEngine::redrawFrame() {
-    if (videoSink_ != nullptr && panel_ != nullptr) {
-        gdk_display_flush(gtk_widget_get_display(static_cast<GtkWidget*>(panel_)));
-        gst_video_overlay_expose(GST_VIDEO_OVERLAY(videoSink_));
-    }
-}
-
-// The frames are scaled to the rectangle and drawn in our window, from the panel's corner.
-// Before the clip plays our window keeps the clip before's size and picture.
-void GstEngine::applyRectangle() {
-    if (scaler_ == nullptr || rect_.right <= 0 || rect_.bottom <= 0) {
-        return;
-    }
-    GstCaps* caps =
-        gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, rect_.right, "height", G_TYPE_INT,
-                            rect_.bottom, "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
-    g_object_set(scaler_, "caps", caps, nullptr);
-    gst_caps_unref(caps);
-    if (!showing_) {
-        return;
-    }
-    if (Display* display = XDisplay(); display != nullptr && picture_ != 0) {
-        XMoveResizeWindow(display, picture_, 0, 0, static_cast<unsigned>(rect_.right),
-                          static_cast<unsigned>(rect_.bottom));
-        XSync(display, False);  // before the sink, on a connection of its own, looks at it
-    }
-    gst_video_overlay_set_render_rectangle(GST_VIDEO_OVERLAY(videoSink_), 0, 0, rect_.right,
-                                           rect_.bottom);
-    gst_video_overlay_expose(GST_VIDEO_OVERLAY(videoSink_));
 }
 
 std::uint32_t GstEngine::put(media::VideoRect rect) {
     if (!pipeline_) {
         return kNotOpen;
     }
-    rect_ = rect.right == 0 && rect.bottom == 0 ? own_ : rect;
-    applyRectangle();
-    if (!showing_ && scaler_ != nullptr && rect_ != own_) {
-        // The first frame was prepared at the video's own size: prepared again at this one,
-        // it goes up whole the moment the clip plays.
-        decodeAgain();
+    outputs_.front()->setRect(rect.right == 0 && rect.bottom == 0 ? own_ : rect);
+    leadPlaced_ = true;
+    prepareAgainIfStale();
+    return 0;
+}
+
+bool GstEngine::addMirror(std::uintptr_t display) {
+    if (pipeline_ || display == 0) {
+        return false;
+    }
+    outputs_.push_back(std::make_unique<VideoOutput>(display));
+    return true;
+}
+
+std::uint32_t GstEngine::putMirror(std::size_t mirror, media::VideoRect rect) {
+    if (!pipeline_) {
+        return kNotOpen;
+    }
+    if (mirror + 1 >= outputs_.size()) {
+        return media::kUnsupportedRequest;
+    }
+    outputs_[mirror + 1]->setRect(rect.right == 0 && rect.bottom == 0 ? own_ : rect);
+    if (leadPlaced_) {
+        prepareAgainIfStale();  // else the device's own put does it for every window at once
     }
     return 0;
+}
+
+// The first frame was made at the sizes of the open: made again at these, it goes up whole
+// the moment the clip plays.
+void GstEngine::prepareAgainIfStale() {
+    const bool stale = std::any_of(outputs_.begin(), outputs_.end(), [](const auto& output) {
+        return output->hasBranch() && output->stale();
+    });
+    if (!played_ && stale) {
+        decodeAgain();
+    }
 }
 
 std::uint32_t GstEngine::where(media::VideoRect& rect) {
     if (!pipeline_) {
         return kNotOpen;
     }
-    rect = rect_;
+    rect = outputs_.front()->rect();
     return 0;
 }
 
@@ -328,6 +261,9 @@ void GstEngine::decodeAgain() {
     const auto flags = static_cast<GstSeekFlags>(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_ACCURATE);
     if (gst_element_seek_simple(pipeline_.get(), GST_FORMAT_TIME, flags, position)) {
         gst_element_get_state(pipeline_.get(), nullptr, nullptr, kPrerollTimeout);
+        for (const auto& output : outputs_) {
+            output->markPrepared();
+        }
     }
 }
 
@@ -335,23 +271,15 @@ std::uint32_t GstEngine::play() {
     if (!pipeline_) {
         return kNotOpen;
     }
-    showInPanel();
+    played_ = true;
+    for (const auto& output : outputs_) {
+        output->show();
+    }
     if (gst_element_set_state(pipeline_.get(), GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE) {
         return remember(failureText());
     }
     mode_ = media::kPlaying;
     return 0;
-}
-
-// The sink moves from the hidden window to ours and draws the first frame there at once, over
-// the last picture of the clip before.
-void GstEngine::showInPanel() {
-    if (showing_ || videoSink_ == nullptr || picture_ == 0) {
-        return;
-    }
-    showing_ = true;
-    gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(videoSink_), picture_);
-    applyRectangle();
 }
 
 std::uint32_t GstEngine::stop(bool /*wait*/) {

@@ -1,20 +1,23 @@
-// The media engine on GStreamer: one playbin per open file, drawing into the panel's X window.
+// The media engine on GStreamer: one playbin per open file, drawing into the panel's X window
+// and into its mirrors'.
 #pragma once
 
 #include <gst/gst.h>
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "media/media_engine.h"
 #include "platform/linux/gst_bus.h"
+#include "platform/linux/gst_output.h"
 #include "platform/linux/gst_pipeline.h"
 
 namespace morvel::linux_backend {
 
 class GstEngine final : public media::MediaEngine {
   public:
-    GstEngine() = default;
+    GstEngine();
     ~GstEngine() override;
     GstEngine(const GstEngine&) = delete;
     GstEngine& operator=(const GstEngine&) = delete;
@@ -26,7 +29,12 @@ class GstEngine final : public media::MediaEngine {
     bool hasVideo() const override { return hasVideo_; }
     // `display` is the handle of the control to draw in (its widget).
     std::uint32_t setWindow(std::uintptr_t display) override;
+    // Before the clip plays, a rectangle that differs from the one the first frame was made
+    // at has it made again (the mirrors' too), so that it goes up whole at play.
     std::uint32_t put(media::VideoRect rect) override;
+    // One decoding, converted once, drawn into every window through a branch each.
+    bool addMirror(std::uintptr_t display) override;
+    std::uint32_t putMirror(std::size_t mirror, media::VideoRect rect) override;
     // Silenced by a volume of our own in front of the sound output (see open).
     std::uint32_t setAudible(bool audible) override;
     std::uint32_t where(media::VideoRect& rect) override;
@@ -45,34 +53,24 @@ class GstEngine final : public media::MediaEngine {
     std::uint32_t remember(std::string text);
     std::uint32_t fail(const std::string& text);
     std::string failureText();
-    void applyRectangle();
+    GstElement* makeVideoSink();
+    void readOwnSize();
     GObject* muteTarget() const;
+    void prepareAgainIfStale();
     void decodeAgain();
-    void showInPanel();
     void releasePipeline();
-    void followPanel(void* widget);
-    void dropPicture();
-    void redrawFrame();
-    static void PanelResized(void* widget, void* allocation, void* self);
-    static int PanelDrawn(void* widget, void* cairo, void* self);
 
     GstOwned<GstElement> pipeline_;
     std::unique_ptr<PipelineReport> report_;  // the pipeline's; goes before it
-    GstElement* videoSink_ = nullptr;         // owned by the pipeline
-    GstElement* scaler_ = nullptr;            // the caps filter that sets the drawn size
     GstElement* volume_ = nullptr;            // owned by the pipeline; its mute silences the device
-    unsigned long placeholder_ = 0;           // an unmapped X window to draw in before setWindow
-    unsigned long window_ = 0;                // the panel's X window
-    unsigned long picture_ = 0;  // our child of it, the rectangle's size: the sink draws here
-    void* panel_ = nullptr;      // the widget drawn in; cleared by GTK when it goes
-    unsigned long resizeHandler_ = 0;
-    unsigned long drawHandler_ = 0;
-    unsigned redrawSource_ = 0;  // the idle call that draws the frame again, when pending
-    bool showing_ = false;       // the sink draws in our window (from the first play on)
+    // The windows drawn in: the device's own first, then the mirrors.
+    std::vector<std::unique_ptr<VideoOutput>> outputs_;
+    unsigned long placeholder_ = 0;  // an unmapped X window to draw in before the clip plays
+    bool leadPlaced_ = false;        // the device's own rectangle was given since the open
+    bool played_ = false;            // since the open: the windows show the clip
     bool hasVideo_ = false;
     int mode_ = media::kNotReady;
     media::VideoRect own_;
-    media::VideoRect rect_;
     std::uint32_t errorCode_ = 0;  // the latest error
     std::string errorText_;
     std::uint32_t nextError_ = kFirstError;

@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <future>
 #include <thread>
@@ -78,34 +79,38 @@ std::optional<std::string> RefusalOf(const std::string& path, std::chrono::milli
     }
 }
 
-GstElement* MakeVideoSink(GstElement** scaler) {
-    GstElement* bin = gst_bin_new("morvel-video");
+GstElement* JoinBranches(const std::vector<GstElement*>& branches) {
     GstElement* convert = gst_element_factory_make("videoconvert", nullptr);
-    GstElement* scale = gst_element_factory_make("videoscale", nullptr);
-    *scaler = gst_element_factory_make("capsfilter", nullptr);
-    GstElement* sink = gst_element_factory_make("ximagesink", nullptr);
-    if (convert == nullptr || scale == nullptr || *scaler == nullptr || sink == nullptr) {
-        for (GstElement* made : {convert, scale, *scaler, sink}) {
-            if (made != nullptr) {
-                gst_object_unref(made);
+    GstElement* tee = branches.size() > 1 ? gst_element_factory_make("tee", nullptr) : nullptr;
+    const bool complete = convert != nullptr && !branches.empty() &&
+                          (branches.size() == 1 || tee != nullptr) &&
+                          std::find(branches.begin(), branches.end(), nullptr) == branches.end();
+    if (!complete) {
+        std::vector<GstElement*> made = branches;
+        made.insert(made.end(), {convert, tee});
+        for (GstElement* element : made) {
+            if (element != nullptr) {
+                gst_object_unref(element);
             }
         }
-        gst_object_unref(bin);
         return nullptr;
     }
-    // Left to itself the sink watches the window on a thread that looks every 50 ms, and
-    // stopping the sink waits for that look: up to 50 ms at every close, the last one
-    // included, when a key has ended the saver. GTK says when the panel is drawn instead.
-    g_object_set(sink, "force-aspect-ratio", FALSE, "handle-expose", FALSE, "handle-events", FALSE,
-                 nullptr);
-    // The picture fills the rectangle it is given, whatever its own shape, as on Windows.
-    g_object_set(scale, "add-borders", FALSE, nullptr);
-    gst_bin_add_many(GST_BIN(bin), convert, scale, *scaler, sink, nullptr);
-    gst_element_link_many(convert, scale, *scaler, sink, nullptr);
+    GstElement* bin = gst_bin_new("morvel-video");
+    gst_bin_add(GST_BIN(bin), convert);
+    // Converted once for every window: each branch only scales and draws.
+    GstElement* fork = convert;
+    if (tee != nullptr) {
+        gst_bin_add(GST_BIN(bin), tee);
+        gst_element_link(convert, tee);
+        fork = tee;
+    }
+    for (GstElement* branch : branches) {
+        gst_bin_add(GST_BIN(bin), branch);
+        gst_element_link(fork, branch);
+    }
     GstPad* input = gst_element_get_static_pad(convert, "sink");
     gst_element_add_pad(bin, gst_ghost_pad_new("sink", input));
     gst_object_unref(input);
-    g_object_set_data(G_OBJECT(bin), "morvel-sink", sink);
     return bin;
 }
 

@@ -1,6 +1,6 @@
 // What the GStreamer engine builds its pipelines from: the plugins, the owning pointer of a
 // GStreamer object, the file's URI, the check of a path before GStreamer opens it, the video
-// output.
+// sink.
 #pragma once
 
 #include <gst/gst.h>
@@ -9,6 +9,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 struct _XDisplay;  // Xlib's Display, which this header leaves out with its macros
 
@@ -40,8 +41,9 @@ std::string FileUri(const std::string& file);
 // passes: GStreamer refuses it with its own text, at once.
 std::optional<std::string> RefusalOf(const std::string& path, std::chrono::milliseconds patience);
 
-// Converts, scales to the size the caps filter it returns in `scaler` asks for, and draws
-// into the X window it is given. Returns nullptr when an element is missing.
-GstElement* MakeVideoSink(GstElement** scaler);
+// The video sink of a pipeline: converts the frames once, then hands them to each branch
+// (see VideoOutput::makeBranch), through a tee when there are several. Takes the branches;
+// returns nullptr, having released them, when an element is missing.
+GstElement* JoinBranches(const std::vector<GstElement*>& branches);
 
 }  // namespace morvel::linux_backend
