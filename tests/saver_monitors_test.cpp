@@ -141,6 +141,48 @@ INSTANTIATE_TEST_SUITE_P(
                    {0},
                    {{776, 281, 1552, 562}}}));
 
+// Where the engine draws one decoding into several windows, the primary's device draws the
+// same clip into every panel: each clip opens once, is heard, and moves on for all at once.
+class MirroredLayoutTest : public MonitorLayoutTest {};
+
+TEST_P(MirroredLayoutTest, OneDeviceDrawsTheSameClipIntoEveryPanel) {
+    const LayoutCase& c = GetParam();
+    os.mediaMirrors = true;
+    const std::vector<std::string> clips = makeClips({1000, 700});
+    writeSettings(settingsText(clips, c.options));
+    startSaver();
+    sim.advance(1000);
+    const auto& [a, b] = std::pair(clips[0], clips[1]);
+    EXPECT_EQ(os.mediaRequests, (std::vector<std::string>{"play " + a, "close " + a, "play " + b}));
+    ASSERT_EQ(os.plays.size(), 2 * c.panels.size());
+    for (std::size_t i = 0; i < os.plays.size(); ++i) {
+        SCOPED_TRACE(i);
+        const std::size_t monitor = i % c.panels.size();
+        EXPECT_EQ(os.plays[i].display, panelOf(static_cast<int>(monitor) + 1));
+        EXPECT_EQ(os.plays[i].mirrored, monitor > 0);
+        EXPECT_EQ(os.plays[i].file, i < c.panels.size() ? a : b);
+        EXPECT_EQ(os.plays[i].atMs, i < c.panels.size() ? 0 : 1000);
+        EXPECT_EQ(os.plays[i].panel, c.panels[monitor]);
+        EXPECT_EQ(os.plays[i].destinationWidth, c.panels[monitor].width);
+        EXPECT_EQ(os.plays[i].destinationHeight, c.panels[monitor].height);
+        EXPECT_TRUE(os.plays[i].onScreen);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    SameClip, MirroredLayoutTest,
+    ::testing::Values(
+        LayoutCase{"medium: each panel has its own size",
+                   "Picdis=2\r\nMonitors=1\r\n",
+                   WindowStyle::FullScreenEveryMonitor,
+                   {0, 0, 0},
+                   {{1056, 292, 512, 384}, {200, 150, 400, 300}, {2144, 356, 640, 512}}},
+        LayoutCase{"own size: each panel takes the clip's size, centred on its monitor",
+                   "Monitors=1\r\n",
+                   WindowStyle::FullScreenEveryMonitor,
+                   {0, 0, 0},
+                   {{1152, 364, 321, 241}, {240, 180, 321, 241}, {2304, 492, 321, 241}}}));
+
 // --- What plays where ------------------------------------------------------------------------
 
 TEST_F(MonitorsTest, TheSameClipMovesOnOnEveryMonitorTogetherHeardOnThePrimaryAlone) {
@@ -150,8 +192,9 @@ TEST_F(MonitorsTest, TheSameClipMovesOnOnEveryMonitorTogetherHeardOnThePrimaryAl
     startSaver();
     sim.advance(1000);
     const auto& [a, b] = std::pair(clips[0], clips[1]);
-    // The sound is heard as ever; each clip opens on all three devices (the two beside the
-    // primary silenced), then starts on each.
+    // Where the engine cannot draw into several windows (the default here): the sound is heard
+    // as ever; each clip opens on all three devices (the two beside the primary silenced), then
+    // starts on each.
     EXPECT_EQ(os.mediaRequests,
               (std::vector<std::string>{"play " + song, "silent " + a, "silent " + a, "play " + a,
                                         "play " + a, "play " + a, "close " + a, "close " + a,

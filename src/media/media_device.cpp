@@ -115,6 +115,16 @@ VideoRect MediaDevice::DisplayRect() {
     return rect;
 }
 
+bool MediaDevice::AddMirror(std::uintptr_t display) {
+    return !open_ && engine_->addMirror(display);
+}
+
+void MediaDevice::SetMirrorRect(std::size_t mirror, VideoRect rect) {
+    if (open_ && hasVideo_) {
+        record(engine_->putMirror(mirror, rect));
+    }
+}
+
 std::string MediaDevice::ErrorMessage() {
     if (auto text = engine_->errorText(lastResult_)) {
         return *text;

@@ -5,6 +5,7 @@
 // kept in the last result code. Destroying the device closes it.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <stdexcept>
@@ -42,6 +43,13 @@ class MediaDevice {
     // Open and Play.
     void SetAudible(bool audible);
     VideoRect DisplayRect();
+    // Draws the video also into `display` (a platform::Handle), from the same decoding, for
+    // every Open after; false where the engine cannot, and then nothing changes. Made before
+    // the first Open.
+    bool AddMirror(std::uintptr_t display);
+    // A mirror's rectangle, as SetDisplayRect (mirrors numbered from 0 in the order added);
+    // set the mirrors' before the device's own.
+    void SetMirrorRect(std::size_t mirror, VideoRect rect);
     // The next request only goes without waiting.
     void WaitOffForNextRequest() { waitNext_ = false; }
 

@@ -13,6 +13,7 @@
 // reports the end of the media by polling, not by a notice to the program.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -29,6 +30,9 @@ enum Mode : int {
     kPaused = 5,
     kOpen = 6,
 };
+
+// A request the device does not support, numbered as MCI numbers it.
+inline constexpr std::uint32_t kUnsupportedRequest = 274;
 
 struct VideoRect {
     int right = 0;  // rectangles always start at (0, 0): right and bottom are width and height
@@ -49,6 +53,17 @@ class MediaEngine {
     // Destination rectangle; right and bottom 0 give the video its own size.
     virtual std::uint32_t put(VideoRect rect) = 0;
     virtual std::uint32_t where(VideoRect& rect) = 0;
+    // Mirrors: more windows (platform::Handle) the device draws its video into, from the same
+    // decoding, so that another window costs drawing, not decoding. Added while no file is
+    // open, a mirror serves every later open; false, and nothing changes, where the engine
+    // cannot (the default: each window then needs a device of its own) or a file is open.
+    virtual bool addMirror(std::uintptr_t /*display*/) { return false; }
+    // The destination rectangle of a mirror, numbered from 0 in the order added; each has
+    // the video's own size after an open. Made between open and play, before the device's
+    // own put, which makes the first frame again for every window whose size changed.
+    virtual std::uint32_t putMirror(std::size_t /*mirror*/, VideoRect /*rect*/) {
+        return kUnsupportedRequest;
+    }
     // Whether the open device's own sound is heard; heard after every open. Made between
     // open and play; a device without sound accepts it and does nothing.
     virtual std::uint32_t setAudible(bool audible) = 0;

@@ -45,11 +45,15 @@ void MonitorVideo::startCurrent() {
     pollsStopped_ = 0;
     bool lead = true;
     for (VideoScreen& screen : screens_) {
-        openOn(screen, !(lead && heard_));
-        lead = false;
+        if (screen.device) {
+            openOn(screen, !(lead && heard_));
+            lead = false;
+        }
     }
     for (VideoScreen& screen : screens_) {
-        screen.device->Play();
+        if (screen.device) {
+            screen.device->Play();
+        }
     }
 }
 
@@ -60,17 +64,33 @@ void MonitorVideo::openOn(VideoScreen& screen, bool silenced) {
     if (silenced) {
         device.SetAudible(false);
     }
+    media::VideoRect own;
     if (layout_.displaySize == kOwnSize) {
-        // The panel takes the new clip's size before it plays: no frame of it lands in the
-        // old clip's place.
         device.SetDisplayRect({0, 0});
-        const media::VideoRect own = device.DisplayRect();
-        platform_.setBounds(screen.panel, CentredPanelIn(screen.area, own.right, own.bottom));
-        device.SetDisplayRect(own);
-    } else {
-        const platform::Rect panel = platform_.bounds(screen.panel);
-        device.SetDisplayRect({panel.width, panel.height});
+        own = device.DisplayRect();
     }
+    if (&screen == &screens_.front()) {
+        // The mirrors before the device's own rectangle, which then makes the first frame
+        // once for every panel.
+        std::size_t mirror = 0;
+        for (const VideoScreen& other : screens_) {
+            if (!other.device) {
+                device.SetMirrorRect(mirror++, placeFor(other, own));
+            }
+        }
+    }
+    device.SetDisplayRect(placeFor(screen, own));
+}
+
+// The rectangle a screen shows the clip in. At its own size the panel takes the new clip's
+// size before it plays: no frame of it lands in the old clip's place.
+media::VideoRect MonitorVideo::placeFor(const VideoScreen& screen, media::VideoRect own) {
+    if (layout_.displaySize == kOwnSize) {
+        platform_.setBounds(screen.panel, CentredPanelIn(screen.area, own.right, own.bottom));
+        return own;
+    }
+    const platform::Rect panel = platform_.bounds(screen.panel);
+    return {panel.width, panel.height};
 }
 
 bool MonitorVideo::clipEnded() {
@@ -85,7 +105,7 @@ bool MonitorVideo::clipEnded() {
         return false;
     }
     for (auto screen = screens_.begin() + 1; screen != screens_.end(); ++screen) {
-        if (screen->device->Mode() == media::kPlaying) {
+        if (screen->device && screen->device->Mode() == media::kPlaying) {
             return false;
         }
     }
@@ -94,7 +114,7 @@ bool MonitorVideo::clipEnded() {
 
 void MonitorVideo::closeClip() {
     for (VideoScreen& screen : screens_) {
-        if (screen.device->isOpen()) {
+        if (screen.device && screen.device->isOpen()) {
             screen.device->Close();
         }
     }
@@ -107,7 +127,7 @@ void MonitorVideo::halt() {
 
 void MonitorVideo::stop() {
     for (VideoScreen& screen : screens_) {
-        if (screen.device->Mode() == media::kPlaying) {
+        if (screen.device && screen.device->Mode() == media::kPlaying) {
             screen.device->Stop();
         }
     }

@@ -2,7 +2,8 @@
 //
 // The same class serves every monitor arrangement: one monitor's own video, the one video
 // spread across every monitor, and the same clip on every monitor at once (one video with a
-// screen per monitor, whose devices open and start together).
+// screen per monitor: one device that draws into every panel where its engine can, else a
+// device each, opened and started together).
 #pragma once
 
 #include <cstdint>
@@ -29,6 +30,8 @@ struct VideoScreen {
     // The area the panel is laid out in (a monitor, or every monitor), in the window's
     // client coordinates.
     platform::Rect area;
+    // None for a mirror of the first screen: its device draws here too (AddMirror, in the
+    // order of the screens).
     std::unique_ptr<media::MediaDevice> device;
 };
 
@@ -64,6 +67,7 @@ class MonitorVideo {
 
   private:
     void openOn(VideoScreen& screen, bool silenced);
+    media::VideoRect placeFor(const VideoScreen& screen, media::VideoRect own);
 
     platform::Platform& platform_;
     const std::vector<std::string>& playList_;

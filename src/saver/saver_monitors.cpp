@@ -56,6 +56,22 @@ VideoScreen TForm1::CreateScreen(std::size_t monitor, Rect area) {
                        std::make_unique<media::MediaDevice>(platform_.createMediaEngine(), panel)};
 }
 
+// The same clip on every monitor: where the engine can, the primary's device draws into
+// every panel, and the clip is decoded once; else each monitor has a device of its own, and
+// they start together.
+std::vector<VideoScreen> TForm1::CreateSameOnEvery() {
+    std::vector<VideoScreen> screens;
+    screens.push_back(CreateScreen(0, monitorAreas_.front()));
+    for (std::size_t monitor = 1; monitor < monitorAreas_.size(); ++monitor) {
+        VideoScreen screen = CreateScreen(monitor, monitorAreas_[monitor]);
+        if (screens.front().device->AddMirror(screen.panel)) {
+            screen.device.reset();
+        }
+        screens.push_back(std::move(screen));
+    }
+    return screens;
+}
+
 void TForm1::CreateVideos() {
     shuffler_.seed(platform_.millisecondsSinceMidnight());
     const OrderKind order = OrderFromSetting(state_.PlayOrder);
@@ -74,9 +90,7 @@ void TForm1::CreateVideos() {
             screens.push_back(CreateScreen(0, platform::BoundingRect(monitorAreas_)));
             break;
         case MonitorMode::SameOnEvery:
-            for (std::size_t monitor = 0; monitor < monitorAreas_.size(); ++monitor) {
-                screens.push_back(CreateScreen(monitor, monitorAreas_[monitor]));
-            }
+            screens = CreateSameOnEvery();
             break;
         case MonitorMode::OwnOnEach:
             // Monitor k starts at entry k of the list in sequence, the primary at the first.

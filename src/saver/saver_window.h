@@ -92,6 +92,7 @@ class TForm1 {
     void createControls();
     void CreateVideos();
     VideoScreen CreateScreen(std::size_t monitor, platform::Rect area);
+    std::vector<VideoScreen> CreateSameOnEvery();
     void ShowNotice();
     void MoveOn(MonitorVideo& video);
     std::vector<int> ShownElsewhere(const MonitorVideo& video) const;

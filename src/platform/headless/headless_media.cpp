@@ -67,6 +67,9 @@ class ScriptedEngine final : public media::MediaEngine {
         paused_ = false;
         display_ = 0;
         destination_ = own();
+        for (Mirror& mirror : mirrors_) {
+            mirror.destination = own();
+        }
         return 0;
     }
     bool hasVideo() const override { return open_ && script_.hasVideo; }
@@ -91,6 +94,24 @@ class ScriptedEngine final : public media::MediaEngine {
         destination_ = rect.right == 0 && rect.bottom == 0 ? own() : rect;
         return 0;
     }
+    bool addMirror(std::uintptr_t display) override {
+        if (!platform_.mediaMirrors || open_) {
+            return false;
+        }
+        mirrors_.push_back({display, {}});
+        return true;
+    }
+    std::uint32_t putMirror(std::size_t mirror, media::VideoRect rect) override {
+        if (!open_) {
+            return kInvalidDeviceId;
+        }
+        if (mirror >= mirrors_.size()) {
+            platform_.misuse.push_back("putMirror of a mirror never added: " + file_);
+            return kUnsupportedFunction;
+        }
+        mirrors_[mirror].destination = rect.right == 0 && rect.bottom == 0 ? own() : rect;
+        return 0;
+    }
     std::uint32_t where(media::VideoRect& rect) override {
         if (!open_) {
             return kInvalidDeviceId;
@@ -110,14 +131,10 @@ class ScriptedEngine final : public media::MediaEngine {
         paused_ = false;
         startedAtMs_ = platform_.now();
         note("play");
-        PlayRecord record{file_,  display_, destination_.right, destination_.bottom,
-                          Rect{}, false,    platform_.now()};
-        if (const ControlState* panel = platform_.controlByHandle(display_)) {
-            record.panel = panel->bounds;
-            const WindowState* form = platform_.windowByHandle(panel->window);
-            record.onScreen = form != nullptr && form->visible;
+        recordPlay(display_, destination_, false);
+        for (const Mirror& mirror : mirrors_) {
+            recordPlay(mirror.display, mirror.destination, true);
         }
-        platform_.plays.push_back(record);
         return 0;
     }
     std::uint32_t stop(bool /*wait*/) override {
@@ -180,6 +197,21 @@ class ScriptedEngine final : public media::MediaEngine {
     }
 
   private:
+    struct Mirror {
+        std::uintptr_t display = 0;
+        media::VideoRect destination;
+    };
+
+    void recordPlay(std::uintptr_t display, media::VideoRect destination, bool mirrored) {
+        PlayRecord record{file_,  display, destination.right, destination.bottom,
+                          Rect{}, false,   mirrored,          platform_.now()};
+        if (const ControlState* panel = platform_.controlByHandle(display)) {
+            record.panel = panel->bounds;
+            const WindowState* form = platform_.windowByHandle(panel->window);
+            record.onScreen = form != nullptr && form->visible;
+        }
+        platform_.plays.push_back(record);
+    }
     void note(const char* request) { platform_.mediaRequests.push_back(request + (" " + file_)); }
     media::VideoRect own() const {
         return script_.hasVideo ? media::VideoRect{script_.width, script_.height}
@@ -209,6 +241,7 @@ class ScriptedEngine final : public media::MediaEngine {
     std::int64_t startedAtMs_ = 0;
     std::uintptr_t display_ = 0;
     media::VideoRect destination_;
+    std::vector<Mirror> mirrors_;
 };
 
 }  // namespace

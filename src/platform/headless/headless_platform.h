@@ -64,6 +64,7 @@ struct PlayRecord {
     int destinationHeight = 0;
     platform::Rect panel;   // bounds of the display window at the time (empty without one)
     bool onScreen = false;  // the display window's form was shown at the time
+    bool mirrored = false;  // drawn by a device whose own display is another
     std::int64_t atMs = 0;
 };
 
@@ -155,6 +156,9 @@ class HeadlessPlatform final : public platform::Platform {
     std::string systemDir;
     std::uint32_t clockBaseMs = 12 * 3600 * 1000;  // the virtual day starts at noon
     std::map<std::string, MediaScript> media;      // by full path
+    // The engines draw one decoding into several windows (MediaEngine::addMirror); each
+    // window's play is recorded, a mirror's marked so.
+    bool mediaMirrors = false;
     MixerFake mixer;
     // Registry keys under the current user: key path -> value name -> integer (nothing: a
     // value of another type).

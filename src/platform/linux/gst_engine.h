@@ -1,34 +1,40 @@
-// The media engine on GStreamer: one playbin per open file, drawing into the panel's X window.
+// The media engine on GStreamer: one playbin per open file, drawing into the panel's X window
+// and into its mirrors'.
 #pragma once
 
 #include <gst/gst.h>
 
-#include <map>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "media/media_engine.h"
+#include "platform/linux/gst_bus.h"
+#include "platform/linux/gst_output.h"
+#include "platform/linux/gst_pipeline.h"
 
 namespace morvel::linux_backend {
 
-// Loads the plugins that the usual files play through (the player, the type finders, the
-// containers, the decoders, the X output). Safe to run on a thread of its own after
-// gst_init; a plugin that is being loaded when an element needs it is waited for.
-void LoadMediaPlugins();
-
 class GstEngine final : public media::MediaEngine {
   public:
-    GstEngine() = default;
+    GstEngine();
     ~GstEngine() override;
     GstEngine(const GstEngine&) = delete;
     GstEngine& operator=(const GstEngine&) = delete;
 
     // Opens and waits until the first frame is ready, so that the video's own size is known
-    // and a file GStreamer cannot play fails here, with its error text.
+    // and a file GStreamer cannot play fails here, with its error text. A path that is no
+    // file, or that does not answer, fails at once (see RefusalOf).
     std::uint32_t open(const std::string& file, bool wait) override;
     bool hasVideo() const override { return hasVideo_; }
     // `display` is the handle of the control to draw in (its widget).
     std::uint32_t setWindow(std::uintptr_t display) override;
+    // Before the clip plays, a rectangle that differs from the one the first frame was made
+    // at has it made again (the mirrors' too), so that it goes up whole at play.
     std::uint32_t put(media::VideoRect rect) override;
+    // One decoding, converted once, drawn into every window through a branch each.
+    bool addMirror(std::uintptr_t display) override;
+    std::uint32_t putMirror(std::size_t mirror, media::VideoRect rect) override;
     // Silenced by a volume of our own in front of the sound output (see open).
     std::uint32_t setAudible(bool audible) override;
     std::uint32_t where(media::VideoRect& rect) override;
@@ -37,41 +43,36 @@ class GstEngine final : public media::MediaEngine {
     std::uint32_t pause() override;
     std::uint32_t resume() override;
     std::uint32_t close(bool wait) override;
-    std::uint32_t mode(int& mode) override;  // stopped after the end of the stream
+    // Stopped after the end of the stream, and after an error, which the first mode after it
+    // returns as its result code (the mode is then stopped too).
+    std::uint32_t mode(int& mode) override;
+    // The text of the latest error only: each failure replaces the one before.
     std::optional<std::string> errorText(std::uint32_t code) override;
 
   private:
+    std::uint32_t remember(std::string text);
     std::uint32_t fail(const std::string& text);
-    std::string takeBusError();
-    void drainBus();
-    void applyRectangle();
+    std::string failureText();
+    GstElement* makeVideoSink();
+    void readOwnSize();
     GObject* muteTarget() const;
+    void prepareAgainIfStale();
     void decodeAgain();
-    void showInPanel();
     void releasePipeline();
-    void followPanel(void* widget);
-    void dropPicture();
-    void redrawFrame();
-    static void PanelResized(void* widget, void* allocation, void* self);
-    static int PanelDrawn(void* widget, void* cairo, void* self);
 
-    GstElement* pipeline_ = nullptr;   // owned
-    GstElement* videoSink_ = nullptr;  // owned by the pipeline
-    GstElement* scaler_ = nullptr;     // the caps filter that sets the drawn size
-    GstElement* volume_ = nullptr;     // owned by the pipeline; its mute silences the device
-    unsigned long placeholder_ = 0;    // an unmapped X window to draw in before setWindow
-    unsigned long window_ = 0;         // the panel's X window
-    unsigned long picture_ = 0;        // our child of it, the rectangle's size: the sink draws here
-    void* panel_ = nullptr;            // the widget drawn in; cleared by GTK when it goes
-    unsigned long resizeHandler_ = 0;
-    unsigned long drawHandler_ = 0;
-    unsigned redrawSource_ = 0;  // the idle call that draws the frame again, when pending
-    bool showing_ = false;       // the sink draws in our window (from the first play on)
+    GstOwned<GstElement> pipeline_;
+    std::unique_ptr<PipelineReport> report_;  // the pipeline's; goes before it
+    GstElement* volume_ = nullptr;            // owned by the pipeline; its mute silences the device
+    // The windows drawn in: the device's own first, then the mirrors.
+    std::vector<std::unique_ptr<VideoOutput>> outputs_;
+    unsigned long placeholder_ = 0;  // an unmapped X window to draw in before the clip plays
+    bool leadPlaced_ = false;        // the device's own rectangle was given since the open
+    bool played_ = false;            // since the open: the windows show the clip
     bool hasVideo_ = false;
     int mode_ = media::kNotReady;
     media::VideoRect own_;
-    media::VideoRect rect_;
-    std::map<std::uint32_t, std::string> errors_;
+    std::uint32_t errorCode_ = 0;  // the latest error
+    std::string errorText_;
     std::uint32_t nextError_ = kFirstError;
 
     static constexpr std::uint32_t kNotOpen = 257;  // "the device is not open", as MCI has it

@@ -1,0 +1,216 @@
+#include "platform/linux/gst_output.h"
+
+#include <X11/Xlib.h>
+#include <gdk/gdkx.h>
+#include <gst/video/videooverlay.h>
+#include <gtk/gtk.h>
+
+#include <initializer_list>
+
+#include "platform/linux/gst_pipeline.h"
+
+namespace morvel::linux_backend {
+
+VideoOutput::~VideoOutput() {
+    followPanel(nullptr);
+    dropPicture();
+}
+
+GstElement* VideoOutput::makeBranch(bool queued, unsigned long hidden) {
+    sink_ = nullptr;
+    scaler_ = nullptr;
+    showing_ = false;
+    GstElement* queue = queued ? gst_element_factory_make("queue", nullptr) : nullptr;
+    GstElement* scale = gst_element_factory_make("videoscale", nullptr);
+    GstElement* scaler = gst_element_factory_make("capsfilter", nullptr);
+    GstElement* sink = gst_element_factory_make("ximagesink", nullptr);
+    if ((queued && queue == nullptr) || scale == nullptr || scaler == nullptr || sink == nullptr) {
+        for (GstElement* made : {queue, scale, scaler, sink}) {
+            if (made != nullptr) {
+                gst_object_unref(made);
+            }
+        }
+        return nullptr;
+    }
+    // Left to itself the sink watches the window on a thread that looks every 50 ms, and
+    // stopping the sink waits for that look: up to 50 ms at every close, the last one
+    // included, when a key has ended the saver. GTK says when the panel is drawn instead.
+    g_object_set(sink, "force-aspect-ratio", FALSE, "handle-expose", FALSE, "handle-events", FALSE,
+                 nullptr);
+    // The picture fills the rectangle it is given, whatever its own shape, as on Windows.
+    g_object_set(scale, "add-borders", FALSE, nullptr);
+    GstElement* branch = gst_bin_new(nullptr);
+    gst_bin_add_many(GST_BIN(branch), scale, scaler, sink, nullptr);
+    gst_element_link_many(scale, scaler, sink, nullptr);
+    GstElement* first = scale;
+    if (queue != nullptr) {
+        // Each window's sink waits for its own frame's time, and holds the first frame until
+        // the clip plays: a queue of its own keeps it from holding up the other windows.
+        gst_bin_add(GST_BIN(branch), queue);
+        gst_element_link(queue, scale);
+        first = queue;
+    }
+    GstPad* input = gst_element_get_static_pad(first, "sink");
+    gst_element_add_pad(branch, gst_ghost_pad_new("sink", input));
+    gst_object_unref(input);
+    gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(sink), hidden);
+    sink_ = sink;
+    scaler_ = scaler;
+    return branch;
+}
+
+void VideoOutput::leaveBranch(unsigned long hidden) {
+    if (showing_ && hidden != 0 && sink_ != nullptr) {
+        // The sink paints its window black as it stops: the panel keeps the last picture
+        // until the next clip's first frame replaces it.
+        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(sink_), hidden);
+    }
+    sink_ = nullptr;
+    scaler_ = nullptr;
+    showing_ = false;
+}
+
+bool VideoOutput::attach(std::uintptr_t panel) {
+    auto* widget = reinterpret_cast<GtkWidget*>(panel);
+    if (panel == 0 || !GTK_IS_WIDGET(widget)) {
+        return false;
+    }
+    display_ = panel;
+    gtk_widget_realize(widget);
+    GdkWindow* native = gtk_widget_get_window(widget);
+    if (native == nullptr || !gdk_window_ensure_native(native)) {
+        return false;
+    }
+    followPanel(widget);
+    const unsigned long panelWindow = gdk_x11_window_get_xid(native);
+    if (panelWindow != window_ || picture_ == 0) {
+        dropPicture();
+        window_ = panelWindow;
+        // The sink centres its picture in the whole window it is given: a window of ours
+        // the rectangle's size, at the panel's corner, puts the picture where MCI does.
+        Display* display = GDK_WINDOW_XDISPLAY(native);
+        picture_ = XCreateSimpleWindow(display, window_, 0, 0, 1, 1, 0, 0,
+                                       BlackPixel(display, DefaultScreen(display)));
+        XMapWindow(display, picture_);
+    }
+    gdk_display_sync(gdk_window_get_display(native));  // the window exists on the server
+    if (showing_ && sink_ != nullptr) {
+        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(sink_), picture_);
+    }
+    applyRectangle();
+    return true;
+}
+
+void VideoOutput::startAt(media::VideoRect own) {
+    rect_ = own;
+    prepared_ = own;
+}
+
+void VideoOutput::setRect(media::VideoRect rect) {
+    rect_ = rect;
+    applyRectangle();
+}
+
+void VideoOutput::show() {
+    if (showing_ || sink_ == nullptr || picture_ == 0) {
+        return;
+    }
+    showing_ = true;
+    gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(sink_), picture_);
+    applyRectangle();
+}
+
+// The frames are scaled to the rectangle and drawn in our window, from the panel's corner.
+// Before the clip plays our window keeps the clip before's size and picture.
+void VideoOutput::applyRectangle() {
+    if (scaler_ == nullptr || rect_.right <= 0 || rect_.bottom <= 0) {
+        return;
+    }
+    GstCaps* caps =
+        gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, rect_.right, "height", G_TYPE_INT,
+                            rect_.bottom, "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
+    g_object_set(scaler_, "caps", caps, nullptr);
+    gst_caps_unref(caps);
+    if (!showing_) {
+        return;
+    }
+    if (Display* display = XDisplay(); display != nullptr && picture_ != 0) {
+        XMoveResizeWindow(display, picture_, 0, 0, static_cast<unsigned>(rect_.right),
+                          static_cast<unsigned>(rect_.bottom));
+        XSync(display, False);  // before the sink, on a connection of its own, looks at it
+    }
+    gst_video_overlay_set_render_rectangle(GST_VIDEO_OVERLAY(sink_), 0, 0, rect_.right,
+                                           rect_.bottom);
+    gst_video_overlay_expose(GST_VIDEO_OVERLAY(sink_));
+}
+
+// The panel's window takes ours with it when it goes: that destroy is then refused.
+void VideoOutput::dropPicture() {
+    Display* display = XDisplay();
+    if (picture_ != 0 && display != nullptr) {
+        GdkDisplay* gdk = gdk_display_get_default();
+        gdk_x11_display_error_trap_push(gdk);
+        XDestroyWindow(display, picture_);
+        gdk_x11_display_error_trap_pop_ignored(gdk);
+    }
+    picture_ = 0;
+    window_ = 0;
+}
+
+// The sink learns the panel's size only when asked (it is told not to watch our window):
+// each time the panel is placed anew it looks again and redraws. Each time GTK has drawn
+// the panel (its background over the picture, when the window is mapped or uncovered),
+// the last frame is drawn again once GTK's drawing is done.
+void VideoOutput::followPanel(void* widget) {
+    if (widget == panel_) {
+        return;
+    }
+    if (panel_ != nullptr) {
+        g_signal_handler_disconnect(panel_, resizeHandler_);
+        g_signal_handler_disconnect(panel_, drawHandler_);
+        g_object_remove_weak_pointer(G_OBJECT(panel_), &panel_);
+    }
+    if (redrawSource_ != 0) {
+        g_source_remove(redrawSource_);
+        redrawSource_ = 0;
+    }
+    panel_ = widget;
+    resizeHandler_ = 0;
+    drawHandler_ = 0;
+    if (panel_ != nullptr) {
+        g_object_add_weak_pointer(G_OBJECT(panel_), &panel_);
+        resizeHandler_ =
+            g_signal_connect_after(panel_, "size-allocate", G_CALLBACK(PanelResized), this);
+        drawHandler_ = g_signal_connect_after(panel_, "draw", G_CALLBACK(PanelDrawn), this);
+    }
+}
+
+void VideoOutput::PanelResized(void* /*widget*/, void* /*allocation*/, void* self) {
+    static_cast<VideoOutput*>(self)->redrawFrame();
+}
+
+int VideoOutput::PanelDrawn(void* /*widget*/, void* /*cairo*/, void* self) {
+    auto& output = *static_cast<VideoOutput*>(self);
+    // GTK puts its drawing on the screen after the last draw handler: the frame waits.
+    if (output.redrawSource_ == 0) {
+        output.redrawSource_ = g_idle_add(
+            +[](gpointer data) {
+                auto& waiting = *static_cast<VideoOutput*>(data);
+                waiting.redrawSource_ = 0;
+                waiting.redrawFrame();
+                return G_SOURCE_REMOVE;
+            },
+            &output);
+    }
+    return FALSE;
+}
+
+// The sink draws on a connection of its own: what GTK has drawn must reach the server first.
+void VideoOutput::redrawFrame() {
+    if (sink_ != nullptr && panel_ != nullptr) {
+        gdk_display_flush(gtk_widget_get_display(static_cast<GtkWidget*>(panel_)));
+        gst_video_overlay_expose(GST_VIDEO_OVERLAY(sink_));
+    }
+}
+
+}  // namespace morvel::linux_backend

@@ -1,0 +1,73 @@
+// One window the GStreamer engine draws its video into: the device's own panel, or a
+// mirror's.
+#pragma once
+
+#include <gst/gst.h>
+
+#include <cstdint>
+
+#include "media/media_engine.h"
+
+namespace morvel::linux_backend {
+
+// Keeps, across the opens of its engine, the panel it follows and the window of ours in it
+// that the picture is drawn in. Each open gives it a branch of the new pipeline that scales
+// the frames to its rectangle and draws them; the branch draws into a hidden window until
+// the clip plays (show), so that the panel keeps the clip before's last picture until the
+// new clip's first frame replaces it.
+class VideoOutput {
+  public:
+    // `panel`: the widget to draw in (a platform::Handle), 0 until attach.
+    explicit VideoOutput(std::uintptr_t panel = 0) : display_(panel) {}
+    ~VideoOutput();
+    VideoOutput(const VideoOutput&) = delete;
+    VideoOutput& operator=(const VideoOutput&) = delete;
+
+    std::uintptr_t display() const { return display_; }
+
+    // The branch for a new pipeline, drawing into `hidden`: scaler and X output, behind a
+    // queue of its own when `queued` (a branch of a tee). Floating, for the pipeline to take;
+    // nullptr when an element is missing.
+    GstElement* makeBranch(bool queued, unsigned long hidden);
+    // The pipeline is about to go: the picture stays on the panel (see show) and the branch
+    // is forgotten.
+    void leaveBranch(unsigned long hidden);
+    bool hasBranch() const { return sink_ != nullptr; }
+
+    // Draws into this widget (a platform::Handle) from the next show on. Returns false when
+    // it is no widget with a window.
+    bool attach(std::uintptr_t panel);
+    // After an open: the rectangle and the size the first frame was made at are the video's own.
+    void startAt(media::VideoRect own);
+    void setRect(media::VideoRect rect);
+    media::VideoRect rect() const { return rect_; }
+    // The first frame was made at another size than the rectangle's.
+    bool stale() const { return rect_ != prepared_; }
+    void markPrepared() { prepared_ = rect_; }
+    // The sink moves from the hidden window to ours and draws the first frame there at once,
+    // over the last picture of the clip before.
+    void show();
+
+  private:
+    void applyRectangle();
+    void followPanel(void* widget);
+    void dropPicture();
+    void redrawFrame();
+    static void PanelResized(void* widget, void* allocation, void* self);
+    static int PanelDrawn(void* widget, void* cairo, void* self);
+
+    std::uintptr_t display_;
+    GstElement* sink_ = nullptr;    // owned by the pipeline
+    GstElement* scaler_ = nullptr;  // the caps filter that sets the drawn size
+    bool showing_ = false;          // the sink draws in our window (from the first play on)
+    unsigned long window_ = 0;      // the panel's X window
+    unsigned long picture_ = 0;     // our child of it, the rectangle's size: the sink draws here
+    void* panel_ = nullptr;         // the widget drawn in; cleared by GTK when it goes
+    unsigned long resizeHandler_ = 0;
+    unsigned long drawHandler_ = 0;
+    unsigned redrawSource_ = 0;  // the idle call that draws the frame again, when pending
+    media::VideoRect rect_;
+    media::VideoRect prepared_;  // the size the first frame was made at
+};
+
+}  // namespace morvel::linux_backend
