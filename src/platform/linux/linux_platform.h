@@ -129,6 +129,7 @@ class LinuxPlatform final : public platform::Platform {
 
   private:
     struct Timer;
+    static gboolean DispatchTick(GSource* source, GSourceFunc callback, gpointer timer);
     struct WindowData {
         platform::WindowSpec design;
         GtkWidget* window = nullptr;
