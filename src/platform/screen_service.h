@@ -23,6 +23,9 @@ class ScreenService {
     // from left to right (top to bottom where two share a left edge). Never empty. In a
     // locker's window: that window alone, at (0, 0).
     virtual std::vector<Rect> monitors() const = 0;
+    // The largest width and height a window or control can have: the window system cuts
+    // or refuses more (X11 keeps sizes in 16 bits, Win32 cuts them to 32767).
+    virtual Size largestWindowSize() const = 0;
     // Raises (true) or lowers (false) the cursor display count; returns the new count. The
     // cursor shows while the count is zero or more.
     virtual int showCursor(bool show) = 0;

@@ -27,8 +27,9 @@ MonitorVideo::MonitorVideo(platform::Platform& platform, const std::vector<std::
 
 void MonitorVideo::sizePanels() {
     for (const VideoScreen& screen : screens_) {
-        platform_.setBounds(screen.panel, PanelBoundsIn(screen.area, layout_.displaySize,
-                                                        layout_.customWidth, layout_.customHeight));
+        platform_.setBounds(screen.panel,
+                            PanelBoundsIn(screen.area, layout_.displaySize, layout_.customWidth,
+                                          layout_.customHeight, platform_.largestWindowSize()));
     }
 }
 
@@ -62,11 +63,13 @@ void MonitorVideo::openOn(VideoScreen& screen, bool silenced) {
     }
     if (layout_.displaySize == kOwnSize) {
         // The panel takes the new clip's size before it plays: no frame of it lands in the
-        // old clip's place.
+        // old clip's place. A clip larger than a window can be fills the largest there is.
         device.SetDisplayRect({0, 0});
         const media::VideoRect own = device.DisplayRect();
-        platform_.setBounds(screen.panel, CentredPanelIn(screen.area, own.right, own.bottom));
-        device.SetDisplayRect(own);
+        const platform::Rect panel =
+            CentredPanelIn(screen.area, own.right, own.bottom, platform_.largestWindowSize());
+        platform_.setBounds(screen.panel, panel);
+        device.SetDisplayRect({panel.width, panel.height});
     } else {
         const platform::Rect panel = platform_.bounds(screen.panel);
         device.SetDisplayRect({panel.width, panel.height});

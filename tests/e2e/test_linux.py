@@ -101,6 +101,27 @@ def test_settings_add_remove_and_ok_then_the_saver_plays_the_added_clip(program)
     program.end_with(saver, "key", "a")
 
 
+# --- Sizes beyond what X can hold --------------------------------------------------------------
+
+@pytest.mark.parametrize("width, height, shown", [
+    # 32767 wide, the most an X window can be, 200 high: across the screen, centred.
+    pytest.param(65536, 200, {**frame(0, 284, 1024, 200, "lime"), (512, 283): "black"},
+                 id="too-wide"),
+    pytest.param(100000, -5, {(512, 384): "black", (5, 5): "black"}, id="too-wide-and-negative"),
+])
+def test_a_custom_size_beyond_what_a_window_can_be_shows_the_largest_centred(
+        program, width, height, shown):
+    program.write_settings(["lime"], {"Picdis": 4, "Width": width, "Height": height})
+    saver = program.start(program.switch)
+    wait_until("the saver's window", lambda: (bool(program.saver_windows()), saver.output()),
+               program.start_timeout)
+    program.lab.wait_colours(shown, program.start_timeout, f"the {width}x{height} panel")
+    program.keeps_running(saver, shown, f"the saver with a {width}x{height} panel")
+    if "32767" in saver.output():
+        raise Failure(f"GTK refused a window: {saver.output()[-300:]}")
+    program.end_with(saver, "key", "a")
+
+
 # --- In a screen locker's window ---------------------------------------------------------------
 
 HOST = (100, 100, 640, 480)  # another program's window, where a locker's would be
