@@ -15,7 +15,7 @@ from dialogs import (ADD_VIDEO, IN_SEQUENCE, MEDIUM as MEDIUM_BUTTON, PLAY, PREV
                      REMOVE, SAME_VIDEO, STOP, Settings, expect_slots, read_ini, wait_store)
 from linuxlab import PROGRAM
 from programs import HOLD, MEDIUM
-from winelab import ROOT, Failure, frame, hold, run, settings_text, wait_until
+from winelab import ROOT, SCREEN, Failure, frame, hold, run, settings_text, wait_until
 
 pytestmark = pytest.mark.only("linux")
 
@@ -128,14 +128,15 @@ HOST = (100, 100, 640, 480)  # another program's window, where a locker's would 
 
 
 @contextlib.contextmanager
-def host_window(lab):
-    """xclock at HOST on a white desktop, for the block; yields its X id."""
-    left, top, width, height = HOST
-    clock = lab.spawn(["xclock", "-geometry", f"{width}x{height}+{left}+{top}", "-bw", "0"],
-                      lab.work / "xclock.log")
+def host_window(lab, place=HOST, title="host"):
+    """xclock at `place` on a white desktop, for the block; yields its X id."""
+    left, top, width, height = place
+    clock = lab.spawn(["xclock", "-geometry", f"{width}x{height}+{left}+{top}", "-bw", "0",
+                       "-title", title], lab.work / f"xclock-{title}.log")
 
     def found():
-        ids = run(["xdotool", "search", "--class", "xclock"], env=lab.env, check=False).split()
+        ids = run(["xdotool", "search", "--name", f"^{title}$"], env=lab.env,
+                  check=False).split()
         return bool(ids), ids
     try:
         window = wait_until("the other program's window", found, 10)[0]
@@ -176,6 +177,28 @@ def test_as_a_hack_it_draws_in_the_window_it_is_given_and_ends_at_sigterm(progra
             raise Failure(f"the hack ended with exit code {code}: {saver.output()[-500:]}")
         program.wait_muted(False)
         program.expect_no_report(saver)
+
+
+def test_as_hacks_on_two_monitors_each_starts_at_its_monitors_entry(program):
+    """A locker lends a window on each monitor and starts a hack in each: with each monitor
+    its own videos, the one on the second monitor starts at the second clip."""
+    lab = program.lab
+    program.write_settings(["lime", "cyan"], {"Picdis": 2, "Monitors": 2})
+    on_second = (SCREEN[0] + 80, 60, 640, 480)
+    with program.two_monitors(), host_window(lab) as first, \
+            host_window(lab, on_second, "second") as second:
+        savers = [program.start("-window-id", window, log=f"hack-{n}.log")
+                  for n, window in enumerate((first, second))]
+        expected = {}
+        for (left, top, width, height), colour in ((HOST, "lime"), (on_second, "cyan")):
+            expected.update(frame(left + width // 4, top + height // 4, width // 2,
+                                  height // 2, colour))
+        lab.wait_colours(expected, program.start_timeout,
+                         "the first clip on the primary, the second on the other monitor")
+        for saver in savers:
+            saver.process.terminate()
+            saver.wait_exit(program.end_timeout, "the hack to end at SIGTERM")
+            program.expect_no_report(saver)
 
 
 def hack_environment(pid):

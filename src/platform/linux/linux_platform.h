@@ -96,6 +96,7 @@ class LinuxPlatform final : public platform::Platform {
     // --- Screen and cursor (linux_windows.cpp) -------------------------------------------
     platform::Size screenSize() const override;
     std::vector<platform::Rect> monitors() const override;
+    int firstMonitorIndex() const override;
     // GDK refuses windows larger; X11 keeps sizes in 16 bits.
     platform::Size largestWindowSize() const override { return {32767, 32767}; }
     int showCursor(bool show) override;
