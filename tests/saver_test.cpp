@@ -225,6 +225,17 @@ TEST_F(SaverTest, OwnSizeFollowsEachVideoAndASoundOnlyFileGetsAnEmptyPanel) {
     EXPECT_EQ(panel().bounds, (Rect{512, 384, 0, 0}));
 }
 
+// A clip whose own size is more than a window can be (a broken header): the largest, centred.
+TEST_F(SaverTest, OwnSizeBeyondWhatAWindowCanBeFillsTheLargestCentred) {
+    const std::string wide = makeMedia("wide.avi", {.width = 40000, .height = 300});
+    writeSettings(settingsText({wide}));
+    startSaver();
+    ASSERT_EQ(os.plays.size(), 1u);
+    EXPECT_EQ(os.plays[0].panel, (Rect{-15872, 234, 32767, 300}));
+    EXPECT_EQ(os.plays[0].destinationWidth, 32767);
+    EXPECT_EQ(os.plays[0].destinationHeight, 300);
+}
+
 // --- The sequencer ----------------------------------------------------------------------------
 
 TEST_F(SaverTest, PlaysInSequenceRoundAndRoundClosingEachVideoBeforeTheNext) {
