@@ -18,8 +18,9 @@
 
 namespace {
 // Reads of a folder left before the C library's readdir fails as a failing disk or a share
-// gone away makes it fail; -1: it never fails.
-int readsBeforeFolderFails = -1;
+// gone away makes it fail; -1: it never fails. The test's thread only: GTK's own threads
+// read folders too.
+thread_local int readsBeforeFolderFails = -1;
 }  // namespace
 
 // Stands in for the C library's own, which it calls.
