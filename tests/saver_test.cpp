@@ -202,14 +202,14 @@ INSTANTIATE_TEST_SUITE_P(
                  {-15872, -16000, 32767, 32767},
                  32767,
                  32767},
+        // Below a pixel, or missing from the file: a pixel, which shows the clip all the same.
         SizeCase{"custom, too wide and negative",
                  4,
                  "Width=100000\r\nHeight=-5\r\n",
-                 {-15872, 384, 32767, 0},
+                 {-15872, 384, 32767, 1},
                  32767,
-                 0},
-        // A custom size missing from the file: an empty panel; the video keeps its own size.
-        SizeCase{"custom, missing", 4, "", {512, 384, 0, 0}, 321, 241},
+                 1},
+        SizeCase{"custom, missing", 4, "", {512, 384, 1, 1}, 1, 1},
         SizeCase{"own", 5, "Width=640\r\nHeight=200\r\n", {352, 264, 321, 241}, 321, 241},
         SizeCase{"own, out of range", 0, "", {352, 264, 321, 241}, 321, 241}));
 

@@ -31,7 +31,6 @@ int RoundHalfEven(double value) {
 }
 
 Rect CentredPanel(platform::Size screen, int width, int height, platform::Size largest) {
-    // A custom size missing from the file arrives as -1: such a panel is empty.
     width = std::clamp(width, 0, std::max(largest.width, 0));
     height = std::clamp(height, 0, std::max(largest.height, 0));
     return Rect{RoundHalfEven((screen.width - width) / 2.0),
@@ -55,7 +54,10 @@ Rect PanelBoundsFor(int displaySize, platform::Size screen, int customWidth, int
         case 3:
             return fraction(4);
         default:
-            return CentredPanel(screen, customWidth, customHeight, largest);
+            // A stored size of no pixels, or none stored (read as -1), shows the clip all
+            // the same: the nearest panel that shows anything is a pixel.
+            return CentredPanel(screen, std::max(customWidth, 1), std::max(customHeight, 1),
+                                largest);
     }
 }
 

@@ -9,12 +9,14 @@ namespace morvel::saver {
 int RoundHalfEven(double value);
 
 // Where Panel1 goes for a display size; the own size (5) places CustomWidth x CustomHeight
-// until the first video is fitted. A custom or own size larger than `largest` (what the
-// window system can hold) is shown at that size, centred all the same.
+// until the first video is fitted. A custom size below a pixel takes one; a custom or own
+// size larger than `largest` (what the window system can hold) takes that, centred all the
+// same.
 platform::Rect PanelBoundsFor(int displaySize, platform::Size screen, int customWidth,
                               int customHeight, platform::Size largest);
 
-// Centres a w x h panel on the screen, w and h first brought within 0 and `largest`.
+// Centres a w x h panel on the screen, w and h first brought within 0 and `largest` (a
+// sound-only clip at its own size has an empty panel).
 platform::Rect CentredPanel(platform::Size screen, int width, int height, platform::Size largest);
 
 // The same within `area` of the window (one monitor, or every monitor at once): laid out

@@ -107,9 +107,12 @@ def test_settings_add_remove_and_ok_then_the_saver_plays_the_added_clip(program)
     # 32767 wide, the most an X window can be, 200 high: across the screen, centred.
     pytest.param(65536, 200, {**frame(0, 284, 1024, 200, "lime"), (512, 283): "black"},
                  id="too-wide"),
-    pytest.param(100000, -5, {(512, 384): "black", (5, 5): "black"}, id="too-wide-and-negative"),
+    # A height below a pixel takes one: the centre row shows the clip.
+    pytest.param(100000, -5, {(5, 384): "lime", (512, 384): "lime", (1018, 384): "lime",
+                              (512, 383): "black", (512, 385): "black"},
+                 id="too-wide-and-negative"),
 ])
-def test_a_custom_size_beyond_what_a_window_can_be_shows_the_largest_centred(
+def test_a_custom_size_no_window_can_take_shows_the_nearest_centred(
         program, width, height, shown):
     program.write_settings(["lime"], {"Picdis": 4, "Width": width, "Height": height})
     saver = program.start(program.switch)
