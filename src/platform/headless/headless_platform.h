@@ -151,7 +151,7 @@ class HeadlessPlatform final : public platform::Platform {
     std::vector<platform::Rect> screens{{0, 0, 1024, 768}};
     // Where the first of `screens` lies among every monitor: a locker's window on another.
     int firstMonitor = 0;
-    // The window system's limit, as both real ones have it.
+    // The window system's limit, as Win32 has it.
     platform::Size largestWindow{32767, 32767};
     int platformIdValue = 2;
     std::string windowsDir;

@@ -97,8 +97,10 @@ class LinuxPlatform final : public platform::Platform {
     platform::Size screenSize() const override;
     std::vector<platform::Rect> monitors() const override;
     int firstMonitorIndex() const override;
-    // GDK refuses windows larger; X11 keeps sizes in 16 bits.
-    platform::Size largestWindowSize() const override { return {32767, 32767}; }
+    // X11 holds windows up to 32767 a side, but the video is drawn as frames of the panel's
+    // size: at 16384 a side they take gigabytes, and from 2 GB a frame none is drawn at all.
+    // At 8192 a frame is 256 MB, still eight times a 4K screen's width.
+    platform::Size largestWindowSize() const override { return {8192, 8192}; }
     int showCursor(bool show) override;
 
     // --- Host, files, clock, shell (linux_system.cpp) ------------------------------------
