@@ -231,6 +231,34 @@ TEST_F(MonitorsTest, InSequenceEachMonitorMovesOnByItselfFromItsOwnStart) {
     EXPECT_EQ(std::count(os.mediaRequests.begin(), os.mediaRequests.end(), "silent " + b), 1);
 }
 
+// A locker lends a window on each monitor and starts the saver in each: the one on the
+// third monitor starts at the third entry, as that monitor does on the saver's own screen.
+TEST_F(MonitorsTest, InALockersWindowEachMonitorStartsAtItsOwnEntry) {
+    const std::vector<std::string> clips = makeClips({1000, 1000, 1000, 1000});
+    for (const char* monitors : {"2", "0", "1", "3"}) {
+        CheckedSimulation run{std::string("Monitors=") + monitors};
+        auto& platform = run.platform();
+        platform.screens = {{0, 0, 1280, 1024}};
+        platform.firstMonitor = 2;
+        std::ofstream(run.folder() / "morvel4.ini", std::ios::binary)
+            << settingsText(clips, std::string("Monitors=") + monitors + "\r\n");
+        for (const std::string& clip : clips) {
+            platform.media[clip] = os.media[clip];
+        }
+        run.start("morvel.scr /S");
+        run.advance(2500);
+        std::vector<std::string> played;
+        for (const auto& play : platform.plays) {
+            played.push_back(play.file);
+        }
+        // Every other choice plays the list from its first entry in the window, as before.
+        const std::vector<std::string> expected =
+            std::string(monitors) == "2" ? std::vector<std::string>{clips[2], clips[3], clips[0]}
+                                         : std::vector<std::string>{clips[0], clips[1], clips[2]};
+        EXPECT_EQ(played, expected) << "Monitors=" << monitors;
+    }
+}
+
 TEST_F(MonitorsTest, RandomAndShuffledOrdersNeverShowAClipOnTwoMonitorsAtOnce) {
     for (const char* order : {"1", "3"}) {
         const std::string context = std::string("Picord=") + order;

@@ -195,8 +195,21 @@ INSTANTIATE_TEST_SUITE_P(
                  {-488, -116, 2000, 1001},
                  2000,
                  1001},
-        // A custom size missing from the file: an empty panel; the video keeps its own size.
-        SizeCase{"custom, missing", 4, "", {512, 384, 0, 0}, 321, 241},
+        // Beyond what a window can be (X11 and Win32 hold 32767): the largest, centred.
+        SizeCase{"custom, beyond a window's limit",
+                 4,
+                 "Width=65536\r\nHeight=100000\r\n",
+                 {-15872, -16000, 32767, 32767},
+                 32767,
+                 32767},
+        // Below a pixel, or missing from the file: a pixel, which shows the clip all the same.
+        SizeCase{"custom, too wide and negative",
+                 4,
+                 "Width=100000\r\nHeight=-5\r\n",
+                 {-15872, 384, 32767, 1},
+                 32767,
+                 1},
+        SizeCase{"custom, missing", 4, "", {512, 384, 1, 1}, 1, 1},
         SizeCase{"own", 5, "Width=640\r\nHeight=200\r\n", {352, 264, 321, 241}, 321, 241},
         SizeCase{"own, out of range", 0, "", {352, 264, 321, 241}, 321, 241}));
 
@@ -210,6 +223,17 @@ TEST_F(SaverTest, OwnSizeFollowsEachVideoAndASoundOnlyFileGetsAnEmptyPanel) {
     EXPECT_EQ(os.plays[0].panel, (Rect{112, 84, 800, 600}));
     EXPECT_EQ(os.plays[1].display, 0u);
     EXPECT_EQ(panel().bounds, (Rect{512, 384, 0, 0}));
+}
+
+// A clip whose own size is more than a window can be (a broken header): the largest, centred.
+TEST_F(SaverTest, OwnSizeBeyondWhatAWindowCanBeFillsTheLargestCentred) {
+    const std::string wide = makeMedia("wide.avi", {.width = 40000, .height = 300});
+    writeSettings(settingsText({wide}));
+    startSaver();
+    ASSERT_EQ(os.plays.size(), 1u);
+    EXPECT_EQ(os.plays[0].panel, (Rect{-15872, 234, 32767, 300}));
+    EXPECT_EQ(os.plays[0].destinationWidth, 32767);
+    EXPECT_EQ(os.plays[0].destinationHeight, 300);
 }
 
 // --- The sequencer ----------------------------------------------------------------------------

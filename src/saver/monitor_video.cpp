@@ -27,8 +27,9 @@ MonitorVideo::MonitorVideo(platform::Platform& platform, const std::vector<std::
 
 void MonitorVideo::sizePanels() {
     for (const VideoScreen& screen : screens_) {
-        platform_.setBounds(screen.panel, PanelBoundsIn(screen.area, layout_.displaySize,
-                                                        layout_.customWidth, layout_.customHeight));
+        platform_.setBounds(screen.panel,
+                            PanelBoundsIn(screen.area, layout_.displaySize, layout_.customWidth,
+                                          layout_.customHeight, platform_.largestWindowSize()));
     }
 }
 
@@ -83,11 +84,14 @@ void MonitorVideo::openOn(VideoScreen& screen, bool silenced) {
 }
 
 // The rectangle a screen shows the clip in. At its own size the panel takes the new clip's
-// size before it plays: no frame of it lands in the old clip's place.
+// size before it plays: no frame of it lands in the old clip's place. A clip larger than a
+// window can be fills the largest there is.
 media::VideoRect MonitorVideo::placeFor(const VideoScreen& screen, media::VideoRect own) {
     if (layout_.displaySize == kOwnSize) {
-        platform_.setBounds(screen.panel, CentredPanelIn(screen.area, own.right, own.bottom));
-        return own;
+        const platform::Rect panel =
+            CentredPanelIn(screen.area, own.right, own.bottom, platform_.largestWindowSize());
+        platform_.setBounds(screen.panel, panel);
+        return {panel.width, panel.height};
     }
     const platform::Rect panel = platform_.bounds(screen.panel);
     return {panel.width, panel.height};

@@ -30,12 +30,15 @@ int RoundHalfEven(double value) {
     return lower % 2 == 0 ? lower : lower + 1;
 }
 
-Rect CentredPanel(platform::Size screen, int width, int height) {
+Rect CentredPanel(platform::Size screen, int width, int height, platform::Size largest) {
+    width = std::clamp(width, 0, std::max(largest.width, 0));
+    height = std::clamp(height, 0, std::max(largest.height, 0));
     return Rect{RoundHalfEven((screen.width - width) / 2.0),
                 RoundHalfEven((screen.height - height) / 2.0), width, height};
 }
 
-Rect PanelBoundsFor(int displaySize, platform::Size screen, int customWidth, int customHeight) {
+Rect PanelBoundsFor(int displaySize, platform::Size screen, int customWidth, int customHeight,
+                    platform::Size largest) {
     const double sw = screen.width;
     const double sh = screen.height;
     auto fraction = [&](double divisor) {
@@ -51,19 +54,23 @@ Rect PanelBoundsFor(int displaySize, platform::Size screen, int customWidth, int
         case 3:
             return fraction(4);
         default:
-            // A custom size missing from the file arrives as -1: such a panel is empty.
-            return CentredPanel(screen, std::max(customWidth, 0), std::max(customHeight, 0));
+            // A stored size of no pixels, or none stored (read as -1), shows the clip all
+            // the same: the nearest panel that shows anything is a pixel.
+            return CentredPanel(screen, std::max(customWidth, 1), std::max(customHeight, 1),
+                                largest);
     }
 }
 
-Rect PanelBoundsIn(Rect area, int displaySize, int customWidth, int customHeight) {
+Rect PanelBoundsIn(Rect area, int displaySize, int customWidth, int customHeight,
+                   platform::Size largest) {
     return MovedBy(
-        PanelBoundsFor(displaySize, {area.width, area.height}, customWidth, customHeight),
+        PanelBoundsFor(displaySize, {area.width, area.height}, customWidth, customHeight, largest),
         area.left, area.top);
 }
 
-Rect CentredPanelIn(Rect area, int width, int height) {
-    return MovedBy(CentredPanel({area.width, area.height}, width, height), area.left, area.top);
+Rect CentredPanelIn(Rect area, int width, int height, platform::Size largest) {
+    return MovedBy(CentredPanel({area.width, area.height}, width, height, largest), area.left,
+                   area.top);
 }
 
 }  // namespace morvel::saver

@@ -92,15 +92,18 @@ void TForm1::CreateVideos() {
         case MonitorMode::SameOnEvery:
             screens = CreateSameOnEvery();
             break;
-        case MonitorMode::OwnOnEach:
-            // Monitor k starts at entry k of the list in sequence, the primary at the first.
+        case MonitorMode::OwnOnEach: {
+            // Monitor k starts at entry k of the list in sequence, the primary at the first;
+            // in a locker's window (one on each monitor) k is the monitor it lies on.
+            const int first = platform_.firstMonitorIndex();
             videos_.reserve(monitorAreas_.size());
             for (std::size_t monitor = 0; monitor < monitorAreas_.size(); ++monitor) {
                 std::vector<VideoScreen> own;
                 own.push_back(CreateScreen(monitor, monitorAreas_[monitor]));
-                addVideo(static_cast<int>(monitor) + 1, std::move(own));
+                addVideo(first + static_cast<int>(monitor) + 1, std::move(own));
             }
             return;
+        }
     }
     addVideo(1, std::move(screens));
 }

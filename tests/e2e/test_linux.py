@@ -15,7 +15,7 @@ from dialogs import (ADD_VIDEO, IN_SEQUENCE, MEDIUM as MEDIUM_BUTTON, PLAY, PREV
                      REMOVE, SAME_VIDEO, STOP, Settings, expect_slots, read_ini, wait_store)
 from linuxlab import PROGRAM
 from programs import HOLD, MEDIUM
-from winelab import ROOT, Failure, frame, hold, run, settings_text, wait_until
+from winelab import ROOT, SCREEN, Failure, frame, hold, run, settings_text, wait_until
 
 pytestmark = pytest.mark.only("linux")
 
@@ -101,20 +101,48 @@ def test_settings_add_remove_and_ok_then_the_saver_plays_the_added_clip(program)
     program.end_with(saver, "key", "a")
 
 
+# --- Sizes beyond what X can hold --------------------------------------------------------------
+
+@pytest.mark.parametrize("width, height, shown", [
+    # X ended the saver on a window 65536 wide; the largest the saver shows here is 8192.
+    pytest.param(65536, 65536, {(5, 5): "lime", (512, 384): "lime", (1018, 762): "lime"},
+                 id="too-large"),
+    # 8192 wide, 200 high: across the screen, centred.
+    pytest.param(65536, 200, {**frame(0, 284, 1024, 200, "lime"), (512, 283): "black"},
+                 id="too-wide"),
+    # A height below a pixel takes one: the centre row shows the clip.
+    pytest.param(100000, -5, {(5, 384): "lime", (512, 384): "lime", (1018, 384): "lime",
+                              (512, 383): "black", (512, 385): "black"},
+                 id="too-wide-and-negative"),
+])
+def test_a_custom_size_no_window_can_take_shows_the_nearest_centred(
+        program, width, height, shown):
+    program.write_settings(["lime"], {"Picdis": 4, "Width": width, "Height": height})
+    saver = program.start(program.switch)
+    wait_until("the saver's window", lambda: (bool(program.saver_windows()), saver.output()),
+               program.start_timeout)
+    program.lab.wait_colours(shown, program.start_timeout, f"the {width}x{height} panel")
+    program.keeps_running(saver, shown, f"the saver with a {width}x{height} panel")
+    if "32767" in saver.output():
+        raise Failure(f"GTK refused a window: {saver.output()[-300:]}")
+    program.end_with(saver, "key", "a")
+
+
 # --- In a screen locker's window ---------------------------------------------------------------
 
 HOST = (100, 100, 640, 480)  # another program's window, where a locker's would be
 
 
 @contextlib.contextmanager
-def host_window(lab):
-    """xclock at HOST on a white desktop, for the block; yields its X id."""
-    left, top, width, height = HOST
-    clock = lab.spawn(["xclock", "-geometry", f"{width}x{height}+{left}+{top}", "-bw", "0"],
-                      lab.work / "xclock.log")
+def host_window(lab, place=HOST, title="host"):
+    """xclock at `place` on a white desktop, for the block; yields its X id."""
+    left, top, width, height = place
+    clock = lab.spawn(["xclock", "-geometry", f"{width}x{height}+{left}+{top}", "-bw", "0",
+                       "-title", title], lab.work / f"xclock-{title}.log")
 
     def found():
-        ids = run(["xdotool", "search", "--class", "xclock"], env=lab.env, check=False).split()
+        ids = run(["xdotool", "search", "--name", f"^{title}$"], env=lab.env,
+                  check=False).split()
         return bool(ids), ids
     try:
         window = wait_until("the other program's window", found, 10)[0]
@@ -155,6 +183,28 @@ def test_as_a_hack_it_draws_in_the_window_it_is_given_and_ends_at_sigterm(progra
             raise Failure(f"the hack ended with exit code {code}: {saver.output()[-500:]}")
         program.wait_muted(False)
         program.expect_no_report(saver)
+
+
+def test_as_hacks_on_two_monitors_each_starts_at_its_monitors_entry(program):
+    """A locker lends a window on each monitor and starts a hack in each: with each monitor
+    its own videos, the one on the second monitor starts at the second clip."""
+    lab = program.lab
+    program.write_settings(["lime", "cyan"], {"Picdis": 2, "Monitors": 2})
+    on_second = (SCREEN[0] + 80, 60, 640, 480)
+    with program.two_monitors(), host_window(lab) as first, \
+            host_window(lab, on_second, "second") as second:
+        savers = [program.start("-window-id", window, log=f"hack-{n}.log")
+                  for n, window in enumerate((first, second))]
+        expected = {}
+        for (left, top, width, height), colour in ((HOST, "lime"), (on_second, "cyan")):
+            expected.update(frame(left + width // 4, top + height // 4, width // 2,
+                                  height // 2, colour))
+        lab.wait_colours(expected, program.start_timeout,
+                         "the first clip on the primary, the second on the other monitor")
+        for saver in savers:
+            saver.process.terminate()
+            saver.wait_exit(program.end_timeout, "the hack to end at SIGTERM")
+            program.expect_no_report(saver)
 
 
 def hack_environment(pid):

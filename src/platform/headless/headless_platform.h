@@ -150,6 +150,10 @@ class HeadlessPlatform final : public platform::Platform {
     // --- Set-up and observation, for the driver ---------------------------------------------
     // The monitors, the primary first; they may differ in size and lie at negative positions.
     std::vector<platform::Rect> screens{{0, 0, 1024, 768}};
+    // Where the first of `screens` lies among every monitor: a locker's window on another.
+    int firstMonitor = 0;
+    // The window system's limit, as Win32 has it.
+    platform::Size largestWindow{32767, 32767};
     int platformIdValue = 2;
     std::string windowsDir;
     std::string localAppDataDir;  // empty: no copy of the settings per user
@@ -267,6 +271,8 @@ class HeadlessPlatform final : public platform::Platform {
 
     platform::Size screenSize() const override;
     std::vector<platform::Rect> monitors() const override;
+    int firstMonitorIndex() const override { return firstMonitor; }
+    platform::Size largestWindowSize() const override { return largestWindow; }
     int showCursor(bool show) override;
     void setScreenSaverRunning(bool running) override;
     std::string windowsDirectory() override { return windowsDir; }

@@ -30,6 +30,8 @@ GdkRectangle MonitorArea(GdkMonitor* monitor);
 // right, top to bottom where two share a left edge.
 std::vector<platform::Rect> PrimaryThenLeftToRight(const platform::Rect& primary,
                                                    std::vector<platform::Rect> others);
+// The place in `monitors` of the first that holds the point; 0 (the primary) for none.
+int MonitorIndexAt(const std::vector<platform::Rect>& monitors, int x, int y);
 
 // Other processes find a running saver by its window's X class and title.
 void NameWindow(GtkWidget* window, const platform::WindowSpec& design);

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/linux/linux_common.h"
+
 namespace morvel::linux_backend {
 
 namespace {
@@ -128,6 +130,19 @@ platform::Size LockerWindowHost::screenSize() const {
 std::vector<platform::Rect> LockerWindowHost::monitors() const {
     const platform::Size size = screenSize();
     return {platform::Rect{0, 0, size.width, size.height}};
+}
+
+// A locker lends a window on each monitor, the size of that monitor: the one under its
+// centre. The screen's root (a locker without a window of its own) counts as the primary.
+int LockerWindowHost::firstMonitorIndex() const {
+    if (window_ == gdk_get_default_root_window()) {
+        return 0;
+    }
+    int left = 0;
+    int top = 0;
+    gdk_window_get_origin(window_, &left, &top);
+    const platform::Size size = screenSize();
+    return MonitorIndexAt(OwnScreenHost().monitors(), left + size.width / 2, top + size.height / 2);
 }
 
 // Nobody could answer a box under a locker's grab; its log keeps the message.

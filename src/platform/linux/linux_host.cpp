@@ -90,6 +90,16 @@ std::vector<platform::Rect> PrimaryThenLeftToRight(const platform::Rect& primary
     return others;
 }
 
+int MonitorIndexAt(const std::vector<platform::Rect>& monitors, int x, int y) {
+    for (std::size_t index = 0; index < monitors.size(); ++index) {
+        const platform::Rect& at = monitors[index];
+        if (x >= at.left && x < at.left + at.width && y >= at.top && y < at.top + at.height) {
+            return static_cast<int>(index);
+        }
+    }
+    return 0;
+}
+
 std::vector<platform::Rect> OwnScreenHost::monitors() const {
     GdkMonitor* primary = PrimaryMonitor();
     if (primary == nullptr) {

@@ -30,6 +30,8 @@ class Host {
     virtual platform::Size screenSize() const = 0;
     // What the platform reports as the monitors: the primary first, never none.
     virtual std::vector<platform::Rect> monitors() const = 0;
+    // Where the first of those lies among every monitor present (ScreenService's).
+    virtual int firstMonitorIndex() const = 0;
     // Input to our windows is the program's, and reaches the application-wide handler. A
     // locker's input is its own: a key there unlocks the screen, it does not end the saver.
     virtual bool inputIsOurs() const = 0;
@@ -53,6 +55,7 @@ class OwnScreenHost final : public Host {
                                std::vector<GtkWidget*>& covers) override;
     platform::Size screenSize() const override;
     std::vector<platform::Rect> monitors() const override;
+    int firstMonitorIndex() const override { return 0; }
     bool inputIsOurs() const override { return true; }
     bool cursorIsOurs() const override { return true; }
     bool logInsteadOfBox(const std::string&, const std::string&) override { return false; }
@@ -82,6 +85,7 @@ class LockerWindowHost final : public Host {
                                std::vector<GtkWidget*>& covers) override;
     platform::Size screenSize() const override;
     std::vector<platform::Rect> monitors() const override;
+    int firstMonitorIndex() const override;
     bool inputIsOurs() const override { return false; }
     bool cursorIsOurs() const override { return false; }
     bool logInsteadOfBox(const std::string& caption, const std::string& text) override;

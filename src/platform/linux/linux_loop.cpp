@@ -3,6 +3,7 @@
 // end of the process with a report, and the windows' timers.
 #include "platform/linux/linux_platform.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <utility>
 
@@ -19,6 +20,7 @@ constexpr const char* kUnknownError = "Unknown error";
 // A timer's callback, owned by its GLib source and freed when the source goes.
 struct LinuxPlatform::Timer {
     LinuxPlatform* platform;
+    gint64 intervalUs;
     std::function<void()> callback;
 };
 
@@ -224,15 +226,32 @@ void LinuxPlatform::endProcessWithReport(const std::string& message) {
     std::_Exit(1);
 }
 
-// --- Timers: GLib timeouts, which keep firing in every nested loop ---------------------------
+// --- Timers, which keep firing in every nested loop ------------------------------------------
+
+// A window timer is a GLib source of our own rather than a timeout: GLib never dispatches a
+// timeout again while its callback runs, and a callback that shows a box runs the box's loop
+// inside it, so that timer (the saver's clips, its sound) would stop until the box went.
+// This one may run again inside its own callback, and takes its next due time before the
+// callback runs, as a window timer fires inside every loop on the other platform.
+gboolean LinuxPlatform::DispatchTick(GSource* source, GSourceFunc callback, gpointer timer) {
+    const gint64 interval = static_cast<const Timer*>(timer)->intervalUs;
+    g_source_set_ready_time(source, g_source_get_time(source) + interval);
+    return callback(timer);
+}
 
 void LinuxPlatform::startTimer(Handle window, int timerId, int intervalMs,
                                std::function<void()> callback) {
     WindowData& data = windowData(window);
     stopTimer(window, timerId);
-    auto timer = std::make_unique<Timer>(Timer{this, std::move(callback)});
-    const guint source = g_timeout_add_full(
-        G_PRIORITY_DEFAULT, static_cast<guint>(intervalMs),
+    const gint64 intervalUs = std::max(intervalMs, 0) * gint64{1000};
+    auto timer = std::make_unique<Timer>(Timer{this, intervalUs, std::move(callback)});
+    static GSourceFuncs ticks = {nullptr, nullptr, DispatchTick, nullptr, nullptr, nullptr};
+    GSource* source = g_source_new(&ticks, sizeof(GSource));
+    g_source_set_can_recurse(source, TRUE);
+    g_source_set_ready_time(source, g_get_monotonic_time() + intervalUs);
+    // GLib holds the callback while it runs: a callback that stops its own timer is safe.
+    g_source_set_callback(
+        source,
         +[](gpointer raw) -> gboolean {
             const Timer& timer = *static_cast<Timer*>(raw);
             const auto callback = timer.callback;  // it may stop its own timer
@@ -240,7 +259,8 @@ void LinuxPlatform::startTimer(Handle window, int timerId, int intervalMs,
             return G_SOURCE_CONTINUE;
         },
         timer.release(), +[](gpointer raw) { std::unique_ptr<Timer>(static_cast<Timer*>(raw)); });
-    data.timers[timerId] = source;
+    data.timers[timerId] = g_source_attach(source, nullptr);
+    g_source_unref(source);  // the context holds it until it is removed
 }
 
 void LinuxPlatform::stopTimer(Handle window, int timerId) {

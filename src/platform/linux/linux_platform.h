@@ -96,6 +96,11 @@ class LinuxPlatform final : public platform::Platform {
     // --- Screen and cursor (linux_windows.cpp) -------------------------------------------
     platform::Size screenSize() const override;
     std::vector<platform::Rect> monitors() const override;
+    int firstMonitorIndex() const override;
+    // X11 holds windows up to 32767 a side, but the video is drawn as frames of the panel's
+    // size: at 16384 a side they take gigabytes, and from 2 GB a frame none is drawn at all.
+    // At 8192 a frame is 256 MB, still eight times a 4K screen's width.
+    platform::Size largestWindowSize() const override { return {8192, 8192}; }
     int showCursor(bool show) override;
 
     // --- Host, files, clock, shell (linux_system.cpp) ------------------------------------
@@ -129,6 +134,7 @@ class LinuxPlatform final : public platform::Platform {
 
   private:
     struct Timer;
+    static gboolean DispatchTick(GSource* source, GSourceFunc callback, gpointer timer);
     struct WindowData {
         platform::WindowSpec design;
         GtkWidget* window = nullptr;

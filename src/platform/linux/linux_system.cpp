@@ -80,11 +80,15 @@ bool LinuxPlatform::fileExists(const std::string& path) {
 }
 
 std::vector<std::string> LinuxPlatform::filesInFolder(const std::string& folder) {
+    // Never the throwing iterator: a folder that fails part-way (a failing disk, a share gone
+    // away) lists what it could, and an entry gone before it is looked at is left out.
     std::vector<std::string> names;
     std::error_code error;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, error)) {
-        if (entry.is_regular_file(error)) {
-            names.push_back(entry.path().filename().string());
+    for (std::filesystem::directory_iterator entry(folder, error), end; !error && entry != end;
+         entry.increment(error)) {
+        std::error_code unreadable;
+        if (entry->is_regular_file(unreadable)) {
+            names.push_back(entry->path().filename().string());
         }
     }
     return names;

@@ -241,6 +241,10 @@ std::vector<platform::Rect> LinuxPlatform::monitors() const {
     return host_->monitors();
 }
 
+int LinuxPlatform::firstMonitorIndex() const {
+    return host_->firstMonitorIndex();
+}
+
 int LinuxPlatform::showCursor(bool show) {
     cursorCount_ += show ? 1 : -1;
     for (const auto& [handle, data] : windows_) {

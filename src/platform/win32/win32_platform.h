@@ -100,6 +100,8 @@ class Win32Platform final : public platform::Platform {
     // --- Screens (screen_service.h): win32_screens.cpp -----------------------------------
     platform::Size screenSize() const override;
     std::vector<platform::Rect> monitors() const override;
+    int firstMonitorIndex() const override { return 0; }
+    platform::Size largestWindowSize() const override { return {32767, 32767}; }
     int showCursor(bool show) override;
 
     // --- Host (host_service.h): win32_host.cpp -------------------------------------------

@@ -2,12 +2,40 @@
 // a bad index or handle is refused as the other backends refuse it, and a refused change
 // does not leave the program's quiet in force, which would make every later click of the
 // user run no handler.
+#include <dirent.h>
+#include <dlfcn.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
+#include <filesystem>
+#include <fstream>
 #include <memory>
 #include <stdexcept>
+#include <utility>
 
 #include "platform/linux/linux_platform.h"
+
+namespace {
+// Reads of a folder left before the C library's readdir fails as a failing disk or a share
+// gone away makes it fail; -1: it never fails. The test's thread only: GTK's own threads
+// read folders too.
+thread_local int readsBeforeFolderFails = -1;
+}  // namespace
+
+// Stands in for the C library's own, which it calls.
+extern "C" dirent* readdir(DIR* folder) {
+    using Readdir = dirent* (*)(DIR*);
+    static const auto real = reinterpret_cast<Readdir>(dlsym(RTLD_NEXT, "readdir"));
+    if (readsBeforeFolderFails == 0) {
+        errno = EIO;
+        return nullptr;
+    }
+    if (readsBeforeFolderFails > 0) {
+        --readsBeforeFolderFails;
+    }
+    return real(folder);
+}
 
 namespace morvel::linux_backend {
 namespace {
@@ -115,6 +143,82 @@ TEST_F(LinuxPlatformTest, AFailedChangeOfTheProgramLeavesTheUsersActionsRunningH
     userPicksRow(list, 0);
     EXPECT_EQ(clicks, 1);
     EXPECT_EQ(picks, 1);
+}
+
+// Add Entire Folder takes what the folder lists; a folder that fails part-way lists what it
+// could, and nothing escapes the listing.
+TEST_F(LinuxPlatformTest, AFolderThatFailsPartWayListsWhatItCould) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / ("morvel-list-" + std::to_string(getpid()));
+    fs::create_directories(folder / "a folder");
+    const std::vector<std::string> clips = {"one.mp4", "two.mp4", "three.mp4"};
+    for (const std::string& clip : clips) {
+        std::ofstream(folder / clip) << "clip";
+    }
+    std::vector<std::string> whole = platform_->filesInFolder(folder.string());
+    std::sort(whole.begin(), whole.end());
+    EXPECT_EQ(whole, (std::vector<std::string>{"one.mp4", "three.mp4", "two.mp4"}));
+
+    // ".", ".." and three of the four names, in the order the folder keeps them.
+    readsBeforeFolderFails = 4;
+    std::vector<std::string> part;
+    EXPECT_NO_THROW(part = platform_->filesInFolder(folder.string()));
+    readsBeforeFolderFails = -1;
+    EXPECT_LE(part.size(), clips.size());
+    for (const std::string& name : part) {
+        EXPECT_NE(std::find(clips.begin(), clips.end(), name), clips.end()) << name;
+    }
+    fs::remove_all(folder);
+}
+
+// A timer's handler that shows a box or a modal window stops neither that timer nor another
+// while it is up, as on the other platform: the saver's clips move on behind its boxes.
+TEST_F(LinuxPlatformTest, TimersFireInsideTheNestedLoopOfABoxOrModalWindowOneOfThemShows) {
+    LinuxPlatform& platform = *platform_;
+    platform::WindowSpec modal;
+    modal.className = "TFormModal";
+    modal.clientSize = {200, 100};
+    modal.owner = window_;
+    const Handle modalWindow = platform.createWindow(modal);
+    const std::pair<const char*, std::function<void()>> nestedLoops[] = {
+        {"box",
+         [&] { platform.messageBox(window_, "Error", "Up", platform::MessageBoxKind::Error); }},
+        {"modal window", [&] { platform.showModal(modalWindow); }},
+    };
+    for (const auto& [what, showNested] : nestedLoops) {
+        bool up = false;
+        int ownTicksWhileUp = 0;
+        int otherTicksWhileUp = 0;
+        platform.startTimer(window_, 1, 20, [&] {
+            if (up) {
+                ++ownTicksWhileUp;
+            } else if (ownTicksWhileUp == 0) {
+                up = true;
+                showNested();
+                up = false;
+            }
+        });
+        platform.startTimer(window_, 2, 20, [&] {
+            otherTicksWhileUp += up ? 1 : 0;
+            if (ownTicksWhileUp >= 3 && otherTicksWhileUp >= 3) {
+                platform.quit();  // answers the box, ends the modal loop and the program's
+            }
+        });
+        // Outside the platform's timers: the loops end even where none of them fires.
+        const guint guard = g_timeout_add(
+            2000,
+            +[](gpointer self) -> gboolean {
+                static_cast<LinuxPlatform*>(self)->quit();
+                return G_SOURCE_CONTINUE;
+            },
+            &platform);
+        platform.runMessageLoop();
+        g_source_remove(guard);
+        platform.stopTimer(window_, 1);
+        platform.stopTimer(window_, 2);
+        EXPECT_GE(ownTicksWhileUp, 3) << "the timer that showed the " << what;
+        EXPECT_GE(otherTicksWhileUp, 3) << "another timer, while the " << what << " was up";
+    }
 }
 
 }  // namespace
