@@ -7,6 +7,8 @@
 #include <atomic>
 #include <string>
 
+#include "platform/win32/win32_text.h"
+
 namespace morvel::win32 {
 
 namespace {
@@ -64,12 +66,13 @@ std::uint32_t MciEngine::open(const std::string& file, bool wait) {
     // alias of its own a device is known by its file's name, and a second device could not
     // open the same file (the same video on two monitors).
     static std::atomic<unsigned> devicesOpened{0};
-    const std::string alias = "morvel" + std::to_string(++devicesOpened);
-    MCI_OPEN_PARMSA parameters{};
-    parameters.lpstrElementName = file.c_str();
+    const std::wstring alias = L"morvel" + std::to_wstring(++devicesOpened);
+    const std::wstring element = Widen(file);
+    MCI_OPEN_PARMSW parameters{};
+    parameters.lpstrElementName = element.c_str();
     parameters.lpstrAlias = alias.c_str();
     const MCIERROR result =
-        mciSendCommandA(0, MCI_OPEN, MCI_OPEN_ELEMENT | MCI_OPEN_ALIAS | WaitFlag(wait),
+        mciSendCommandW(0, MCI_OPEN, MCI_OPEN_ELEMENT | MCI_OPEN_ALIAS | WaitFlag(wait),
                         reinterpret_cast<DWORD_PTR>(&parameters));
     if (result != 0) {
         return result;
@@ -206,11 +209,11 @@ std::uint32_t MciEngine::mode(int& mode) {
 }
 
 std::optional<std::string> MciEngine::errorText(std::uint32_t code) {
-    char text[kErrorTextSize] = {};
-    if (!mciGetErrorStringA(code, text, sizeof(text))) {
+    wchar_t text[kErrorTextSize] = {};
+    if (!mciGetErrorStringW(code, text, kErrorTextSize)) {
         return std::nullopt;
     }
-    return std::string(text);
+    return Narrow(text);
 }
 
 }  // namespace morvel::win32

@@ -100,14 +100,14 @@ SIZE FrameSize(IMFStreamDescriptor& stream) {
 }
 
 std::optional<std::string> MessageText(DWORD flags, const void* source, std::uint32_t code) {
-    char* text = nullptr;
+    wchar_t* text = nullptr;
     const DWORD length =
-        FormatMessageA(flags | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       source, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+        FormatMessageW(flags | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       source, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     if (length == 0 || text == nullptr) {
         return std::nullopt;
     }
-    std::string message(text, length);
+    std::string message = Narrow(std::wstring_view(text, length));
     LocalFree(text);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) {
         message.pop_back();
