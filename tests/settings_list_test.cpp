@@ -86,12 +86,12 @@ TEST_F(VideoListTest, AListInTheCodePageChangesWithoutLosingALine) {
     const std::string accented = video("café.avi");
     std::string inCodePage = accented;
     inCodePage.replace(inCodePage.find("é"), std::string_view("é").size(), "\xE9");
-    const std::string sound = "[WavConfig]\r\nName1=C:\\Musique\\\xE9t\xE9.wav\r\n";
+    const std::string sound = "[WavConfig]\r\nName1=C:\\Musique\\\xE9t\xE9 \x80.wav\r\n";
     writeStore(slotsText({inCodePage, video("b.avi")}) + sound);
     startSettings();
     EXPECT_EQ(listed(), (Videos{accented, video("b.avi")}));
     EXPECT_EQ(caption("LblVidName"), "Video: café.avi");
-    EXPECT_EQ(control("edwav").caption, "C:\\Musique\\été.wav");
+    EXPECT_EQ(control("edwav").caption, "C:\\Musique\\été €.wav");
 
     const fs::path folder = folderWith("клипы", {"видео.avi", "视频.avi", "заметки.txt"});
     addFolder(folder);
