@@ -1,10 +1,12 @@
 // Drives the settings-file format with arbitrary bytes. The input holds a section name, a key
 // name and a value (each ended by a backslash followed by another character), then the text.
-// Reading must never fail, and a snapshot of the text must read as the text itself; a
-// written value must read back as the reader cleans it; other keys must keep their values;
+// Reading must never fail, and a snapshot of the text must read as the text itself (also
+// through a decoder of the system's code page, which always gives UTF-8); a written value
+// must read back as the reader cleans it; other keys must keep their values;
 // writing the same value twice must change nothing the second time.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <optional>
@@ -13,6 +15,7 @@
 #include <string_view>
 #include <vector>
 
+#include "common/utf8.h"
 #include "store/ini_format.h"
 
 namespace {
@@ -74,21 +77,42 @@ bool storableName(std::string_view name, bool isKey) {
     return !isKey || start.empty() || (start.front() != ';' && start.front() != '[');
 }
 
-// What a read of a stored value gives back.
+// What a read of a stored value gives back: the writer keeps its quotes, so only blanks go.
 std::string asRead(std::string_view value) {
     value = trim(value.substr(0, value.find('\0')));
-    if (value.size() > kMaxValueLength) {
-        value = trimRight(value.substr(0, kMaxValueLength));
+    const std::string_view kept = morvel::utf8::firstCharacters(value, kMaxValueLength);
+    return std::string(kept.size() < value.size() ? trimRight(kept) : value);
+}
+
+std::size_t characters(std::string_view text) {
+    if (!morvel::utf8::isValid(text)) {
+        return text.size();
     }
-    return std::string(value);
+    return static_cast<std::size_t>(
+        std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
 }
 
 void checkRead(const std::optional<std::string>& value) {
     if (value) {
-        require(value->size() <= kMaxValueLength);
+        require(characters(*value) <= kMaxValueLength);
         require(value->find('\0') == std::string::npos);
-        require(value->empty() || (!isBlank(value->front()) && !isBlank(value->back())));
     }
+}
+
+// Latin-1, standing in for the system's code page: whatever the bytes, a read through it
+// gives UTF-8.
+std::string latin1(std::string_view text) {
+    std::string result;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            result += c;
+        } else {
+            result += static_cast<char>(0xC0 | (byte >> 6));
+            result += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return result;
 }
 
 void checkInteger(std::string_view text) {
@@ -119,6 +143,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
             std::optional<std::string> found = findValue(text, s, k);
             require(snapshot.find(s, k) == found);
             checkRead(found);
+            const std::optional<std::string> decoded = findValue(text, s, k, latin1);
+            require(decoded.has_value() == found.has_value());
+            require(!decoded || morvel::utf8::isValid(*decoded));
+            require(IniSnapshot(text, latin1).find(s, k) == decoded);
             if (found) {
                 checkInteger(*found);
             }

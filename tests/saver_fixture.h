@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "common/utf8.h"
 #include "harness/simulation.h"
 
 namespace morvel::platform {
@@ -52,11 +53,11 @@ class SimulationTest : public ::testing::Test {
 
     // A real file on disk (the saver checks that listed files exist), with a media script.
     std::string makeMedia(const std::string& name, headless::MediaScript script = {}) {
-        const std::filesystem::path path = sim.folder() / "media" / name;
+        const std::filesystem::path path = sim.folder() / "media" / utf8::toPath(name);
         std::filesystem::create_directories(path.parent_path());
         std::ofstream(path, std::ios::binary) << "not really a video";
-        os.media[path.string()] = script;
-        return path.string();
+        os.media[utf8::fromPath(path)] = script;
+        return utf8::fromPath(path);
     }
 
     // A settings file listing `videos` in slots 1.., the rest "Null", plus `options` lines.

@@ -129,6 +129,22 @@ TEST_F(SaverTest, AHandEditedFileWithOddValuesFallsBackToDefaults) {
     EXPECT_EQ(os.plays[0].panel, (Rect{352, 264, 321, 241}));  // own size
 }
 
+// The list as an earlier version or a hand edit left it: paths in quotes, and a path written
+// in the system's code page (Windows-1252 here) rather than UTF-8. They play as the system's
+// own reader of the file names them.
+TEST_F(SaverTest, QuotedPathsAndPathsInTheCodePagePlay) {
+    const std::string quoted = makeMedia("My Videos.avi", {.lengthMs = 1000});
+    const std::string accented = makeMedia("café.avi", {.lengthMs = 1000});
+    const std::string cyrillic = makeMedia("видео.avi", {.lengthMs = 1000});
+    std::string inCodePage = accented;
+    inCodePage.replace(inCodePage.find("é"), std::string_view("é").size(), "\xE9");
+    writeSettings(settingsText({"\"" + quoted + "\"", inCodePage, "'" + cyrillic + "'"}));
+    startSaver();
+    EXPECT_FALSE(label().visible) << label().caption;
+    sim.advance(2500);
+    EXPECT_EQ(playedFiles(), (std::vector<std::string>{quoted, accented, cyrillic}));
+}
+
 // --- Panel sizes ------------------------------------------------------------------------------
 
 TEST(PanelGeometry, RoundsHalvesToTheEvenNeighbour) {

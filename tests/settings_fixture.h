@@ -45,7 +45,7 @@ class SettingsTest : public SimulationTest {
 
     // A video path; the dialog never needs the file to exist.
     std::string video(const std::string& name) const {
-        return (sim.folder() / "videos" / name).string();
+        return utf8::fromPath(sim.folder() / "videos" / utf8::toPath(name));
     }
 
     void startSettings() {

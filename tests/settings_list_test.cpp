@@ -30,7 +30,7 @@ class VideoListTest : public SettingsTest {
         const fs::path folder = sim.folder() / name;
         fs::create_directories(folder);
         for (const std::string& file : files) {
-            std::ofstream(folder / file) << "x";
+            std::ofstream(folder / utf8::toPath(file)) << "x";
         }
         return folder;
     }
@@ -38,7 +38,7 @@ class VideoListTest : public SettingsTest {
         click("CmdAddEntire");
         ASSERT_NE(sim.openPrompt(), nullptr);
         EXPECT_EQ(sim.openPrompt()->kind, headless::Prompt::Kind::Folder);
-        pick(folder.string());
+        pick(utf8::fromPath(folder));
     }
     static Videos numbered(int count) {
         Videos videos;
@@ -77,6 +77,30 @@ TEST_F(VideoListTest, ARemovedSlotIsReusedAndTheNextStartShowsSlotOrder) {
     next.platform().windowsDir = os.windowsDir;
     next.start("morvel.scr /C");
     EXPECT_EQ(next.platform().control("TForm2", "ListBox1")->items, (Videos{a, d, c}));
+}
+
+// A list an earlier version wrote in the system's code page (Windows-1252 here) shows in
+// UTF-8, and a removal finds its slot; names in other scripts go in as UTF-8; every line not
+// changed keeps its bytes.
+TEST_F(VideoListTest, AListInTheCodePageChangesWithoutLosingALine) {
+    const std::string accented = video("café.avi");
+    std::string inCodePage = accented;
+    inCodePage.replace(inCodePage.find("é"), std::string_view("é").size(), "\xE9");
+    const std::string sound = "[WavConfig]\r\nName1=C:\\Musique\\\xE9t\xE9 \x80.wav\r\n";
+    writeStore(slotsText({inCodePage, video("b.avi")}) + sound);
+    startSettings();
+    EXPECT_EQ(listed(), (Videos{accented, video("b.avi")}));
+    EXPECT_EQ(caption("LblVidName"), "Video: café.avi");
+    EXPECT_EQ(control("edwav").caption, "C:\\Musique\\été €.wav");
+
+    const fs::path folder = folderWith("клипы", {"видео.avi", "视频.avi", "заметки.txt"});
+    addFolder(folder);
+    expectBox(MessageBoxKind::Information, "Information", "2 videos were added to your list.");
+    const std::string cyrillic = utf8::fromPath(folder / utf8::toPath("видео.avi"));
+    const std::string chinese = utf8::fromPath(folder / utf8::toPath("视频.avi"));
+    click("Button3");  // the first entry is selected
+    EXPECT_EQ(listed(), (Videos{video("b.avi"), cyrillic, chinese}));
+    EXPECT_EQ(storeText(), slotsText({"Null", video("b.avi"), cyrillic, chinese}) + sound);
 }
 
 TEST_F(VideoListTest, AddVideoAndAddFolderStartInTheLastFolderAndCancelWritesNothing) {

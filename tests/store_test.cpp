@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "common/utf8.h"
 #include "store/ini_file.h"
 #include "store/store_path.h"
 
@@ -71,6 +72,75 @@ TEST(IniRead, ALoneCarriageReturnDoesNotEndALine) {
     EXPECT_EQ(lookUp("[s]\nk=1\r2\r\n", "s", "k"), "1\r2");
 }
 
+// One pair of the same quote around a value is not part of it, as the system's own reader
+// takes it (these answers are Wine's GetPrivateProfileStringA's); blanks inside stay.
+TEST(IniRead, DropsOnePairOfMatchingQuotesAsTheSystemReaderDoes) {
+    const std::vector<std::pair<std::string, std::string>> cases = {
+        {R"("C:\My Videos\a.avi")", R"(C:\My Videos\a.avi)"},
+        {"'a'", "a"},
+        {R"("a')", R"("a')"},
+        {R"("")", ""},
+        {"''", ""},
+        {R"(")", R"(")"},
+        {"'", "'"},
+        {R"(  " a "  )", " a "},
+        {R"("a"b")", R"(a"b)"},
+        {R"(""a"")", R"("a")"},
+        {R"('"')", R"(")"},
+        {R"(x"a")", R"(x"a")"},
+        {"`a`", "`a`"},
+    };
+    for (const auto& [stored, read] : cases) {
+        EXPECT_EQ(lookUp("[s]\r\nk=" + stored + "\r\n", "s", "k"), read) << stored;
+    }
+}
+
+// Latin-1 as a stand-in for the system's code page.
+std::string latin1(std::string_view text) {
+    std::string result;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        if (byte < 0x80) {
+            result += c;
+        } else {
+            result += static_cast<char>(0xC0 | (byte >> 6));
+            result += static_cast<char>(0x80 | (byte & 0x3F));
+        }
+    }
+    return result;
+}
+
+TEST(IniRead, AValueThatIsNotUtf8IsReadInTheSystemsCodePage) {
+    const std::string text = "[s]\r\nold=\"C:\\caf\xE9.avi\"\r\nnew=C:\\\xD0\xB2\xD0\xB8.avi\r\n";
+    std::vector<std::string> decoded;
+    const LegacyDecoder decoder = [&](std::string_view value) {
+        decoded.emplace_back(value);
+        return latin1(value);
+    };
+    EXPECT_EQ(findValue(text, "s", "old", decoder), "C:\\caf\xC3\xA9.avi");
+    EXPECT_EQ(findValue(text, "s", "new", decoder), "C:\\\xD0\xB2\xD0\xB8.avi");
+    EXPECT_EQ(IniSnapshot(text, decoder).find("s", "old"), "C:\\caf\xC3\xA9.avi");
+    EXPECT_EQ(IniSnapshot(text, decoder).find("s", "new"), "C:\\\xD0\xB2\xD0\xB8.avi");
+    // Only the value, without its quotes, and only where it is not UTF-8 already (one read
+    // and two snapshots).
+    EXPECT_EQ(decoded, std::vector<std::string>(3, "C:\\caf\xE9.avi"));
+    EXPECT_EQ(findValue(text, "s", "old"), "C:\\caf\xE9.avi");  // no decoder: the bytes
+
+    // The length limit counts characters and never cuts one in two.
+    const std::string cyrillic = "\xD1\x8F";  // one character, two bytes
+    std::string many;
+    for (int i = 0; i < 2100; ++i) {
+        many += cyrillic;
+    }
+    std::string limit;
+    for (std::size_t i = 0; i < kMaxValueLength; ++i) {
+        limit += cyrillic;
+    }
+    EXPECT_EQ(lookUp("[s]\nk=" + many, "s", "k"), limit);
+    EXPECT_EQ(findValue("[s]\nk=" + std::string(3000, '\xE9'), "s", "k", decoder),
+              latin1(std::string(kMaxValueLength, '\xE9')));
+}
+
 // --- Writing the format -----------------------------------------------------------------
 
 TEST(IniWrite, RewritesAKeyInPlaceKeepingEveryOtherByte) {
@@ -107,6 +177,16 @@ TEST(IniWrite, ChangesOnlyTheFirstOfDuplicates) {
     const std::string text = "[s]\nk=1\nk=2\n[S]\nk=3\nj=4\n";
     EXPECT_EQ(withValue(text, "s", "k", "9"), "[s]\nk=9\nk=2\n[S]\nk=3\nj=4\n");
     EXPECT_EQ(withValue(text, "s", "j", "5"), "[s]\nk=1\nk=2\nj=5\n[S]\nk=3\nj=4\n");
+}
+
+TEST(IniWrite, AValueThatWouldLoseItsQuotesGoesInsideOneMorePair) {
+    EXPECT_EQ(withValue("", "s", "k", "'a'"), "[s]\r\nk=\"'a'\"\r\n");
+    EXPECT_EQ(withValue("", "s", "k", " \"\" "), "[s]\r\nk=\"\"\"\"\r\n");
+    EXPECT_EQ(withValue("", "s", "k", "\"a'"), "[s]\r\nk=\"a'\r\n");
+    // Read back as written, less the blanks around it, as every value.
+    for (const std::string& value : {"'a'"s, "\"a\""s, "\"\""s, "\"a'"s, "\""s, "'"s}) {
+        EXPECT_EQ(lookUp(withValue("", "s", "k", " " + value + " "), "s", "k"), value);
+    }
 }
 
 TEST(IniWrite, RefusesWhatWouldBreakTheFormat) {
@@ -240,7 +320,7 @@ class IniFileTest : public testing::Test {
     std::vector<std::string> entries() const {
         std::vector<std::string> names;
         for (const auto& entry : fs::directory_iterator(folder_)) {
-            names.push_back(entry.path().filename().string());
+            names.push_back(utf8::fromPath(entry.path().filename()));
         }
         return names;
     }
@@ -358,6 +438,27 @@ TEST_F(IniFileTest, ASnapshotHoldsTheFileAsItWasWhenTaken) {
     EXPECT_TRUE(before.readBool("s", "absent", true));
     EXPECT_EQ(file.readString("s", "k", ""), "two");
     EXPECT_EQ(file.snapshot().readString("s", "k", ""), "two");
+}
+
+// An earlier version wrote the file in the system's code page; the user's folder may have a
+// name in any script. Reads give UTF-8, and a write changes its one line and keeps the bytes
+// of the others.
+TEST_F(IniFileTest, AFileInTheCodePageInAFolderOfAnyScript) {
+    const fs::path folder = folder_ / utf8::toPath("Пользователь 用户");
+    fs::create_directories(folder);
+    put(folder / "morvel4.ini", "[VidConfig]\r\nName1=C:\\caf\xE9.avi\r\nName2=Null\r\n");
+    IniFile file(utf8::fromPath(folder / "morvel4.ini"), latin1);
+    EXPECT_TRUE(file.exists());
+    EXPECT_EQ(file.readString("VidConfig", "Name1", ""), "C:\\café.avi");
+    EXPECT_EQ(file.snapshot().readString("VidConfig", "Name1", ""), "C:\\café.avi");
+
+    file.writeString("VidConfig", "Name2", "C:\\видео.avi");
+    file.writeString("History", "Last Dir", "C:\\视频\\");
+    EXPECT_EQ(contents(folder / "morvel4.ini"),
+              "[VidConfig]\r\nName1=C:\\caf\xE9.avi\r\nName2=C:\\видео.avi\r\n"
+              "[History]\r\nLast Dir=C:\\视频\\\r\n");
+    EXPECT_EQ(file.readString("VidConfig", "Name2", ""), "C:\\видео.avi");
+    EXPECT_EQ(entries(), std::vector<std::string>{utf8::fromPath(folder.filename())});
 }
 
 TEST_F(IniFileTest, FiveHundredKeysOneByOne) {

@@ -435,7 +435,7 @@ class Lab(ScreenLab):
         `wine_defaults`: Direct3D as Wine sets it up, not the GDI renderer below."""
         template = self.work / ("prefix-template-defaults" if wine_defaults else "prefix-template")
         stamp = template / ".morvel-wine-version"
-        version = run(["wine", "--version"], env=self.env).strip() + " gdi-video fonts"
+        version = run(["wine", "--version"], env=self.env).strip() + " gdi-video fonts cjk"
         if stamp.exists() and stamp.read_text() == version:
             return template
         shutil.rmtree(template, ignore_errors=True)
@@ -455,6 +455,14 @@ class Lab(ScreenLab):
                                   ("Times New Roman", "Liberation Serif")):
             run(["wine", "reg", "add", "HKCU\\Software\\Wine\\Fonts\\Replacements", "/v", face,
                  "/d", replacement, "/f"], env=env)
+        # A face borrows the characters it lacks from the faces the registry links it to; Windows
+        # ships such links, Wine does not. The forms' faces borrow Chinese from WenQuanYi
+        # (fonts-wqy-microhei).
+        for face in ("Arial", "Arial Bold", "Liberation Sans", "Liberation Sans Bold",
+                     "MS Sans Serif", "Microsoft Sans Serif", "Tahoma"):
+            run(["wine", "reg", "add", "HKLM\\Software\\Microsoft\\Windows NT\\CurrentVersion\\"
+                 "FontLink\\SystemLink", "/v", face, "/t", "REG_MULTI_SZ", "/d",
+                 "wqy-microhei.ttc,WenQuanYi Micro Hei", "/f"], env=env)
         run(["wineserver", "-w"], env=env, timeout=120)
         stamp.write_text(version)
         return template

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "platform/types.h"
@@ -33,6 +34,12 @@ class SystemService {
     virtual std::vector<std::string> filesInFolder(const std::string& folder) = 0;
     // The milliseconds since midnight, universal time.
     virtual std::uint32_t millisecondsSinceMidnight() = 0;
+    // Text in the system's own code page as UTF-8, the program's text everywhere. Earlier
+    // versions wrote the settings file in that code page; the store reads a value that is
+    // not UTF-8 through this. Windows: the ANSI code page. Linux: a file name is its bytes
+    // and the file held them as they were, so the bytes come back unchanged. Headless:
+    // Windows-1252, the code page of a Western Windows.
+    virtual std::string codePageToUtf8(std::string_view text) = 0;
     // The shell's "open" verb; returns the shell's value (below 32: failure).
     virtual std::intptr_t shellOpen(Handle parent, const std::string& target, ShowCommand show) = 0;
 };

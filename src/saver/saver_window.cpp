@@ -65,10 +65,16 @@ store::StoreLocation SettingsLocation(platform::Platform& platform, const std::s
                                 platform.pathSeparator());
 }
 
+// Values an earlier version wrote in the system's code page read through the platform.
+store::LegacyDecoder CodePageOf(platform::Platform& platform) {
+    return [&platform](std::string_view text) { return platform.codePageToUtf8(text); };
+}
+
 // The one setting the window itself depends on, read before it is made.
 MonitorMode ReadMonitorMode(platform::Platform& platform) {
     try {
-        const store::IniFile ini(SettingsLocation(platform, WindowsDirectoryOf(platform)));
+        const store::IniFile ini(SettingsLocation(platform, WindowsDirectoryOf(platform)),
+                                 CodePageOf(platform));
         const int value = ini.readInteger("Options", "Monitors", 0);
         return value >= 1 && value <= 3 ? static_cast<MonitorMode>(value)
                                         : MonitorMode::PrimaryOnly;
@@ -175,7 +181,8 @@ void TForm1::FormCreate() {
 void TForm1::ReadSettings() {
     state_.StorePath = SettingsLocation(platform_, state_.WindowsDir);
     // One read of the file for all of it: the list alone is 500 keys.
-    const store::IniSnapshot ini = store::IniFile(state_.StorePath).snapshot();
+    const store::IniSnapshot ini =
+        store::IniFile(state_.StorePath, CodePageOf(platform_)).snapshot();
 
     auto muteChoice = [&](const char* key, int current) {
         const int value = ini.readInteger("Options", key, -1);

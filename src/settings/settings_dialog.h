@@ -110,7 +110,13 @@ class TForm2 {
     platform::Handle createOption(const char* name, platform::Handle group, platform::Rect bounds,
                                   const char* caption, const char* hint);
 
-    store::IniFile Store() const { return store::IniFile(StorePath); }
+    // The file, its values that an earlier version wrote in the system's code page read
+    // through the platform.
+    store::IniFile Store() const {
+        return store::IniFile(StorePath, [&platform = platform_](std::string_view text) {
+            return platform.codePageToUtf8(text);
+        });
+    }
     void CreateCompleteStore();
     // Every slot of the file set empty, for one write.
     static std::vector<store::KeyChange> AllSlotsEmpty();

@@ -15,6 +15,8 @@
 #include <system_error>
 #include <utility>
 
+#include "common/utf8.h"
+
 #ifdef _WIN32
 #include <io.h>       // _commit (C runtime)
 #include <process.h>  // _getpid (C runtime)
@@ -119,12 +121,12 @@ void RemoveAbandonedTemporaries(const fs::path& target) {
     if (!swept.insert(target).second) {
         return;
     }
-    const std::string prefix = target.filename().string() + ".";
+    const std::string prefix = utf8::fromPath(target.filename()) + ".";
     const auto abandonedBefore = fs::file_time_type::clock::now() - std::chrono::minutes(1);
     std::error_code error;
     for (fs::directory_iterator it(target.parent_path(), error), end; !error && it != end;
          it.increment(error)) {
-        const std::string name = it->path().filename().string();
+        const std::string name = utf8::fromPath(it->path().filename());
         const bool ours =
             name.size() > prefix.size() + 4 && name.starts_with(prefix) && name.ends_with(".tmp");
         std::error_code ignored;
@@ -139,7 +141,7 @@ void RemoveAbandonedTemporaries(const fs::path& target) {
 void ReplaceFile(const std::string& path, const std::string& text) {
     const StoreError failure("Unable to write to " + path);
     try {
-        const fs::path target(path);
+        const fs::path target = utf8::toPath(path);
         std::error_code error;
         if (target.has_parent_path()) {
             fs::create_directories(target.parent_path(), error);
@@ -169,7 +171,7 @@ void ReplaceFile(const std::string& path, const std::string& text) {
 bool IsFile(const std::string& path) {
     try {
         std::error_code error;
-        return fs::is_regular_file(fs::path(path), error);
+        return fs::is_regular_file(utf8::toPath(path), error);
     } catch (const std::exception&) {
         return false;  // a path that cannot even be converted names no file
     }
@@ -177,9 +179,11 @@ bool IsFile(const std::string& path) {
 
 }  // namespace
 
-IniFile::IniFile(std::string path) : location_{std::move(path), {}} {}
+IniFile::IniFile(std::string path, LegacyDecoder legacy)
+    : location_{std::move(path), {}}, legacy_(std::move(legacy)) {}
 
-IniFile::IniFile(StoreLocation location) : location_(std::move(location)) {}
+IniFile::IniFile(StoreLocation location, LegacyDecoder legacy)
+    : location_(std::move(location)), legacy_(std::move(legacy)) {}
 
 const std::string& IniFile::path() const {
     const bool userCopyExists = !location_.userCopy.empty() && IsFile(location_.userCopy);
@@ -192,20 +196,20 @@ bool IniFile::exists() const {
 
 std::string IniFile::readString(std::string_view section, std::string_view key,
                                 std::string_view defaultValue) const {
-    return textOr(findValue(readAll(), section, key), defaultValue);
+    return textOr(findValue(readAll(), section, key, legacy_), defaultValue);
 }
 
 std::int32_t IniFile::readInteger(std::string_view section, std::string_view key,
                                   std::int32_t defaultValue) const {
-    return integerOr(findValue(readAll(), section, key), defaultValue);
+    return integerOr(findValue(readAll(), section, key, legacy_), defaultValue);
 }
 
 bool IniFile::readBool(std::string_view section, std::string_view key, bool defaultValue) const {
-    return boolOr(findValue(readAll(), section, key), defaultValue);
+    return boolOr(findValue(readAll(), section, key, legacy_), defaultValue);
 }
 
 IniSnapshot IniFile::snapshot() const {
-    return IniSnapshot(readAll());
+    return IniSnapshot(readAll(), legacy_);
 }
 
 void IniFile::writeString(std::string_view section, std::string_view key, std::string_view value) {
@@ -243,7 +247,7 @@ void IniFile::writeAll(const std::vector<KeyChange>& changes) {
 std::string IniFile::readForUpdate() const {
     std::optional<std::string> text;
     try {
-        text = readText(fs::path(path()));
+        text = readText(utf8::toPath(path()));
     } catch (const std::exception&) {
     }
     if (!text) {
@@ -254,7 +258,7 @@ std::string IniFile::readForUpdate() const {
 
 std::string IniFile::readAll() const {
     try {
-        return readText(fs::path(path())).value_or(std::string());
+        return readText(utf8::toPath(path())).value_or(std::string());
     } catch (const std::exception&) {
         return std::string();  // unreadable reads as empty
     }

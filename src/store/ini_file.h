@@ -33,15 +33,18 @@ struct KeyChange {
     std::optional<std::string> value;
 };
 
+// Paths are UTF-8, and so is what is written. Reads turn a value that is not UTF-8 into
+// UTF-8 through `legacy` (see LegacyDecoder); writes keep every line they do not change as
+// it was, whatever its bytes.
 class IniFile {
   public:
     // A file at one place only.
-    explicit IniFile(std::string path);
+    explicit IniFile(std::string path, LegacyDecoder legacy = {});
     // The settings file with a copy per user: reads take the user's copy when it exists,
     // else the shared one. Writes go to the user's copy when it exists, else to the shared
     // one; when that is refused, the user's copy is made from the shared one (copy on
     // write) with the change in it, and the shared file stays as it was.
-    explicit IniFile(StoreLocation location);
+    explicit IniFile(StoreLocation location, LegacyDecoder legacy = {});
 
     // The file reads come from now.
     const std::string& path() const;
@@ -74,6 +77,7 @@ class IniFile {
     void replaceWith(const std::string& text);
 
     StoreLocation location_;
+    LegacyDecoder legacy_;
 };
 
 }  // namespace morvel::store

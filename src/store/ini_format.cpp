@@ -8,7 +8,10 @@
 //   - after leading blanks, a line starting with ";" is a comment and a line starting with
 //     "[" is a section header whose name runs to the first "]" (or the end of the line);
 //   - any other line holding "=" is a key line ("key = value"); every other line is ignored;
-//   - keys before the first section header belong to no section and are never found.
+//   - keys before the first section header belong to no section and are never found;
+//   - a value is read as the system's own reader reads it: one pair of matching quotes
+//     around it is dropped, and text an earlier version wrote in the system's code page
+//     (not UTF-8) is turned into UTF-8.
 #include "store/ini_format.h"
 
 #include <algorithm>
@@ -17,6 +20,7 @@
 #include <utility>
 
 #include "common/ascii.h"
+#include "common/utf8.h"
 
 namespace morvel::store {
 
@@ -143,13 +147,38 @@ Location locate(std::string_view text, std::string_view section, std::string_vie
     return where;
 }
 
-// The value as its users see it: a C string, without surrounding blanks, of bounded length.
-std::string cleanValue(std::string_view raw) {
-    std::string_view value = trim(raw.substr(0, raw.find('\0')));
-    if (value.size() > kMaxValueLength) {
-        value = trimRight(value.substr(0, kMaxValueLength));
+bool isQuote(char c) {
+    return c == '"' || c == '\'';
+}
+
+// A trimmed value less one pair of the same quote around it: "a" and 'a' are a, "" is empty;
+// "a' and a lone quote are not quoted. Blanks inside the quotes belong to the value.
+std::string_view withoutQuotes(std::string_view value) {
+    const bool quoted =
+        value.size() >= 2 && isQuote(value.front()) && value.back() == value.front();
+    return quoted ? value.substr(1, value.size() - 2) : value;
+}
+
+// The value as its users see it: a C string, without surrounding blanks or quotes, in
+// UTF-8 where it can be had, of bounded length.
+std::string cleanValue(std::string_view raw, const LegacyDecoder& legacy) {
+    const std::string_view value = withoutQuotes(trim(raw.substr(0, raw.find('\0'))));
+    std::string text = legacy && !utf8::isValid(value) ? legacy(value) : std::string(value);
+    const std::string_view kept = utf8::firstCharacters(text, kMaxValueLength);
+    if (kept.size() < text.size()) {
+        text = std::string(trimRight(kept));
     }
-    return std::string(value);
+    return text;
+}
+
+// What goes into the file for a value: the value itself, unless reading would take a pair
+// of quotes off it; then it goes inside one more pair.
+std::string storedForm(std::string_view value) {
+    const std::string_view trimmed = trim(value);
+    if (withoutQuotes(trimmed).size() == trimmed.size()) {
+        return std::string(value);
+    }
+    return "\"" + std::string(trimmed) + "\"";
 }
 
 // The line end new lines get: the one the text already uses, CRLF when it has none.
@@ -203,12 +232,12 @@ void checkStorable(std::string_view section, std::string_view key,
 }
 
 std::optional<std::string> findValue(std::string_view text, std::string_view section,
-                                     std::string_view key) {
+                                     std::string_view key, const LegacyDecoder& legacy) {
     const Location where = locate(text, trim(section), trim(key));
     if (!where.match) {
         return std::nullopt;
     }
-    return cleanValue(where.match->value);
+    return cleanValue(where.match->value, legacy);
 }
 
 std::string withValue(std::string_view text, std::string_view section, std::string_view key,
@@ -219,9 +248,10 @@ std::string withValue(std::string_view text, std::string_view section, std::stri
     const Location where = locate(text, section, key);
     const std::string_view lineEnd = lineEndOf(text);
 
+    const std::string stored = value ? storedForm(*value) : std::string();
     std::string result;
-    result.reserve(text.size() + section.size() + key.size() + (value ? value->size() : 0) + 8);
-    const auto appendKeyLine = [&] { result.append(key).append("=").append(*value); };
+    result.reserve(text.size() + section.size() + key.size() + stored.size() + 8);
+    const auto appendKeyLine = [&] { result.append(key).append("=").append(stored); };
 
     if (where.match) {
         result.append(text.substr(0, where.match->begin));
@@ -254,7 +284,7 @@ std::string withValue(std::string_view text, std::string_view section, std::stri
     return result;
 }
 
-IniSnapshot::IniSnapshot(std::string_view text) {
+IniSnapshot::IniSnapshot(std::string_view text, const LegacyDecoder& legacy) {
     LineReader reader(text);
     Line line;
     std::map<std::string, std::string>* section = nullptr;
@@ -263,7 +293,10 @@ IniSnapshot::IniSnapshot(std::string_view text) {
             auto [entry, first] = sections_.try_emplace(lowered(line.name));
             section = first ? &entry->second : nullptr;  // a later one of the name is not read
         } else if (section != nullptr && line.kind == LineKind::kKey) {
-            section->try_emplace(lowered(line.name), cleanValue(line.value));
+            const std::string name = lowered(line.name);
+            if (!section->contains(name)) {
+                section->emplace(name, cleanValue(line.value, legacy));
+            }
         }
     }
 }

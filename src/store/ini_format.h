@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <optional>
 #include <stdexcept>
@@ -16,17 +17,26 @@ namespace morvel::store {
 // Longest value a read returns, in characters.
 inline constexpr std::size_t kMaxValueLength = 2047;
 
+// The file is written in UTF-8. A value that is not UTF-8 was written by an earlier version
+// in the system's own code page; this turns it into UTF-8 (SystemService::codePageToUtf8).
+// Empty: such a value reads as its bytes.
+using LegacyDecoder = std::function<std::string(std::string_view)>;
+
 // The value of `key` in `section` (names matched without regard to case; the first section
-// and the first key of that name win), trimmed of blanks and cut at kMaxValueLength;
-// nothing when the section or key is absent.
+// and the first key of that name win), as the system's own reader of the format gives it:
+// trimmed of blanks, less one pair of matching quotes around it ("a" and 'a' read a; "a' and
+// a lone " stay as they are), in UTF-8 (through `legacy` when it is not), and cut at
+// kMaxValueLength characters; nothing when the section or key is absent.
 std::optional<std::string> findValue(std::string_view text, std::string_view section,
-                                     std::string_view key);
+                                     std::string_view key, const LegacyDecoder& legacy = {});
 
 // `text` with `key` in `section` set to `value` (nothing: the key deleted). Every line not
 // changed is kept byte for byte; an existing key is rewritten in its place, a new key goes
 // to the end of its section, a new section to the end of the text. A value with a line
 // break or a NUL, or a name that would read back as something else, throws
-// std::invalid_argument: it could not be stored without changing other lines.
+// std::invalid_argument: it could not be stored without changing other lines. A value that
+// would lose its quotes on reading is written inside one more pair, so that it reads back
+// as it was given (less its surrounding blanks, as every value).
 std::string withValue(std::string_view text, std::string_view section, std::string_view key,
                       std::optional<std::string_view> value);
 
@@ -45,10 +55,11 @@ std::int32_t integerOr(const std::optional<std::string>& value, std::int32_t def
 bool boolOr(const std::optional<std::string>& value, bool defaultValue);
 
 // The keys of a text, parsed once. Every read answers exactly as findValue would on the
-// same text, so a snapshot and the file it was taken from never disagree about a key.
+// same text with the same decoder, so a snapshot and the file it was taken from never
+// disagree about a key.
 class IniSnapshot {
   public:
-    explicit IniSnapshot(std::string_view text);
+    explicit IniSnapshot(std::string_view text, const LegacyDecoder& legacy = {});
 
     std::optional<std::string> find(std::string_view section, std::string_view key) const;
     std::string readString(std::string_view section, std::string_view key,

@@ -285,6 +285,7 @@ class HeadlessPlatform final : public platform::Platform {
     std::unique_ptr<platform::RegistryKey> openCurrentUserKey(const std::string& path) override;
     std::unique_ptr<platform::Library> loadLibrary(const std::string& path) override;
     bool findWindow(const std::string& className, const std::string& caption) override;
+    std::string codePageToUtf8(std::string_view text) override;
     std::intptr_t shellOpen(Handle parent, const std::string& target,
                             platform::ShowCommand show) override;
 

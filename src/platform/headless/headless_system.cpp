@@ -1,10 +1,12 @@
 // The screens, the cursor, the screen-saver host (registry, password libraries, the window
 // list), the system (files, clock, shell) and the mixer: fakes the driver sets up and reads.
 #include <algorithm>
+#include <array>
 #include <filesystem>
 #include <system_error>
 
 #include "common/ascii.h"
+#include "common/utf8.h"
 #include "platform/headless/headless_platform.h"
 
 namespace morvel::headless {
@@ -110,7 +112,7 @@ char HeadlessPlatform::pathSeparator() const {
 
 bool HeadlessPlatform::fileExists(const std::string& path) {
     std::error_code error;
-    return std::filesystem::is_regular_file(path, error);
+    return std::filesystem::is_regular_file(utf8::toPath(path), error);
 }
 
 std::uint32_t HeadlessPlatform::millisecondsSinceMidnight() {
@@ -120,13 +122,37 @@ std::uint32_t HeadlessPlatform::millisecondsSinceMidnight() {
 std::vector<std::string> HeadlessPlatform::filesInFolder(const std::string& folder) {
     std::vector<std::string> names;
     std::error_code error;
-    for (std::filesystem::directory_iterator it(folder, error), end; !error && it != end;
-         it.increment(error)) {
+    for (std::filesystem::directory_iterator it(utf8::toPath(folder), error), end;
+         !error && it != end; it.increment(error)) {
         if (it->is_regular_file(error)) {
-            names.push_back(it->path().filename().string());
+            names.push_back(utf8::fromPath(it->path().filename()));
         }
     }
     return names;
+}
+
+// Windows-1252: Latin-1 but for 0x80 to 0x9F, which hold typographic marks and a few letters.
+std::string HeadlessPlatform::codePageToUtf8(std::string_view text) {
+    static constexpr std::array<char16_t, 32> kHigh = {
+        0x20AC, 0x81,   0x201A, 0x192,  0x201E, 0x2026, 0x2020, 0x2021, 0x2C6,  0x2030, 0x160,
+        0x2039, 0x152,  0x8D,   0x17D,  0x8F,   0x90,   0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x2DC,  0x2122, 0x161,  0x203A, 0x153,  0x9D,   0x17E,  0x178};
+    std::string result;
+    for (const char c : text) {
+        const auto byte = static_cast<unsigned char>(c);
+        const char16_t code = byte >= 0x80 && byte < 0xA0 ? kHigh[byte - 0x80] : byte;
+        if (code < 0x80) {
+            result += static_cast<char>(code);
+        } else if (code < 0x800) {
+            result += static_cast<char>(0xC0 | (code >> 6));
+            result += static_cast<char>(0x80 | (code & 0x3F));
+        } else {
+            result += static_cast<char>(0xE0 | (code >> 12));
+            result += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+            result += static_cast<char>(0x80 | (code & 0x3F));
+        }
+    }
+    return result;
 }
 
 std::intptr_t HeadlessPlatform::shellOpen(Handle parent, const std::string& target,

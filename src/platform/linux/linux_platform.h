@@ -118,6 +118,7 @@ class LinuxPlatform final : public platform::Platform {
     }
     std::unique_ptr<platform::Library> loadLibrary(const std::string&) override { return nullptr; }
     bool findWindow(const std::string& className, const std::string& caption) override;
+    std::string codePageToUtf8(std::string_view text) override;
     std::intptr_t shellOpen(Handle parent, const std::string& target,
                             platform::ShowCommand show) override;
 

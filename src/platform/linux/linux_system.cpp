@@ -94,6 +94,11 @@ std::vector<std::string> LinuxPlatform::filesInFolder(const std::string& folder)
     return names;
 }
 
+// The settings file of a Linux program held a file's name as its bytes: they name the file.
+std::string LinuxPlatform::codePageToUtf8(std::string_view text) {
+    return std::string(text);
+}
+
 // --- Clock, window search, shell -------------------------------------------------------------
 
 std::uint32_t LinuxPlatform::millisecondsSinceMidnight() {

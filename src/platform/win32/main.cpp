@@ -7,6 +7,7 @@
 
 #include "app/startup.h"
 #include "platform/win32/win32_platform.h"
+#include "platform/win32/win32_text.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLine*/,
                    int /*show*/) {
@@ -16,7 +17,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
     InitCommonControlsEx(&controls);
 
     // The whole command line, not WinMain's copy: its first argument is the program itself.
-    std::vector<std::string> arguments = morvel::app::SplitCommandLine(GetCommandLineA());
+    std::vector<std::string> arguments =
+        morvel::app::SplitCommandLine(morvel::win32::Narrow(GetCommandLineW()));
     if (!arguments.empty()) {
         arguments.erase(arguments.begin());
     }

@@ -7,6 +7,8 @@
 #include <atomic>
 #include <string>
 
+#include "platform/win32/win32_text.h"
+
 namespace morvel::win32 {
 
 namespace {
@@ -71,12 +73,14 @@ std::uint32_t MciEngine::openDevice(const std::string& file, const char* type, b
     // alias of its own a device is known by its file's name, and a second device could not
     // open the same file (the same video on two monitors).
     static std::atomic<unsigned> devicesOpened{0};
-    const std::string alias = "morvel" + std::to_string(++devicesOpened);
-    MCI_OPEN_PARMSA parameters{};
-    parameters.lpstrElementName = file.c_str();
+    const std::wstring alias = L"morvel" + std::to_wstring(++devicesOpened);
+    const std::wstring element = Widen(file);
+    MCI_OPEN_PARMSW parameters{};
+    parameters.lpstrElementName = element.c_str();
     parameters.lpstrAlias = alias.c_str();
-    parameters.lpstrDeviceType = type;
-    const MCIERROR result = mciSendCommandA(
+    const std::wstring deviceType = type != nullptr ? Widen(type) : std::wstring();
+    parameters.lpstrDeviceType = type != nullptr ? deviceType.c_str() : nullptr;
+    const MCIERROR result = mciSendCommandW(
         0, MCI_OPEN,
         MCI_OPEN_ELEMENT | MCI_OPEN_ALIAS | (type ? MCI_OPEN_TYPE : 0) | WaitFlag(wait),
         reinterpret_cast<DWORD_PTR>(&parameters));
@@ -247,11 +251,11 @@ std::uint32_t MciEngine::mode(int& mode) {
 }
 
 std::optional<std::string> MciEngine::errorText(std::uint32_t code) {
-    char text[kErrorTextSize] = {};
-    if (!mciGetErrorStringA(code, text, sizeof(text))) {
+    wchar_t text[kErrorTextSize] = {};
+    if (!mciGetErrorStringW(code, text, kErrorTextSize)) {
         return std::nullopt;
     }
-    return std::string(text);
+    return Narrow(text);
 }
 
 }  // namespace morvel::win32

@@ -2,6 +2,8 @@
 
 #include <mmsystem.h>
 
+#include "platform/win32/win32_text.h"
+
 namespace morvel::win32 {
 
 namespace {
@@ -13,6 +15,30 @@ bool NoDeviceForType(std::uint32_t code) {
            code == MCIERR_UNSUPPORTED_FUNCTION;
 }
 
+// The file's short name, where the volume keeps one; empty where it has none.
+std::string ShortPathOf(const std::string& file) {
+    const std::wstring path = Widen(file);
+    const DWORD length = path.empty() ? 0 : GetShortPathNameW(path.c_str(), nullptr, 0);
+    if (length == 0) {
+        return {};
+    }
+    std::wstring shortPath(length, L'\0');
+    const DWORD written = GetShortPathNameW(path.c_str(), shortPath.data(), length);
+    shortPath.resize(written < length ? written : 0);
+    return Narrow(shortPath);
+}
+
+// Some MCI devices (Wine's) open their file through the ANSI code page and do not find a
+// name beyond it; its short name, which keeps to ASCII, reaches the same file.
+std::uint32_t OpenThroughMci(MciEngine& mci, const std::string& file, bool wait) {
+    const std::uint32_t result = mci.open(file, wait);
+    if (result != MCIERR_FILE_NOT_FOUND) {
+        return result;
+    }
+    const std::string shortPath = ShortPathOf(file);
+    return shortPath.empty() || shortPath == file ? result : mci.open(shortPath, wait);
+}
+
 }  // namespace
 
 std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
@@ -20,7 +46,7 @@ std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
         current_->close(true);
         current_ = &mci_;
     }
-    const std::uint32_t refused = mci_.open(file, wait);
+    const std::uint32_t refused = OpenThroughMci(mci_, file, wait);
     if (refused == 0) {
         return 0;
     }

@@ -86,8 +86,8 @@ HRESULT AddBranch(IMFTopology& topology, IMFMediaSource& source,
 void KeepWindowsAnswering(DWORD milliseconds) {
     MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_SENDMESSAGE | QS_PAINT, 0);
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE)) {
-        DispatchMessageA(&message);
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE)) {
+        DispatchMessageW(&message);
     }
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <string_view>
 
+#include "platform/win32/win32_text.h"
+
 namespace morvel::win32 {
 
 namespace {
@@ -17,24 +19,24 @@ constexpr const char* kFoundationMissingText =
 
 // From the system folder only: a library of that name beside the program is not the system's.
 OwnedLibrary LoadSystemLibrary(const char* name) {
-    char folder[MAX_PATH] = {};
-    const UINT length = GetSystemDirectoryA(folder, MAX_PATH);
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
         return OwnedLibrary();
     }
-    const std::string path = std::string(folder, length) + "\\" + name;
-    return OwnedLibrary(LoadLibraryA(path.c_str()));
+    const std::wstring path = std::wstring(folder, length) + L"\\" + Widen(name);
+    return OwnedLibrary(LoadLibraryW(path.c_str()));
 }
 
 std::optional<std::string> MessageText(DWORD flags, const void* source, std::uint32_t code) {
-    char* text = nullptr;
+    wchar_t* text = nullptr;
     const DWORD length =
-        FormatMessageA(flags | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
-                       source, code, 0, reinterpret_cast<char*>(&text), 0, nullptr);
+        FormatMessageW(flags | FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_IGNORE_INSERTS,
+                       source, code, 0, reinterpret_cast<wchar_t*>(&text), 0, nullptr);
     if (length == 0 || text == nullptr) {
         return std::nullopt;
     }
-    std::string message(text, length);
+    std::string message = Narrow(std::wstring_view(text, length));
     LocalFree(text);
     while (!message.empty() && (message.back() == '\n' || message.back() == '\r')) {
         message.pop_back();
@@ -73,7 +75,7 @@ std::optional<std::string> FoundationErrorText(std::uint32_t code) {
         return text;
     }
     // Media Foundation keeps the texts of its own errors in a library of their own.
-    const OwnedLibrary texts(LoadLibraryExA("mferror.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));
+    const OwnedLibrary texts(LoadLibraryExW(L"mferror.dll", nullptr, LOAD_LIBRARY_AS_DATAFILE));
     if (!texts) {
         return std::nullopt;
     }

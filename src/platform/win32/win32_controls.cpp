@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "common/ascii.h"
+#include "platform/win32/win32_text.h"
 
 namespace morvel::win32 {
 
@@ -18,13 +19,13 @@ using platform::ControlKind;
 
 namespace {
 
-constexpr const char* kPanelClass = "MorvelPanel";
+constexpr const wchar_t* kPanelClass = L"MorvelPanel";
 constexpr int kTooltipWidth = 400;
 constexpr int kImageSize = 16;
 constexpr UINT_PTR kGroupBoxSubclass = 1;
 
 struct ClassAndStyle {
-    const char* className;
+    const wchar_t* className;
     DWORD style;
     DWORD exStyle;
 };
@@ -38,30 +39,30 @@ ClassAndStyle ControlClass(const platform::ControlSpec& design) {
             const DWORD notify = design.onClick || design.onDoubleClick ? SS_NOTIFY : 0;
             const DWORD wrap = design.wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP;
             // No prefix: a file name with '&' in it is shown as it is.
-            return {"STATIC", child | wrap | SS_NOPREFIX | notify,
+            return {L"STATIC", child | wrap | SS_NOPREFIX | notify,
                     design.bevel == platform::Bevel::Lowered ? WS_EX_STATICEDGE : 0u};
         }
         case ControlKind::Panel:
             return {kPanelClass, child, edge};
         case ControlKind::Button:
-            return {"BUTTON",
+            return {L"BUTTON",
                     child | WS_TABSTOP | (design.defaultButton ? BS_DEFPUSHBUTTON : BS_PUSHBUTTON),
                     0};
         case ControlKind::RadioButton:
-            return {"BUTTON", child | WS_TABSTOP | BS_RADIOBUTTON, 0};
+            return {L"BUTTON", child | WS_TABSTOP | BS_RADIOBUTTON, 0};
         case ControlKind::GroupBox:
-            return {"BUTTON", child | BS_GROUPBOX, 0};
+            return {L"BUTTON", child | BS_GROUPBOX, 0};
         case ControlKind::ListBox:
-            return {"LISTBOX",
+            return {L"LISTBOX",
                     child | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
                         LBS_HASSTRINGS,
                     WS_EX_CLIENTEDGE};
         case ControlKind::Edit:
-            return {"EDIT", child | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+            return {L"EDIT", child | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
         case ControlKind::ScrollBar:
-            return {"SCROLLBAR", child | WS_TABSTOP | SBS_HORZ, 0};
+            return {L"SCROLLBAR", child | WS_TABSTOP | SBS_HORZ, 0};
     }
-    return {"STATIC", child, 0};
+    return {L"STATIC", child, 0};
 }
 
 }  // namespace
@@ -69,14 +70,14 @@ ClassAndStyle ControlClass(const platform::ControlSpec& design) {
 // --- The panel's window class ---------------------------------------------------------------
 
 void Win32Platform::registerPanelClass() {
-    WNDCLASSEXA panel{};
+    WNDCLASSEXW panel{};
     panel.cbSize = sizeof(panel);
     panel.style = CS_DBLCLKS;
     panel.lpfnWndProc = PanelProc;
     panel.hInstance = instance_;
     panel.hCursor = LoadCursor(nullptr, IDC_ARROW);
     panel.lpszClassName = kPanelClass;
-    RegisterClassExA(&panel);
+    RegisterClassExW(&panel);
 }
 
 const Win32Platform::ControlData* Win32Platform::colorSource(const ControlData& control) const {
@@ -122,7 +123,7 @@ Handle Win32Platform::createControl(Handle window, const platform::ControlSpec& 
     const HWND control = createControlWindow(form, design);
     ControlData& stored = *(controls_[control] = std::move(data));
 
-    SendMessageA(control, WM_SETFONT, reinterpret_cast<WPARAM>(font(design.font)), FALSE);
+    SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font(design.font)), FALSE);
     if (design.kind == ControlKind::GroupBox) {
         SetWindowSubclass(control, GroupBoxProc, kGroupBoxSubclass,
                           reinterpret_cast<DWORD_PTR>(this));
@@ -132,7 +133,7 @@ Handle Win32Platform::createControl(Handle window, const platform::ControlSpec& 
         SetWindowTheme(control, L"", L"");
     }
     if (design.kind == ControlKind::ListBox && design.listRowHeight > 0) {
-        SendMessageA(control, LB_SETITEMHEIGHT, 0, design.listRowHeight);
+        SendMessageW(control, LB_SETITEMHEIGHT, 0, design.listRowHeight);
     }
     if (design.kind == ControlKind::ScrollBar) {
         setScrollRange(ToHandle(control), stored.scrollMin, stored.scrollMax);
@@ -157,8 +158,8 @@ HWND Win32Platform::createControlWindow(HWND form, const platform::ControlSpec& 
     const ClassAndStyle kind = ControlClass(design);
     // The panel's procedure needs the platform from its very first message.
     void* createParameter = design.kind == ControlKind::Panel ? this : nullptr;
-    const HWND control = CreateWindowExA(
-        kind.exStyle, kind.className, design.caption.c_str(), kind.style, 0, 0, 0, 0, form,
+    const HWND control = CreateWindowExW(
+        kind.exStyle, kind.className, Widen(design.caption).c_str(), kind.style, 0, 0, 0, 0, form,
         reinterpret_cast<HMENU>(static_cast<INT_PTR>(nextId++)), instance_, createParameter);
     if (control == nullptr) {
         throw std::runtime_error("Unable to create control " + design.name);
@@ -229,7 +230,7 @@ void Win32Platform::fitNaturalSize(HWND control, ControlData& data) {
     dc.selectFont(font(data.design.font));
     RECT extent{0, 0, data.naturalWidth ? 0 : data.bounds.width, 0};
     const UINT wrap = data.design.wordWrap && !data.naturalWidth ? DT_WORDBREAK : DT_SINGLELINE;
-    DrawTextA(dc.get(), text.empty() ? " " : text.c_str(), -1, &extent,
+    DrawTextW(dc.get(), text.empty() ? L" " : Widen(text).c_str(), -1, &extent,
               DT_CALCRECT | DT_NOPREFIX | wrap);
     // Room for a button's frame, or for a radio button's circle and focus rectangle: a radio
     // button no taller than its text keeps off the frame of the group it sits in.
@@ -255,7 +256,7 @@ void Win32Platform::applyImage(HWND control, ControlData& data) {
     if (data.image) {
         // With version 6 of the common controls a push button shows both its picture and
         // its caption, the picture on the left.
-        SendMessageA(control, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(data.image.get()));
+        SendMessageW(control, BM_SETIMAGE, IMAGE_ICON, reinterpret_cast<LPARAM>(data.image.get()));
     }
 }
 
@@ -263,22 +264,22 @@ void Win32Platform::addTooltip(WindowData& form, HWND formWindow, HWND control,
                                const std::string& text) {
     if (form.tooltip == nullptr) {
         form.tooltip =
-            CreateWindowExA(WS_EX_TOPMOST, TOOLTIPS_CLASSA, nullptr,
+            CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
                             WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, CW_USEDEFAULT, CW_USEDEFAULT,
                             CW_USEDEFAULT, CW_USEDEFAULT, formWindow, nullptr, instance_, nullptr);
         if (form.tooltip == nullptr) {
             return;  // a missing tooltip is no reason to fail the form
         }
-        SendMessageA(form.tooltip, TTM_SETMAXTIPWIDTH, 0, kTooltipWidth);
+        SendMessageW(form.tooltip, TTM_SETMAXTIPWIDTH, 0, kTooltipWidth);
     }
-    TOOLINFOA tool{};
+    TOOLINFOW tool{};
     tool.cbSize = sizeof(tool);
     tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
     tool.hwnd = formWindow;
     tool.uId = reinterpret_cast<UINT_PTR>(control);
-    std::string copy = text;  // the tooltip keeps its own copy of the text
+    std::wstring copy = Widen(text);  // the tooltip keeps its own copy of the text
     tool.lpszText = copy.data();
-    SendMessageA(form.tooltip, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+    SendMessageW(form.tooltip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
 HFONT Win32Platform::font(const platform::Font& font) {
@@ -290,10 +291,10 @@ HFONT Win32Platform::font(const platform::Font& font) {
     const FontKey key{font.face, height, font.bold};
     auto found = fonts_.find(key);
     if (found == fonts_.end()) {
-        OwnedFont created(CreateFontA(height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
+        OwnedFont created(CreateFontW(height, 0, 0, 0, font.bold ? FW_BOLD : FW_NORMAL, FALSE,
                                       FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
-                                      DEFAULT_PITCH | FF_DONTCARE, font.face.c_str()));
+                                      DEFAULT_PITCH | FF_DONTCARE, Widen(font.face).c_str()));
         found = fonts_.emplace(key, std::move(created)).first;
     }
     return found->second.get();
@@ -328,7 +329,7 @@ platform::Rect Win32Platform::bounds(Handle control) const {
 
 void Win32Platform::setCaption(Handle control, const std::string& caption) {
     ControlData& data = controlData(control);
-    SetWindowTextA(ToHwnd(control), caption.c_str());
+    SetWindowTextW(ToHwnd(control), Widen(caption).c_str());
     data.design.caption = caption;
     if (data.naturalWidth || data.naturalHeight) {
         fitNaturalSize(ToHwnd(control), data);
@@ -342,10 +343,10 @@ void Win32Platform::setCaption(Handle control, const std::string& caption) {
 std::string Win32Platform::caption(Handle control) const {
     const HWND window = ToHwnd(control);
     controlData(control);
-    std::string text(static_cast<std::size_t>(GetWindowTextLengthA(window)) + 1, '\0');
-    const int length = GetWindowTextA(window, text.data(), static_cast<int>(text.size()));
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    const int length = GetWindowTextW(window, text.data(), static_cast<int>(text.size()));
     text.resize(static_cast<std::size_t>(std::max(length, 0)));
-    return text;
+    return Narrow(text);
 }
 
 void Win32Platform::setVisible(Handle control, bool visible) {
@@ -390,16 +391,16 @@ void Win32Platform::setChecked(Handle control, bool checked) {
             if (ToHandle(handle) != control && other->window == data.window &&
                 other->design.parent == data.design.parent &&
                 other->design.kind == ControlKind::RadioButton) {
-                SendMessageA(handle, BM_SETCHECK, BST_UNCHECKED, 0);
+                SendMessageW(handle, BM_SETCHECK, BST_UNCHECKED, 0);
             }
         }
     }
-    SendMessageA(ToHwnd(control), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
+    SendMessageW(ToHwnd(control), BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
 }
 
 bool Win32Platform::isChecked(Handle control) const {
     controlData(control);
-    return SendMessageA(ToHwnd(control), BM_GETCHECK, 0, 0) == BST_CHECKED;
+    return SendMessageW(ToHwnd(control), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 }  // namespace morvel::win32

@@ -33,16 +33,21 @@ UINT IconOf(platform::MessageBoxKind kind) {
 }
 
 // "Label\0patterns\0...\0\0", the form the file dialog reads its filters in.
-std::string FilterText(const std::vector<platform::FileFilter>& filters) {
-    std::string text;
+std::wstring FilterText(const std::vector<platform::FileFilter>& filters) {
+    std::wstring text;
     for (const platform::FileFilter& filter : filters) {
-        text += filter.label;
-        text += '\0';
-        text += filter.patterns;
-        text += '\0';
+        text += Widen(filter.label);
+        text += L'\0';
+        text += Widen(filter.patterns);
+        text += L'\0';
     }
-    text += '\0';
+    text += L'\0';
     return text;
+}
+
+// The text for a call that takes a string or nothing: nothing for an empty one.
+const wchar_t* OrNull(const std::wstring& text) {
+    return text.empty() ? nullptr : text.c_str();
 }
 
 // COM for the folder dialog, for as long as the dialog runs.
@@ -105,19 +110,20 @@ std::optional<std::string> PickFolder(IFileOpenDialog& picker, HWND owner, const
 
 // The old folder tree, for systems without the current picker.
 std::optional<std::string> BrowseForFolder(HWND owner, const std::string& title) {
-    BROWSEINFOA browse{};
+    const std::wstring wideTitle = Widen(title);
+    BROWSEINFOW browse{};
     browse.hwndOwner = owner;
-    browse.lpszTitle = title.c_str();
+    browse.lpszTitle = wideTitle.c_str();
     browse.ulFlags = BIF_RETURNONLYFSDIRS;
-    const std::unique_ptr<ITEMIDLIST, TaskMemFree> chosen(SHBrowseForFolderA(&browse));
+    const std::unique_ptr<ITEMIDLIST, TaskMemFree> chosen(SHBrowseForFolderW(&browse));
     if (!chosen) {
         return std::nullopt;
     }
-    char path[MAX_PATH + 1] = {};
-    if (!SHGetPathFromIDListA(chosen.get(), path)) {
+    wchar_t path[MAX_PATH + 1] = {};
+    if (!SHGetPathFromIDListW(chosen.get(), path)) {
         return std::nullopt;  // a place that is not a folder on disk
     }
-    return std::string(path);
+    return Narrow(path);
 }
 
 }  // namespace
@@ -132,29 +138,29 @@ void Win32Platform::messageBox(Handle owner, const std::string& caption, const s
         // program looking frozen: it stays on top and holds every window of the program.
         flags |= MB_TASKMODAL | MB_TOPMOST | MB_SETFOREGROUND;
     }
-    MessageBoxA(ToHwnd(owner), text.c_str(), caption.c_str(), flags);
+    MessageBoxW(ToHwnd(owner), Widen(text).c_str(), Widen(caption).c_str(), flags);
 }
 
 std::optional<std::string> Win32Platform::openFileDialog(Handle owner,
                                                          const platform::OpenFileRequest& request) {
-    const std::string filters = FilterText(request.filters);
-    std::string file(kFileBufferSize, '\0');
-    OPENFILENAMEA dialog{};
+    const std::wstring filters = FilterText(request.filters);
+    const std::wstring initialDirectory = Widen(request.initialDirectory);
+    const std::wstring title = Widen(request.title);
+    std::wstring file(kFileBufferSize, L'\0');
+    OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof(dialog);
     dialog.hwndOwner = ToHwnd(owner);
     dialog.lpstrFilter = request.filters.empty() ? nullptr : filters.c_str();
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.lpstrInitialDir =
-        request.initialDirectory.empty() ? nullptr : request.initialDirectory.c_str();
-    dialog.lpstrTitle = request.title.empty() ? nullptr : request.title.c_str();
+    dialog.lpstrInitialDir = OrNull(initialDirectory);
+    dialog.lpstrTitle = OrNull(title);
     dialog.Flags = OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (!GetOpenFileNameA(&dialog)) {
+    if (!GetOpenFileNameW(&dialog)) {
         return std::nullopt;
     }
-    file.resize(file.find('\0'));
-    return file;
+    return Narrow(file.c_str());
 }
 
 std::optional<std::string> Win32Platform::folderDialog(Handle owner, const std::string& title,

@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "platform/win32/win32_text.h"
+
 namespace morvel::win32 {
 
 namespace {
@@ -16,17 +18,17 @@ class Win32RegistryKey final : public platform::RegistryKey {
     explicit Win32RegistryKey(HKEY key) : key_(key) {}
 
     bool hasValue(std::string_view name) override {
-        const std::string value(name);
-        return RegQueryValueExA(key_.get(), value.c_str(), nullptr, nullptr, nullptr, nullptr) ==
+        const std::wstring value = Widen(name);
+        return RegQueryValueExW(key_.get(), value.c_str(), nullptr, nullptr, nullptr, nullptr) ==
                ERROR_SUCCESS;
     }
 
     std::optional<std::uint32_t> readInteger(std::string_view name) override {
-        const std::string value(name);
+        const std::wstring value = Widen(name);
         DWORD type = 0;
         DWORD data = 0;
         DWORD size = sizeof(data);
-        const LONG result = RegQueryValueExA(key_.get(), value.c_str(), nullptr, &type,
+        const LONG result = RegQueryValueExW(key_.get(), value.c_str(), nullptr, &type,
                                              reinterpret_cast<BYTE*>(&data), &size);
         if (result != ERROR_SUCCESS || type != REG_DWORD || size != sizeof(data)) {
             return std::nullopt;
@@ -96,14 +98,15 @@ int Win32Platform::platformId() {
 
 std::unique_ptr<platform::RegistryKey> Win32Platform::openCurrentUserKey(const std::string& path) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, Widen(path).c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) {
         return nullptr;
     }
     return std::make_unique<Win32RegistryKey>(key);
 }
 
 std::unique_ptr<platform::Library> Win32Platform::loadLibrary(const std::string& path) {
-    const HMODULE module = LoadLibraryA(path.c_str());
+    const std::wstring wide = Widen(path);
+    const HMODULE module = wide.empty() ? nullptr : LoadLibraryW(wide.c_str());
     if (module == nullptr) {
         return nullptr;
     }
@@ -111,7 +114,7 @@ std::unique_ptr<platform::Library> Win32Platform::loadLibrary(const std::string&
 }
 
 bool Win32Platform::findWindow(const std::string& className, const std::string& caption) {
-    return FindWindowA(className.c_str(), caption.c_str()) != nullptr;
+    return FindWindowW(Widen(className).c_str(), Widen(caption).c_str()) != nullptr;
 }
 
 }  // namespace morvel::win32

@@ -57,7 +57,7 @@ bool Win32Platform::handleDialogKeys(const MSG& message) {
             for (const auto& [handle, other] : controls_) {
                 if (other->window == form && other->design.defaultButton &&
                     IsWindowVisible(handle) && IsWindowEnabled(handle)) {
-                    SendMessageA(handle, BM_CLICK, 0, 0);
+                    SendMessageW(handle, BM_CLICK, 0, 0);
                     return true;
                 }
             }
@@ -85,7 +85,7 @@ bool Win32Platform::moveAmongRadioButtons(HWND radio, bool backwards) {
     const std::size_t index = static_cast<std::size_t>(at - set.begin());
     const HWND next = set[(index + (backwards ? set.size() - 1 : 1)) % set.size()];
     moveFocus(from.window, next);
-    SendMessageA(from.window, WM_COMMAND,
+    SendMessageW(from.window, WM_COMMAND,
                  MAKEWPARAM(static_cast<WORD>(GetDlgCtrlID(next)), BN_CLICKED),
                  reinterpret_cast<LPARAM>(next));
     return true;
@@ -160,7 +160,7 @@ bool Win32Platform::isTabStop(HWND control, const std::vector<HWND>& order) cons
             candidate.design.parent != data.design.parent || !canTakeFocus(other)) {
             continue;
         }
-        if (SendMessageA(other, BM_GETCHECK, 0, 0) == BST_CHECKED) {
+        if (SendMessageW(other, BM_GETCHECK, 0, 0) == BST_CHECKED) {
             return other == control;
         }
         first = first == nullptr ? other : first;

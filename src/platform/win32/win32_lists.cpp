@@ -5,57 +5,60 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/win32/win32_text.h"
+
 namespace morvel::win32 {
 
 // --- List boxes --------------------------------------------------------------------------------
 
 void Win32Platform::addItem(Handle list, const std::string& text) {
     controlData(list);
-    SendMessageA(ToHwnd(list), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    const std::wstring item = Widen(text);
+    SendMessageW(ToHwnd(list), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
 }
 
 void Win32Platform::deleteItem(Handle list, int index) {
     controlData(list);
     if (index >= 0 && index < itemCount(list)) {
-        SendMessageA(ToHwnd(list), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
+        SendMessageW(ToHwnd(list), LB_DELETESTRING, static_cast<WPARAM>(index), 0);
     }
 }
 
 void Win32Platform::clearItems(Handle list) {
     controlData(list);
-    SendMessageA(ToHwnd(list), LB_RESETCONTENT, 0, 0);
+    SendMessageW(ToHwnd(list), LB_RESETCONTENT, 0, 0);
 }
 
 int Win32Platform::itemCount(Handle list) const {
     controlData(list);
-    return static_cast<int>(SendMessageA(ToHwnd(list), LB_GETCOUNT, 0, 0));
+    return static_cast<int>(SendMessageW(ToHwnd(list), LB_GETCOUNT, 0, 0));
 }
 
 std::string Win32Platform::itemText(Handle list, int index) const {
     controlData(list);
     const LRESULT length =
         index < 0 ? LB_ERR
-                  : SendMessageA(ToHwnd(list), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
+                  : SendMessageW(ToHwnd(list), LB_GETTEXTLEN, static_cast<WPARAM>(index), 0);
     if (length == LB_ERR) {
         throw std::out_of_range("List index out of bounds (" + std::to_string(index) + ")");
     }
-    std::string text(static_cast<std::size_t>(length) + 1, '\0');
-    const LRESULT copied = SendMessageA(ToHwnd(list), LB_GETTEXT, static_cast<WPARAM>(index),
+    std::wstring text(static_cast<std::size_t>(length) + 1, L'\0');
+    const LRESULT copied = SendMessageW(ToHwnd(list), LB_GETTEXT, static_cast<WPARAM>(index),
                                         reinterpret_cast<LPARAM>(text.data()));
     text.resize(static_cast<std::size_t>(std::max<LRESULT>(copied, 0)));
-    return text;
+    return Narrow(text);
 }
 
 int Win32Platform::selectedIndex(Handle list) const {
     controlData(list);
-    const LRESULT selected = SendMessageA(ToHwnd(list), LB_GETCURSEL, 0, 0);
+    const LRESULT selected = SendMessageW(ToHwnd(list), LB_GETCURSEL, 0, 0);
     return selected == LB_ERR ? -1 : static_cast<int>(selected);
 }
 
 void Win32Platform::setSelectedIndex(Handle list, int index) {
     controlData(list);
     const bool inRange = index >= 0 && index < itemCount(list);
-    SendMessageA(ToHwnd(list), LB_SETCURSEL, inRange ? static_cast<WPARAM>(index) : WPARAM(-1), 0);
+    SendMessageW(ToHwnd(list), LB_SETCURSEL, inRange ? static_cast<WPARAM>(index) : WPARAM(-1), 0);
 }
 
 // --- Scroll bars -------------------------------------------------------------------------------

@@ -3,6 +3,8 @@
 // forms' timers.
 #include "platform/win32/win32_platform.h"
 
+#include "platform/win32/win32_text.h"
+
 namespace morvel::win32 {
 
 namespace {
@@ -14,7 +16,7 @@ Win32Platform* gHookOwner = nullptr;
 
 void Win32Platform::installMessageHook() {
     gHookOwner = this;
-    hook_.reset(SetWindowsHookExA(WH_GETMESSAGE, GetMessageHook, nullptr, GetCurrentThreadId()));
+    hook_.reset(SetWindowsHookExW(WH_GETMESSAGE, GetMessageHook, nullptr, GetCurrentThreadId()));
 }
 
 void Win32Platform::removeMessageHook() {
@@ -58,19 +60,19 @@ void Win32Platform::dispatch(MSG& message) {
         return;
     }
     TranslateMessage(&message);
-    DispatchMessageA(&message);
+    DispatchMessageW(&message);
 }
 
 void Win32Platform::runMessageLoop() {
     MSG message;
-    while (GetMessageA(&message, nullptr, 0, 0) > 0) {
+    while (GetMessageW(&message, nullptr, 0, 0) > 0) {
         dispatch(message);
     }
 }
 
 void Win32Platform::processMessages() {
     MSG message;
-    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
         if (message.message == WM_QUIT) {
             // The quit belongs to the loop that called us: hand it back.
             PostQuitMessage(static_cast<int>(message.wParam));
@@ -90,7 +92,7 @@ void Win32Platform::endProcessWithReport(const std::string& message) {
     hook_.reset();
     while (ShowCursor(TRUE) < 0) {
     }
-    MessageBoxA(nullptr, message.c_str(), title_.c_str(),
+    MessageBoxW(nullptr, Widen(message).c_str(), Widen(title_).c_str(),
                 MB_ICONERROR | MB_OK | MB_TASKMODAL | MB_TOPMOST | MB_SETFOREGROUND);
     ExitProcess(1);
 }

@@ -11,35 +11,40 @@
 namespace morvel::win32 {
 
 std::vector<std::string> Win32Platform::filesInFolder(const std::string& folder) {
-    std::string pattern = folder;
-    if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') {
-        pattern += '\\';
+    std::wstring pattern = Widen(folder);
+    if (pattern.empty() != folder.empty()) {
+        return {};  // not UTF-8: it names no folder
     }
-    pattern += '*';
-    WIN32_FIND_DATAA found{};
-    const HANDLE first = FindFirstFileA(pattern.c_str(), &found);
+    if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') {
+        pattern += L'\\';
+    }
+    pattern += L'*';
+    WIN32_FIND_DATAW found{};
+    const HANDLE first = FindFirstFileW(pattern.c_str(), &found);
     const OwnedFind search(first == INVALID_HANDLE_VALUE ? nullptr : first);
     std::vector<std::string> names;
     if (!search) {
         return names;
     }
     do {
-        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) {
-            names.emplace_back(found.cFileName);
+        const std::string name = Narrow(found.cFileName);
+        // A name that is no well-formed text (a lone surrogate) could not be opened again.
+        if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0 && !name.empty()) {
+            names.push_back(name);
         }
-    } while (FindNextFileA(search.get(), &found));
+    } while (FindNextFileW(search.get(), &found));
     return names;
 }
 
 std::string Win32Platform::windowsDirectory() {
-    char path[256] = {};
+    wchar_t path[256] = {};
     constexpr UINT kRoom = 200;
-    const UINT length = GetWindowsDirectoryA(path, kRoom);
+    const UINT length = GetWindowsDirectoryW(path, kRoom);
     // 0 is a failure; a length beyond the room given means nothing was written.
     if (length == 0 || length >= kRoom) {
         return {};
     }
-    return std::string(path, length);
+    return Narrow(std::wstring_view(path, length));
 }
 
 std::string Win32Platform::localAppDataDirectory() {
@@ -53,17 +58,25 @@ std::string Win32Platform::localAppDataDirectory() {
 }
 
 std::string Win32Platform::systemDirectory() {
-    char path[MAX_PATH + 1] = {};
-    const UINT length = GetSystemDirectoryA(path, MAX_PATH);
+    wchar_t path[MAX_PATH + 1] = {};
+    const UINT length = GetSystemDirectoryW(path, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) {
         return {};
     }
-    return std::string(path, length);
+    return Narrow(std::wstring_view(path, length));
 }
 
 bool Win32Platform::fileExists(const std::string& path) {
-    const DWORD attributes = GetFileAttributesA(path.c_str());
+    const std::wstring wide = Widen(path);
+    if (wide.empty()) {
+        return false;
+    }
+    const DWORD attributes = GetFileAttributesW(wide.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+std::string Win32Platform::codePageToUtf8(std::string_view text) {
+    return AnsiToUtf8(text);
 }
 
 std::uint32_t Win32Platform::millisecondsSinceMidnight() {
@@ -75,7 +88,7 @@ std::uint32_t Win32Platform::millisecondsSinceMidnight() {
 std::intptr_t Win32Platform::shellOpen(Handle parent, const std::string& target,
                                        platform::ShowCommand show) {
     const HINSTANCE result =
-        ShellExecuteA(ToHwnd(parent), "open", target.c_str(), nullptr, nullptr,
+        ShellExecuteW(ToHwnd(parent), L"open", Widen(target).c_str(), nullptr, nullptr,
                       show == platform::ShowCommand::Maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL);
     return reinterpret_cast<std::intptr_t>(result);
 }

@@ -10,6 +10,7 @@
 #include <stdexcept>
 
 #include "platform/win32/win32_screens.h"
+#include "platform/win32/win32_text.h"
 
 namespace morvel::win32 {
 
@@ -33,7 +34,7 @@ RECT VirtualScreen() {
 
 // Wakes a nested loop blocked in GetMessage so that it looks at its exit condition again.
 void WakeMessageLoop() {
-    PostThreadMessageA(GetCurrentThreadId(), WM_NULL, 0, 0);
+    PostThreadMessageW(GetCurrentThreadId(), WM_NULL, 0, 0);
 }
 
 }  // namespace
@@ -45,16 +46,17 @@ void Win32Platform::registerClass(const std::string& className) {
         registeredClasses_.end()) {
         return;
     }
-    WNDCLASSEXA form{};
+    const std::wstring name = Widen(className);
+    WNDCLASSEXW form{};
     form.cbSize = sizeof(form);
     form.style = CS_DBLCLKS;
     form.lpfnWndProc = FormProc;
     form.hInstance = instance_;
     form.hIcon = LoadIcon(instance_, MAKEINTRESOURCE(1));
     form.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    form.lpszClassName = className.c_str();
+    form.lpszClassName = name.c_str();
     // A class the process registered before (by an earlier platform) serves as well.
-    if (RegisterClassExA(&form) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
+    if (RegisterClassExW(&form) == 0 && GetLastError() != ERROR_CLASS_ALREADY_EXISTS) {
         throw std::runtime_error("Unable to register window class " + className);
     }
     registeredClasses_.push_back(className);
@@ -104,9 +106,9 @@ Handle Win32Platform::createWindow(const platform::WindowSpec& design) {
     data->design = design;
     data->color = ToColorRef(design.background);
     data->brush.reset(CreateSolidBrush(data->color));
-    const HWND window =
-        CreateWindowExA(exStyle, design.className.c_str(), design.caption.c_str(), style, x, y,
-                        width, height, ToHwnd(design.owner), nullptr, instance_, data.get());
+    const HWND window = CreateWindowExW(exStyle, Widen(design.className).c_str(),
+                                        Widen(design.caption).c_str(), style, x, y, width, height,
+                                        ToHwnd(design.owner), nullptr, instance_, data.get());
     if (window == nullptr) {
         throw std::runtime_error("Unable to create window " + design.caption);
     }
@@ -162,7 +164,7 @@ void Win32Platform::showModal(Handle handle) {
     SetForegroundWindow(window);
     MSG message;
     while (IsWindow(window) && IsWindowVisible(window)) {
-        const BOOL got = GetMessageA(&message, nullptr, 0, 0);
+        const BOOL got = GetMessageW(&message, nullptr, 0, 0);
         if (got == 0) {
             PostQuitMessage(static_cast<int>(message.wParam));  // for the loop outside
             break;
@@ -221,17 +223,17 @@ bool Win32Platform::isMainWindow(HWND window) const {
 
 LRESULT CALLBACK Win32Platform::FormProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam) {
     if (id == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA,
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA,
                           reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
-    auto* data = reinterpret_cast<WindowData*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* data = reinterpret_cast<WindowData*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (data == nullptr) {
-        return DefWindowProcA(window, id, wParam, lParam);
+        return DefWindowProcW(window, id, wParam, lParam);
     }
     if (id == WM_NCDESTROY) {
-        SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-        return DefWindowProcA(window, id, wParam, lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+        return DefWindowProcW(window, id, wParam, lParam);
     }
     Win32Platform& self = *data->platform;
     return self.reportingExceptions(
@@ -287,7 +289,7 @@ LRESULT Win32Platform::handleFormMessage(HWND window, WindowData& data, UINT id,
         default:
             break;
     }
-    return DefWindowProcA(window, id, wParam, lParam);
+    return DefWindowProcW(window, id, wParam, lParam);
 }
 
 LRESULT Win32Platform::onEraseBackground(HWND window, const WindowData& data, HDC dc) {
@@ -306,7 +308,7 @@ LRESULT Win32Platform::onControlColor(HWND window, UINT id, HDC dc, HWND control
         target != nullptr && (target->design.kind == platform::ControlKind::Edit ||
                               target->design.kind == platform::ControlKind::ListBox);
     if (target == nullptr || (systemLook && !target->design.background)) {
-        return DefWindowProcA(window, id, reinterpret_cast<WPARAM>(dc),
+        return DefWindowProcW(window, id, reinterpret_cast<WPARAM>(dc),
                               reinterpret_cast<LPARAM>(control));
     }
     SetTextColor(dc, ToColorRef(target->design.font.color));
@@ -383,13 +385,13 @@ void Win32Platform::onMouseDown(const WindowData& data, UINT id, LPARAM lParam) 
 
 LRESULT CALLBACK Win32Platform::PanelProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam) {
     if (id == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
-        SetWindowLongPtrA(window, GWLP_USERDATA,
+        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA,
                           reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
-    auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     if (self == nullptr) {
-        return DefWindowProcA(window, id, wParam, lParam);
+        return DefWindowProcW(window, id, wParam, lParam);
     }
     return self->reportingExceptions(
         [&] { return self->handlePanelMessage(window, id, wParam, lParam); });
@@ -399,7 +401,7 @@ LRESULT CALLBACK Win32Platform::PanelProc(HWND window, UINT id, WPARAM wParam, L
 LRESULT Win32Platform::handlePanelMessage(HWND window, UINT id, WPARAM wParam, LPARAM lParam) {
     const ControlData* panel = findControl(window);
     if (panel == nullptr) {
-        return DefWindowProcA(window, id, wParam, lParam);
+        return DefWindowProcW(window, id, wParam, lParam);
     }
     switch (id) {
         case WM_ERASEBKGND: {
@@ -417,7 +419,7 @@ LRESULT Win32Platform::handlePanelMessage(HWND window, UINT id, WPARAM wParam, L
                 const HGDIOBJ previous = SelectObject(dc, font(panel->design.font));
                 SetBkMode(dc, TRANSPARENT);
                 SetTextColor(dc, ToColorRef(panel->design.font.color));
-                DrawTextA(dc, panel->design.caption.c_str(), -1, &client,
+                DrawTextW(dc, Widen(panel->design.caption).c_str(), -1, &client,
                           DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
                 SelectObject(dc, previous);
             }
@@ -431,7 +433,7 @@ LRESULT Win32Platform::handlePanelMessage(HWND window, UINT id, WPARAM wParam, L
             platform::invokeHandler(*this, std::function<void()>(panel->design.onDoubleClick));
             return 0;
         default:
-            return DefWindowProcA(window, id, wParam, lParam);
+            return DefWindowProcW(window, id, wParam, lParam);
     }
 }
 

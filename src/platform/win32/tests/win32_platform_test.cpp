@@ -4,11 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <vector>
 
+#include "common/utf8.h"
 #include "platform/win32/owned.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_text.h"
@@ -447,15 +449,48 @@ TEST_F(Win32PlatformTest, FilesAndFolders) {
     EXPECT_EQ(platform_.platformId(), 2);
 }
 
-// Paths cross between the program's code page and the system's wide calls unchanged; one
-// the code page cannot hold comes back empty rather than naming another file.
-TEST(Win32TextTest, PathsRoundTripAndAnUnrepresentableOneIsEmpty) {
-    const std::string path = "C:\\clips\\one & two.avi";
-    EXPECT_EQ(Widen(path), L"C:\\clips\\one & two.avi");
-    EXPECT_EQ(Narrow(Widen(path).c_str()), path);
-    EXPECT_EQ(Widen(""), L"");
-    EXPECT_EQ(Narrow(L""), "");
-    EXPECT_EQ(Narrow(L"C:\\clips\\\u4E2D.avi"), "");
+// Text crosses the seam in UTF-8 whatever the ANSI code page can hold: names in any script
+// are found on disk, listed, shown in a list, a label and a title, and read back unchanged.
+// Text that is no well-formed UTF-16 or UTF-8 comes back empty rather than as a stand-in
+// that would name another file.
+TEST_F(Win32PlatformTest, NamesInAnyScriptCrossTheSeamUnchanged) {
+    const std::filesystem::path folder =
+        std::filesystem::temp_directory_path() / utf8::toPath("morvel-имена");
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    const std::vector<std::string> names{"видео.avi", "视频.avi"};
+    for (const std::string& name : names) {
+        std::ofstream(folder / utf8::toPath(name)) << "x";
+    }
+    const std::string path = utf8::fromPath(folder / utf8::toPath(names[1]));
+    EXPECT_TRUE(platform_.fileExists(path));
+    std::vector<std::string> listed = platform_.filesInFolder(utf8::fromPath(folder));
+    std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, names);
+    std::filesystem::remove_all(folder);
+
+    platform::WindowSpec design;
+    design.className = "TFormТест";
+    design.caption = "Видео 视频";
+    const Handle window = platform_.createWindow(design);
+    EXPECT_TRUE(platform_.findWindow("TFormТест", "Видео 视频"));
+    const Handle list = control(window, ControlKind::ListBox, {0, 0, 200, 100});
+    platform_.addItem(list, path);
+    EXPECT_EQ(platform_.itemText(list, 0), path);
+    const Handle label = control(window, ControlKind::Label, {0, 120, 200, 20});
+    platform_.setCaption(label, "Video: 视频.avi");
+    EXPECT_EQ(platform_.caption(label), "Video: 视频.avi");
+    wchar_t shown[64] = {};
+    GetWindowTextW(ToHwnd(label), shown, 64);
+    EXPECT_STREQ(shown, L"Video: \u89C6\u9891.avi");
+    platform_.destroyWindow(window);
+
+    if (GetACP() == 1252) {  // Wine's and a Western Windows's code page
+        EXPECT_EQ(platform_.codePageToUtf8("caf\xE9 \x80"), "café €");
+    }
+    const wchar_t loneSurrogate[] = {L'a', wchar_t(0xD800), L'b', 0};
+    EXPECT_EQ(Narrow(loneSurrogate), "");
+    EXPECT_EQ(Widen("caf\xE9"), L"");
 }
 
 }  // namespace
