@@ -221,13 +221,24 @@ bool Win32Platform::isMainWindow(HWND window) const {
 
 // --- The form's window procedure -------------------------------------------------------------
 
-LRESULT CALLBACK Win32Platform::FormProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam) {
+namespace {
+
+// What a window was created with (its create parameter), kept in its user data from its
+// first message on; null for the messages before that one.
+template <typename Data>
+Data* AttachedData(HWND window, UINT id, LPARAM lParam) {
     if (id == WM_NCCREATE) {
         const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
         SetWindowLongPtrW(window, GWLP_USERDATA,
                           reinterpret_cast<LONG_PTR>(create->lpCreateParams));
     }
-    auto* data = reinterpret_cast<WindowData*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    return reinterpret_cast<Data*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+}
+
+}  // namespace
+
+LRESULT CALLBACK Win32Platform::FormProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam) {
+    auto* data = AttachedData<WindowData>(window, id, lParam);
     if (data == nullptr) {
         return DefWindowProcW(window, id, wParam, lParam);
     }
@@ -384,12 +395,7 @@ void Win32Platform::onMouseDown(const WindowData& data, UINT id, LPARAM lParam) 
 // --- The panel's window procedure ----------------------------------------------------------
 
 LRESULT CALLBACK Win32Platform::PanelProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam) {
-    if (id == WM_NCCREATE) {
-        const auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
-        SetWindowLongPtrW(window, GWLP_USERDATA,
-                          reinterpret_cast<LONG_PTR>(create->lpCreateParams));
-    }
-    auto* self = reinterpret_cast<Win32Platform*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    auto* self = AttachedData<Win32Platform>(window, id, lParam);
     if (self == nullptr) {
         return DefWindowProcW(window, id, wParam, lParam);
     }
