@@ -438,9 +438,18 @@ class Lab(ScreenLab):
         version = run(["wine", "--version"], env=self.env).strip() + " gdi-video fonts cjk"
         if stamp.exists() and stamp.read_text() == version:
             return template
-        shutil.rmtree(template, ignore_errors=True)
         env = dict(self.env, WINEPREFIX=str(template))
-        run(["wineboot", "-i"], env=env, timeout=300)
+        # Now and then a first boot fails inside Wine ("ShellExecuteEx failed: Internal
+        # error") and the same command on a new prefix then succeeds: one more try.
+        for attempt in (1, 2):
+            shutil.rmtree(template, ignore_errors=True)
+            try:
+                run(["wineboot", "-i"], env=env, timeout=300)
+                break
+            except RuntimeError:
+                if attempt == 2:
+                    raise
+                run(["wineserver", "-k"], env=env, check=False)
         # Wine's default video renderer draws MPEG pictures through OpenGL into an off-screen
         # window that never reaches a child window on Xvfb; without 3D the GDI renderer takes
         # over and the picture shows in the panel. AVI files are drawn through GDI anyway, and
