@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "common/utf8.h"
+#include "latin1.h"
 #include "store/ini_format.h"
 
 namespace {
@@ -99,21 +100,7 @@ void checkRead(const std::optional<std::string>& value) {
     }
 }
 
-// Latin-1, standing in for the system's code page: whatever the bytes, a read through it
-// gives UTF-8.
-std::string latin1(std::string_view text) {
-    std::string result;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            result += c;
-        } else {
-            result += static_cast<char>(0xC0 | (byte >> 6));
-            result += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return result;
-}
+using morvel::test_support::latin1;
 
 void checkInteger(std::string_view text) {
     if (const std::optional<std::int32_t> number = parseInteger(text)) {

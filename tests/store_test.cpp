@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "common/utf8.h"
+#include "latin1.h"
 #include "store/ini_file.h"
 #include "store/store_path.h"
 
@@ -95,20 +96,7 @@ TEST(IniRead, DropsOnePairOfMatchingQuotesAsTheSystemReaderDoes) {
     }
 }
 
-// Latin-1 as a stand-in for the system's code page.
-std::string latin1(std::string_view text) {
-    std::string result;
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        if (byte < 0x80) {
-            result += c;
-        } else {
-            result += static_cast<char>(0xC0 | (byte >> 6));
-            result += static_cast<char>(0x80 | (byte & 0x3F));
-        }
-    }
-    return result;
-}
+using morvel::test_support::latin1;
 
 TEST(IniRead, AValueThatIsNotUtf8IsReadInTheSystemsCodePage) {
     const std::string text = "[s]\r\nold=\"C:\\caf\xE9.avi\"\r\nnew=C:\\\xD0\xB2\xD0\xB8.avi\r\n";
