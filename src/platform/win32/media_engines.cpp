@@ -42,16 +42,23 @@ std::uint32_t OpenThroughMci(MciEngine& mci, const std::string& file, bool wait)
 }  // namespace
 
 std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
-    if (current_ != &mci_) {
+    if (!onMci()) {
         current_->close(true);
         current_ = &mci_;
     }
     const std::uint32_t refused = OpenThroughMci(mci_, file, wait);
     if (refused == 0) {
-        return 0;
+        const std::uint32_t mirrored = openMciMirrors(file, wait);
+        if (mirrored != 0) {
+            close(true);
+        }
+        return mirrored;
     }
     if (!foundation_) {
         foundation_ = std::make_unique<MfEngine>(foundationImports_);
+        for (const MciMirror& mirror : mciMirrors_) {
+            foundation_->addMirror(mirror.display);
+        }
     }
     const std::uint32_t result = foundation_->open(file, wait);
     if (result == 0) {
@@ -61,6 +68,87 @@ std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
     // A device that knows the type speaks best about why the file did not open; else Media
     // Foundation does, also when the system has none (kFoundationMissing).
     return NoDeviceForType(refused) ? result : refused;
+}
+
+// Only the first device is heard: two sound tracks never play at once.
+std::uint32_t ChoosingEngine::openMciMirrors(const std::string& file, bool wait) {
+    for (MciMirror& mirror : mciMirrors_) {
+        MciEngine& engine = *mirror.engine;
+        std::uint32_t result = OpenThroughMci(engine, file, wait);
+        if (result == 0 && engine.hasVideo()) {
+            result = engine.setWindow(mirror.display);
+        }
+        if (result == 0) {
+            result = engine.setAudible(false);
+        }
+        if (result != 0) {
+            return result;
+        }
+    }
+    return 0;
+}
+
+bool ChoosingEngine::addMirror(std::uintptr_t display) {
+    int mode = media::kNotReady;
+    if (current_->mode(mode) == 0 || (foundation_ && !foundation_->addMirror(display))) {
+        return false;  // a file is open
+    }
+    mciMirrors_.push_back(MciMirror{display, std::make_unique<MciEngine>(instance_)});
+    return true;
+}
+
+std::uint32_t ChoosingEngine::putMirror(std::size_t mirror, media::VideoRect rect) {
+    if (!onMci()) {
+        return current_->putMirror(mirror, rect);
+    }
+    return mirror < mciMirrors_.size() ? mciMirrors_[mirror].engine->put(rect) : MCIERR_OUTOFRANGE;
+}
+
+template <typename Request>
+std::uint32_t ChoosingEngine::everyDevice(Request request) {
+    const std::uint32_t result = request(*current_);
+    if (onMci()) {
+        for (MciMirror& mirror : mciMirrors_) {
+            request(*mirror.engine);
+        }
+    }
+    return result;
+}
+
+std::uint32_t ChoosingEngine::play() {
+    return everyDevice([](media::MediaEngine& engine) { return engine.play(); });
+}
+
+std::uint32_t ChoosingEngine::stop(bool wait) {
+    return everyDevice([wait](media::MediaEngine& engine) { return engine.stop(wait); });
+}
+
+std::uint32_t ChoosingEngine::pause() {
+    return everyDevice([](media::MediaEngine& engine) { return engine.pause(); });
+}
+
+std::uint32_t ChoosingEngine::resume() {
+    return everyDevice([](media::MediaEngine& engine) { return engine.resume(); });
+}
+
+std::uint32_t ChoosingEngine::close(bool wait) {
+    return everyDevice([wait](media::MediaEngine& engine) { return engine.close(wait); });
+}
+
+// The clip plays on while any of its devices does: a mirror that started a moment later
+// shows its last frames too.
+std::uint32_t ChoosingEngine::mode(int& mode) {
+    const std::uint32_t result = current_->mode(mode);
+    if (result != 0 || mode != media::kStopped || !onMci()) {
+        return result;
+    }
+    for (MciMirror& mirror : mciMirrors_) {
+        int mirrorMode = media::kNotReady;
+        if (mirror.engine->mode(mirrorMode) == 0 && mirrorMode == media::kPlaying) {
+            mode = media::kPlaying;
+        }
+    }
+    return result;
 }
 
 std::optional<std::string> ChoosingEngine::errorText(std::uint32_t code) {

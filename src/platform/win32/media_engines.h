@@ -1,11 +1,16 @@
 // The media engine every MediaDevice on Windows gets: MCI for what it has a device for,
 // Media Foundation for the rest (MP4, MOV, MKV...). The callers see one engine.
+//
+// It draws into mirror windows with either: Media Foundation draws its one decoding into
+// each; an MCI device draws into one window only, so for a file on MCI each mirror has a
+// silent MCI device of its own, opened, commanded and closed with the first.
 #pragma once
 
 #include <windows.h>
 
 #include <memory>
 #include <span>
+#include <vector>
 
 #include "media/media_engine.h"
 #include "platform/win32/mci_engine.h"
@@ -18,7 +23,7 @@ class ChoosingEngine final : public media::MediaEngine {
     // `foundation`: what Media Foundation needs of the system (see mf_library.h).
     explicit ChoosingEngine(HINSTANCE instance,
                             std::span<const LibraryImport> foundation = FoundationImports())
-        : mci_(instance), foundationImports_(foundation) {}
+        : instance_(instance), mci_(instance), foundationImports_(foundation) {}
     ChoosingEngine(const ChoosingEngine&) = delete;
     ChoosingEngine& operator=(const ChoosingEngine&) = delete;
 
@@ -29,21 +34,36 @@ class ChoosingEngine final : public media::MediaEngine {
     }
     std::uint32_t put(media::VideoRect rect) override { return current_->put(rect); }
     std::uint32_t where(media::VideoRect& rect) override { return current_->where(rect); }
+    bool addMirror(std::uintptr_t display) override;
+    std::uint32_t putMirror(std::size_t mirror, media::VideoRect rect) override;
     std::uint32_t setAudible(bool audible) override { return current_->setAudible(audible); }
-    std::uint32_t play() override { return current_->play(); }
-    std::uint32_t stop(bool wait) override { return current_->stop(wait); }
-    std::uint32_t pause() override { return current_->pause(); }
-    std::uint32_t resume() override { return current_->resume(); }
-    std::uint32_t close(bool wait) override { return current_->close(wait); }
-    std::uint32_t mode(int& mode) override { return current_->mode(mode); }
+    std::uint32_t play() override;
+    std::uint32_t stop(bool wait) override;
+    std::uint32_t pause() override;
+    std::uint32_t resume() override;
+    std::uint32_t close(bool wait) override;
+    std::uint32_t mode(int& mode) override;
     std::optional<std::string> errorText(std::uint32_t code) override;
 
   private:
+    struct MciMirror {
+        std::uintptr_t display;
+        std::unique_ptr<MciEngine> engine;
+    };
+
+    std::uint32_t openMciMirrors(const std::string& file, bool wait);
+    bool onMci() const { return current_ == &mci_; }
+    // The same request to the first device, then to each MCI mirror's; the first's answer.
+    template <typename Request>
+    std::uint32_t everyDevice(Request request);
+
+    HINSTANCE instance_;
     MciEngine mci_;
     std::span<const LibraryImport> foundationImports_;
     // Made at the first file MCI refuses: starting Media Foundation costs time.
     std::unique_ptr<MfEngine> foundation_;
     media::MediaEngine* current_ = &mci_;  // the engine of the open file, else MCI
+    std::vector<MciMirror> mciMirrors_;
 };
 
 }  // namespace morvel::win32

@@ -187,9 +187,8 @@ HRESULT MfEngine::startSession(const std::wstring& url, bool withSound) {
         if (major == MFMediaType_Video && !video) {
             video = true;
             ownSize_ = FrameSize(*stream.Get());
+            // Until told otherwise the picture has its own size in every window, as with MCI.
             frames_.setFrameSize(ownSize_);
-            // Until told otherwise the picture has its own size, as with MCI.
-            frames_.setDestination(RECT{0, 0, ownSize_.cx, ownSize_.cy});
             result = CreateFrameGrabber(frames_, sink);
         } else if (major == MFMediaType_Audio && !sound && withSound) {
             sound = true;
@@ -328,13 +327,32 @@ std::uint32_t MfEngine::setWindow(std::uintptr_t display) {
     return 0;
 }
 
+bool MfEngine::addMirror(std::uintptr_t display) {
+    if (session_) {
+        return false;
+    }
+    frames_.addMirror(ToHwnd(display));
+    return true;
+}
+
 std::uint32_t MfEngine::put(media::VideoRect rect) {
+    return putInto(0, rect);
+}
+
+std::uint32_t MfEngine::putMirror(std::size_t mirror, media::VideoRect rect) {
+    return putInto(mirror + 1, rect);
+}
+
+std::uint32_t MfEngine::putInto(std::size_t window, media::VideoRect rect) {
     if (!session_) {
         return static_cast<std::uint32_t>(MF_E_INVALIDREQUEST);
     }
+    if (window >= frames_.windows()) {
+        return static_cast<std::uint32_t>(E_INVALIDARG);
+    }
     const bool ownSize = rect.right == 0 && rect.bottom == 0;
-    frames_.setDestination(
-        RECT{0, 0, ownSize ? ownSize_.cx : rect.right, ownSize ? ownSize_.cy : rect.bottom});
+    frames_.setDestination(window, RECT{0, 0, ownSize ? ownSize_.cx : rect.right,
+                                        ownSize ? ownSize_.cy : rect.bottom});
     return 0;
 }
 
@@ -363,7 +381,7 @@ std::uint32_t MfEngine::where(media::VideoRect& rect) {
     if (!session_) {
         return static_cast<std::uint32_t>(MF_E_INVALIDREQUEST);
     }
-    const RECT destination = frames_.destination();
+    const RECT destination = frames_.destination(0);
     rect = media::VideoRect{destination.right, destination.bottom};
     return 0;
 }

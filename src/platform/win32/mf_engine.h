@@ -1,7 +1,8 @@
 // The media engine over Media Foundation, for what MCI has no device for (MP4, MOV, MKV...).
 //
 // A media session plays the file: its sound goes to the system's audio renderer, its
-// pictures to a sample grabber whose FrameSink draws them into the display window with GDI.
+// pictures to a sample grabber whose FrameSink draws them into the display window, and into
+// every mirror window, with GDI.
 // Drawing ourselves keeps the picture where MCI draws its own (a child window) and needs no
 // Direct3D device.
 //
@@ -41,7 +42,9 @@ class MfEngine final : public media::MediaEngine {
     std::uint32_t open(const std::string& file, bool wait) override;
     bool hasVideo() const override { return hasVideo_; }
     std::uint32_t setWindow(std::uintptr_t display) override;
+    bool addMirror(std::uintptr_t display) override;
     std::uint32_t put(media::VideoRect rect) override;
+    std::uint32_t putMirror(std::size_t mirror, media::VideoRect rect) override;
     std::uint32_t setAudible(bool audible) override;
     std::uint32_t where(media::VideoRect& rect) override;
     std::uint32_t play() override;
@@ -55,6 +58,7 @@ class MfEngine final : public media::MediaEngine {
     }
 
   private:
+    std::uint32_t putInto(std::size_t window, media::VideoRect rect);
     HRESULT startSession(const std::wstring& url, bool withSound);
     HRESULT waitForEvent(MediaEventType awaited);
     void takeEvent(IMFMediaEvent& event);

@@ -12,22 +12,35 @@ constexpr DWORD kBytesPerPixel = 4;  // the grabber is asked for 32-bit RGB
 
 void FrameSink::setWindow(HWND window) {
     const std::lock_guard lock(mutex_);
-    window_ = window;
+    targets_.front().window = window;
+}
+
+void FrameSink::addMirror(HWND window) {
+    const std::lock_guard lock(mutex_);
+    targets_.push_back(Target{window, RECT{0, 0, frame_.cx, frame_.cy}});
+}
+
+std::size_t FrameSink::windows() {
+    const std::lock_guard lock(mutex_);
+    return targets_.size();
 }
 
 void FrameSink::setFrameSize(SIZE size) {
     const std::lock_guard lock(mutex_);
     frame_ = size;
+    for (Target& target : targets_) {
+        target.destination = RECT{0, 0, size.cx, size.cy};
+    }
 }
 
-void FrameSink::setDestination(RECT destination) {
+void FrameSink::setDestination(std::size_t window, RECT destination) {
     const std::lock_guard lock(mutex_);
-    destination_ = destination;
+    targets_.at(window).destination = destination;
 }
 
-RECT FrameSink::destination() {
+RECT FrameSink::destination(std::size_t window) {
     const std::lock_guard lock(mutex_);
-    return destination_;
+    return targets_.at(window).destination;
 }
 
 STDMETHODIMP FrameSink::QueryInterface(REFIID id, void** object) {
@@ -51,7 +64,7 @@ STDMETHODIMP FrameSink::OnProcessSample(REFGUID, DWORD, LONGLONG, LONGLONG, cons
 
 void FrameSink::draw(const BYTE* pixels, DWORD size) {
     const std::lock_guard lock(mutex_);
-    if (window_ == nullptr || frame_.cx <= 0 || frame_.cy <= 0) {
+    if (frame_.cx <= 0 || frame_.cy <= 0) {
         return;
     }
     // Decoders may pad the picture with rows below it; only the frame's own rows are drawn.
@@ -67,11 +80,17 @@ void FrameSink::draw(const BYTE* pixels, DWORD size) {
     format.bmiHeader.biPlanes = 1;
     format.bmiHeader.biBitCount = 32;
     format.bmiHeader.biCompression = BI_RGB;
-    const WindowDc dc(window_);
-    SetStretchBltMode(dc.get(), COLORONCOLOR);
-    StretchDIBits(dc.get(), destination_.left, destination_.top,
-                  destination_.right - destination_.left, destination_.bottom - destination_.top, 0,
-                  rows - frame_.cy, frame_.cx, frame_.cy, pixels, &format, DIB_RGB_COLORS, SRCCOPY);
+    for (const Target& target : targets_) {
+        if (target.window == nullptr) {
+            continue;
+        }
+        const RECT& to = target.destination;
+        const WindowDc dc(target.window);
+        SetStretchBltMode(dc.get(), COLORONCOLOR);
+        StretchDIBits(dc.get(), to.left, to.top, to.right - to.left, to.bottom - to.top, 0,
+                      rows - frame_.cy, frame_.cx, frame_.cy, pixels, &format, DIB_RGB_COLORS,
+                      SRCCOPY);
+    }
 }
 
 }  // namespace morvel::win32

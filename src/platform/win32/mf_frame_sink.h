@@ -1,12 +1,15 @@
 // Where Media Foundation's decoded pictures go: the sample grabber hands each frame, at its
-// presentation time, to a FrameSink, which draws it into the display window with GDI.
+// presentation time, to a FrameSink, which draws it with GDI into the display window and into
+// every mirror window, each at its own destination: one decoding for all of them.
 #pragma once
 
 #include <windows.h>
 
 #include <mfidl.h>
 
+#include <cstddef>
 #include <mutex>
+#include <vector>
 
 namespace morvel::win32 {
 
@@ -14,10 +17,14 @@ namespace morvel::win32 {
 // own: its engine owns it and shuts the session down before it goes.
 class FrameSink final : public IMFSampleGrabberSinkCallback {
   public:
+    // Window 0 is the display window; the mirrors follow in the order added.
     void setWindow(HWND window);
+    void addMirror(HWND window);
+    std::size_t windows();
+    // A new file: its frame size, and every window's destination at that size.
     void setFrameSize(SIZE size);
-    void setDestination(RECT destination);
-    RECT destination();
+    void setDestination(std::size_t window, RECT destination);
+    RECT destination(std::size_t window);
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID id, void** object) override;
@@ -38,10 +45,14 @@ class FrameSink final : public IMFSampleGrabberSinkCallback {
   private:
     void draw(const BYTE* pixels, DWORD size);
 
+    struct Target {
+        HWND window = nullptr;
+        RECT destination{};
+    };
+
     std::mutex mutex_;  // the engine's thread sets what the grabber's threads draw with
-    HWND window_ = nullptr;
+    std::vector<Target> targets_{1};
     SIZE frame_{};
-    RECT destination_{};
 };
 
 }  // namespace morvel::win32

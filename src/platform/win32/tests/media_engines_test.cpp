@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <utility>
 
 #include "platform/win32/media_engines.h"
 #include "platform/win32/owned.h"
@@ -222,6 +223,63 @@ TEST(MfEngineTest, WhileARequestWaitsForTheSessionTheWindowsStillAnswer) {
     other.join();
     EXPECT_GT(answered, 0);
     EXPECT_EQ(unanswered, 0);
+}
+
+// The middle of a window, as the screen shows it.
+COLORREF CentreOf(HWND window) {
+    RECT area{};
+    GetClientRect(window, &area);
+    const WindowDc dc(window);
+    return GetPixel(dc.get(), area.right / 2, area.bottom / 2);
+}
+
+// Near enough to the clip's colour for what its codec keeps of it.
+bool Shows(HWND window, COLORREF colour) {
+    const COLORREF seen = CentreOf(window);
+    auto within = [](int a, int b) { return a - b < 48 && b - a < 48; };
+    return within(GetRValue(seen), GetRValue(colour)) &&
+           within(GetGValue(seen), GetGValue(colour)) && within(GetBValue(seen), GetBValue(colour));
+}
+
+// The same clip on a second monitor: a mirror window shows it as the first does, from Media
+// Foundation's one decoding, and from a second MCI device for a file on MCI.
+TEST(ChoosingEngineTest, AMirrorWindowShowsTheClipThroughEitherEngine) {
+    auto window = [](int left) {
+        return OwnedWindow(CreateWindowExA(0, "STATIC", nullptr, WS_POPUP | WS_VISIBLE, left, 0,
+                                           160, 120, nullptr, nullptr, GetModuleHandleA(nullptr),
+                                           nullptr));
+    };
+    const OwnedWindow first = window(0);
+    const OwnedWindow mirror = window(200);
+    ChoosingEngine engine(GetModuleHandleA(nullptr));
+    ASSERT_TRUE(engine.addMirror(ToHandle(mirror.get())));
+    for (const auto& [name, colour] :
+         {std::pair{"red.avi", RGB(255, 0, 0)}, std::pair{"blue.mp4", RGB(0, 0, 255)}}) {
+        SCOPED_TRACE(name);
+        const std::string clip = Clip(name);
+        if (clip.empty()) {
+            GTEST_SKIP() << "C:\\clips\\" << name << " is missing";
+        }
+        ASSERT_EQ(engine.open(clip, true), 0u);
+        EXPECT_FALSE(engine.addMirror(ToHandle(first.get())));  // not while a file is open
+        EXPECT_EQ(engine.setWindow(ToHandle(first.get())), 0u);
+        EXPECT_EQ(engine.putMirror(0, {160, 120}), 0u);
+        EXPECT_NE(engine.putMirror(1, {160, 120}), 0u);
+        EXPECT_EQ(engine.put({160, 120}), 0u);
+        EXPECT_EQ(engine.play(), 0u);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!(Shows(first.get(), colour) && Shows(mirror.get(), colour)) &&
+               std::chrono::steady_clock::now() < deadline) {
+            MSG message;
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageA(&message);
+            }
+            Sleep(20);
+        }
+        EXPECT_TRUE(Shows(first.get(), colour)) << std::hex << CentreOf(first.get());
+        EXPECT_TRUE(Shows(mirror.get(), colour)) << std::hex << CentreOf(mirror.get());
+        EXPECT_EQ(engine.close(true), 0u);
+    }
 }
 
 TEST(ChoosingEngineTest, WhenBothRefuseTheEngineThatKnowsTheTypeGivesTheReason) {
