@@ -5,6 +5,7 @@
 #include <gst/video/videooverlay.h>
 #include <gtk/gtk.h>
 
+#include <algorithm>
 #include <initializer_list>
 
 #include "platform/linux/gst_pipeline.h"
@@ -88,10 +89,16 @@ bool VideoOutput::attach(std::uintptr_t panel) {
         window_ = panelWindow;
         // The sink centres its picture in the whole window it is given: a window of ours
         // the rectangle's size, at the panel's corner, puts the picture where MCI does.
+        // No background: when it grows, or moves with the panel, the server paints nothing
+        // in it, so what was on the screen there stays until the sink draws.
         Display* display = GDK_WINDOW_XDISPLAY(native);
-        picture_ = XCreateSimpleWindow(display, window_, 0, 0, 1, 1, 0, 0,
-                                       BlackPixel(display, DefaultScreen(display)));
+        XSetWindowAttributes attributes{};
+        attributes.background_pixmap = None;
+        attributes.bit_gravity = NorthWestGravity;
+        picture_ = XCreateWindow(display, window_, 0, 0, 1, 1, 0, CopyFromParent, InputOutput,
+                                 CopyFromParent, CWBackPixmap | CWBitGravity, &attributes);
         XMapWindow(display, picture_);
+        pictureSize_ = {1, 1};
     }
     gdk_display_sync(gdk_window_get_display(native));  // the window exists on the server
     if (showing_ && sink_ != nullptr) {
@@ -101,9 +108,11 @@ bool VideoOutput::attach(std::uintptr_t panel) {
     return true;
 }
 
+// The sink asks for frames of its window's size, and the first frame was made while it drew
+// in the hidden window: at that window's size, not the video's.
 void VideoOutput::startAt(media::VideoRect own) {
     rect_ = own;
-    prepared_ = own;
+    prepared_ = {};
 }
 
 void VideoOutput::setRect(media::VideoRect rect) {
@@ -116,8 +125,35 @@ void VideoOutput::show() {
         return;
     }
     showing_ = true;
+    settlePanel();
     gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(sink_), picture_);
     applyRectangle();
+}
+
+// The panel may have been given a new size and place for this clip, which GTK would give it
+// only at its next layout, after the first frame: that frame would land at the old place,
+// and the panel's move would then uncover parts of our window that nothing draws until GTK
+// has drawn the panel. So the panel takes its place now, before the first frame is drawn.
+// Our window first grows to cover the panel at its old size and at its new one, so that
+// whatever background the panel's own window has is never uncovered in between; ours has
+// none, so the screen keeps the clip before's picture until the frame replaces it.
+void VideoOutput::settlePanel() {
+    Display* display = XDisplay();
+    auto* widget = static_cast<GtkWidget*>(panel_);
+    if (display == nullptr || widget == nullptr) {
+        return;
+    }
+    const media::VideoRect covering{std::max(pictureSize_.right, rect_.right),
+                                    std::max(pictureSize_.bottom, rect_.bottom)};
+    if (covering != pictureSize_) {
+        XResizeWindow(display, picture_, static_cast<unsigned>(covering.right),
+                      static_cast<unsigned>(covering.bottom));
+        pictureSize_ = covering;
+    }
+    GtkWidget* toplevel = gtk_widget_get_toplevel(widget);
+    if (gtk_widget_is_toplevel(toplevel)) {
+        gtk_container_check_resize(GTK_CONTAINER(toplevel));
+    }
 }
 
 // The frames are scaled to the rectangle and drawn in our window, from the panel's corner.
@@ -137,6 +173,7 @@ void VideoOutput::applyRectangle() {
     if (Display* display = XDisplay(); display != nullptr && picture_ != 0) {
         XMoveResizeWindow(display, picture_, 0, 0, static_cast<unsigned>(rect_.right),
                           static_cast<unsigned>(rect_.bottom));
+        pictureSize_ = rect_;
         XSync(display, False);  // before the sink, on a connection of its own, looks at it
     }
     gst_video_overlay_set_render_rectangle(GST_VIDEO_OVERLAY(sink_), 0, 0, rect_.right,
@@ -207,7 +244,7 @@ int VideoOutput::PanelDrawn(void* /*widget*/, void* /*cairo*/, void* self) {
 
 // The sink draws on a connection of its own: what GTK has drawn must reach the server first.
 void VideoOutput::redrawFrame() {
-    if (sink_ != nullptr && panel_ != nullptr) {
+    if (showing_ && sink_ != nullptr && panel_ != nullptr) {
         gdk_display_flush(gtk_widget_get_display(static_cast<GtkWidget*>(panel_)));
         gst_video_overlay_expose(GST_VIDEO_OVERLAY(sink_));
     }

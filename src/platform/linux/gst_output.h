@@ -37,7 +37,8 @@ class VideoOutput {
     // Draws into this widget (a platform::Handle) from the next show on. Returns false when
     // it is no widget with a window.
     bool attach(std::uintptr_t panel);
-    // After an open: the rectangle and the size the first frame was made at are the video's own.
+    // After an open: the rectangle is the video's own size, and the first frame, made for the
+    // hidden window, is stale until made again at a rectangle.
     void startAt(media::VideoRect own);
     void setRect(media::VideoRect rect);
     media::VideoRect rect() const { return rect_; }
@@ -49,6 +50,7 @@ class VideoOutput {
     void show();
 
   private:
+    void settlePanel();
     void applyRectangle();
     void followPanel(void* widget);
     void dropPicture();
@@ -62,6 +64,7 @@ class VideoOutput {
     bool showing_ = false;          // the sink draws in our window (from the first play on)
     unsigned long window_ = 0;      // the panel's X window
     unsigned long picture_ = 0;     // our child of it, the rectangle's size: the sink draws here
+    media::VideoRect pictureSize_;  // of picture_
     void* panel_ = nullptr;         // the widget drawn in; cleared by GTK when it goes
     unsigned long resizeHandler_ = 0;
     unsigned long drawHandler_ = 0;

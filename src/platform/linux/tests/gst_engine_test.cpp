@@ -1,6 +1,7 @@
 // The GStreamer engine against what the saver relies on, on an X display (skipped without
 // one): an open never hangs on a path that does not answer, an error while a clip plays is
-// reported with its text, and only the latest error is kept.
+// reported with its text, only the latest error is kept, and a clip of another size than the
+// one before goes up whole in the panel's new place the moment it plays.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -17,9 +18,11 @@
 #include <stop_token>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "platform/linux/gst_engine.h"
+#include "platform/linux/linux_platform.h"
 
 namespace morvel::linux_backend {
 namespace {
@@ -166,6 +169,94 @@ TEST_F(GstEngineTest, AnErrorWhileTheClipPlaysIsToldOnceByModeWithItsText) {
     EXPECT_EQ(engine.mode(mode), 0u) << "told once";
     EXPECT_EQ(mode, media::kStopped);
     EXPECT_EQ(engine.close(true), 0u);
+}
+
+// The colour on the screen at a point of the window's client area, as 0xRRGGBB.
+unsigned long ScreenColourAt(GtkWidget* window, int x, int y) {
+    GdkWindow* native = gtk_widget_get_window(window);
+    int left = 0;
+    int top = 0;
+    gdk_window_get_origin(native, &left, &top);
+    gdk_display_sync(gdk_window_get_display(native));
+    GdkPixbuf* pixel =
+        gdk_pixbuf_get_from_window(gdk_get_default_root_window(), left + x, top + y, 1, 1);
+    if (pixel == nullptr) {
+        return 0;
+    }
+    const guchar* rgb = gdk_pixbuf_read_pixels(pixel);
+    const unsigned long colour = (rgb[0] << 16) | (rgb[1] << 8) | rgb[2];
+    g_object_unref(pixel);
+    return colour;
+}
+
+// As the saver plays a list at the clips' own size: the panel takes each clip's size and
+// place between the open and the play, and no picture of the new clip may show black, or
+// land where the clip before was.
+TEST_F(GstEngineTest, AClipOfAnotherSizeGoesUpWholeInThePanelsNewPlaceTheMomentItPlays) {
+    const fs::path red = dir_ / "red.mov";
+    const fs::path blue = dir_ / "blue.mov";
+    for (const auto& [clip, pattern, size] : {std::tuple{red, "red", "width=160,height=120"},
+                                              std::tuple{blue, "blue", "width=80,height=60"}}) {
+        RunToEnd(std::string("videotestsrc num-buffers=10 pattern=") + pattern + " ! video/x-raw," +
+                 size + ",framerate=10/1 ! jpegenc ! qtmux ! filesink location=" + clip.string());
+    }
+    LinuxPlatform platform(std::make_unique<OwnScreenHost>());
+    platform::WindowSpec form;
+    form.className = "TFormTest";
+    form.clientSize = {300, 200};
+    const Handle window = platform.createWindow(form);
+    platform::ControlSpec design;
+    design.kind = platform::ControlKind::Panel;
+    design.background = platform::Color::rgb(0, 0, 0);
+    design.bounds = {0, 0, 1, 1};
+    const Handle panel = platform.createControl(window, design);
+    platform.showWindow(window, true);
+    GtkWidget* toplevel = gtk_widget_get_toplevel(reinterpret_cast<GtkWidget*>(panel));
+
+    GstEngine engine;
+    // Opens the clip, gives the panel the clip's own size at `left`, `top` and plays.
+    auto playAt = [&](const fs::path& clip, int left, int top) {
+        ASSERT_EQ(engine.open(clip, true), 0u);
+        ASSERT_EQ(engine.setWindow(panel), 0u);
+        ASSERT_EQ(engine.put({0, 0}), 0u);
+        media::VideoRect own;
+        ASSERT_EQ(engine.where(own), 0u);
+        platform.setBounds(panel, {left, top, own.right, own.bottom});
+        ASSERT_EQ(engine.put(own), 0u);
+        ASSERT_EQ(engine.play(), 0u);
+    };
+    constexpr unsigned long kRed = 0xFF0000;
+    constexpr unsigned long kBlue = 0x0000FF;
+    auto near = [](unsigned long seen, unsigned long colour) {
+        for (int shift : {0, 8, 16}) {
+            const int difference = static_cast<int>((seen >> shift) & 0xFF) -
+                                   static_cast<int>((colour >> shift) & 0xFF);
+            if (difference > 40 || difference < -40) {
+                return false;
+            }
+        }
+        return true;
+    };
+
+    playAt(red, 20, 20);  // 160x120: to 180, 140
+    const auto deadline = steady_clock::now() + std::chrono::seconds(10);
+    while (!near(ScreenColourAt(toplevel, 100, 80), kRed) && steady_clock::now() < deadline) {
+        g_main_context_iteration(nullptr, FALSE);
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+    ASSERT_TRUE(near(ScreenColourAt(toplevel, 100, 80), kRed)) << "the first clip never showed";
+    ASSERT_EQ(engine.close(true), 0u);
+
+    playAt(blue, 130, 90);  // 80x60: to 210, 150, over the red clip's corner
+    // Before GTK runs again: the new clip's first frame is up, where the panel now is.
+    EXPECT_TRUE(near(ScreenColourAt(toplevel, 150, 110), kBlue))
+        << std::hex << ScreenColourAt(toplevel, 150, 110) << " where both clips show";
+    EXPECT_TRUE(near(ScreenColourAt(toplevel, 200, 140), kBlue))
+        << std::hex << ScreenColourAt(toplevel, 200, 140) << " where only the new one shows";
+    EXPECT_FALSE(near(ScreenColourAt(toplevel, 40, 40), kBlue))
+        << "the new clip at the old clip's place";
+    EXPECT_EQ(engine.close(true), 0u);
+    platform.destroyWindow(window);
 }
 
 TEST_F(GstEngineTest, OnlyTheLatestErrorsTextIsKept) {
