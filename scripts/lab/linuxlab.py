@@ -130,7 +130,7 @@ class LinuxLab(ScreenLab):
         """Solid-colour clips, so one pixel says which clip shows: H.264 in MP4, MPEG-1, a
         one-second WAV and a file of noise. The long ones outlast any test."""
         clips = self.clips
-        if (clips / ".complete-1").exists():
+        if (clips / ".complete-2").exists():
             return clips
         clips.mkdir(parents=True, exist_ok=True)
 
@@ -143,9 +143,11 @@ class LinuxLab(ScreenLab):
         video("blue.mp4", "blue", "320x240", 3, h264)
         video("lime.mp4", "lime", "320x240", 120, h264)
         video("yellow-own-size.mp4", "yellow", "324x244", 120, h264)
-        video("cyan.mpg", "cyan", "320x240", 120, ["-c:v", "mpeg1video", "-q:v", "2", "-r", "25"])
+        mpeg1 = ["-c:v", "mpeg1video", "-q:v", "2", "-r", "25"]
+        video("cyan.mpg", "cyan", "320x240", 120, mpeg1)
+        video("magenta.mpg", "magenta", "320x240", 3, mpeg1)
         make_tone_and_corrupt_clip(clips, "corrupt.mp4")
-        (clips / ".complete-1").write_text("")
+        (clips / ".complete-2").write_text("")
         return clips
 
     def clip(self, name):

@@ -564,7 +564,7 @@ class Lab(ScreenLab):
         """Solid-colour clips, so one pixel says which clip shows. Video-1 is a codec Wine's
         own AVI player decodes; it codes 4x4 blocks, so sizes are multiples of 4."""
         clips = self.clips
-        if (clips / ".complete-3").exists():
+        if (clips / ".complete-4").exists():
             return clips
         clips.mkdir(parents=True, exist_ok=True)
 
@@ -578,9 +578,10 @@ class Lab(ScreenLab):
         video("lime.avi", "lime", "320x240", 120)
         video("magenta.avi", "magenta", "320x240", 120)
         video("yellow-own-size.avi", "yellow", "324x244", 120)
-        run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-             "color=c=cyan:s=320x240:d=120:r=25", "-c:v", "mpeg1video", "-q:v", "2",
-             str(clips / "cyan.mpg")])
+        for name, seconds in (("cyan.mpg", 120), ("magenta.mpg", 3)):
+            run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+                 f"color=c={name[:-4]}:s=320x240:d={seconds}:r=25", "-c:v", "mpeg1video", "-q:v",
+                 "2", str(clips / name)])
         # What Media Foundation plays: H.264 pictures with AAC sound, as phones and cameras
         # make them.
         for name, colour, seconds in (("blue.mp4", "blue", 3), ("yellow.mov", "yellow", 120)):
@@ -589,7 +590,7 @@ class Lab(ScreenLab):
                  f"sine=frequency=440:duration={seconds}", "-c:v", "libx264", "-pix_fmt",
                  "yuv420p", "-c:a", "aac", "-shortest", str(clips / name)])
         make_tone_and_corrupt_clip(clips, "corrupt.avi")
-        (clips / ".complete-3").write_text("")
+        (clips / ".complete-4").write_text("")
         return clips
 
     def write_settings(self, videos, options=None, sound="Null"):

@@ -25,14 +25,21 @@ def test_clips_play_in_sequence_at_medium_size(program, clips):
     program.play_in_sequence(clips, MEDIUM)
 
 
-def test_one_clip_flows_into_the_next_without_black(program):
-    """At large size, red then blue then red again: from the first red on, the centre keeps
-    the last picture until the next clip's first frame replaces it."""
-    program.write_settings(["red", "blue"], {"Picdis": 1})
+# Under Wine the MPEG-1 clip plays on another device than the AVI after it, one that draws in
+# a window of its own.
+@pytest.mark.parametrize("first, second", [
+    pytest.param("red", "blue", id="same-format"),
+    pytest.param("magenta-mpeg", "red", id="mpeg-1-then-another-format"),
+])
+def test_one_clip_flows_into_the_next_without_black(program, first, second):
+    """At large size, the first clip, the second, the first again: from the first on, the
+    centre keeps the last picture until the next clip's first frame replaces it."""
+    program.write_settings([first, second], {"Picdis": 1})
     saver = program.start(program.switch)
-    program.lab.wait_colours({(512, 384): "red"}, program.start_timeout, "the first clip")
+    shown = [first.split("-")[0], second.split("-")[0]]
+    program.lab.wait_colours({(512, 384): shown[0]}, program.start_timeout, "the first clip")
     colours = program.lab.watch_pixel((512, 384), lambda seen: len(seen) >= 3, 20)
-    if colours != ["red", "blue", "red"]:
+    if colours != [*shown, shown[0]]:
         raise Failure(f"the centre showed {colours} through two changes of clip")
     program.expect_no_report(saver)
     program.end_with(saver, "key", "a")

@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/win32/video_panel.h"
 #include "platform/win32/win32_screens.h"
 #include "platform/win32/win32_text.h"
 
@@ -403,7 +404,8 @@ LRESULT CALLBACK Win32Platform::PanelProc(HWND window, UINT id, WPARAM wParam, L
         [&] { return self->handlePanelMessage(window, id, wParam, lParam); });
 }
 
-// The panel paints only its colour and caption; a video drawn into it paints itself.
+// The panel paints only its colour and caption; a video drawn into it paints itself, and
+// what it drew stays until its next frame (see video_panel.h).
 LRESULT Win32Platform::handlePanelMessage(HWND window, UINT id, WPARAM wParam, LPARAM lParam) {
     const ControlData* panel = findControl(window);
     if (panel == nullptr) {
@@ -411,6 +413,9 @@ LRESULT Win32Platform::handlePanelMessage(HWND window, UINT id, WPARAM wParam, L
     }
     switch (id) {
         case WM_ERASEBKGND: {
+            if (VideoDrawsInto(window)) {
+                return 1;
+            }
             RECT client;
             GetClientRect(window, &client);
             FillRect(reinterpret_cast<HDC>(wParam), &client, backgroundBrush(*panel));
