@@ -128,6 +128,14 @@ bool MciEngine::queryHasVideo() {
     return caps.dwReturn != 0;
 }
 
+// A file the device knows has no sound track stays where it is: nothing there to silence, and
+// Wine's MPEG device takes seconds to close. Where the device cannot say, it may have one.
+bool MciEngine::withoutSoundTrack() {
+    MCI_STATUS_PARMS status{};
+    status.dwItem = MCI_DGV_STATUS_AUDIO_STREAM;
+    return send(MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT, &status) == 0 && status.dwReturn == 0;
+}
+
 bool MciEngine::queryHasAudio() {
     MCI_GETDEVCAPS_PARMS caps{};
     caps.dwItem = MCI_GETDEVCAPS_HAS_AUDIO;
@@ -190,7 +198,7 @@ std::uint32_t MciEngine::put(media::VideoRect rect) {
 }
 
 std::uint32_t MciEngine::setAudible(bool audible) {
-    if (device_ != 0 && !audible && !onMpegDevice()) {
+    if (device_ != 0 && !audible && !onMpegDevice() && !withoutSoundTrack()) {
         moveToMpegDevice();
     }
     // Devices differ in what they honour, whatever they answer: every type knows the generic

@@ -1,8 +1,8 @@
 // The media engine over the Media Control Interface: one MCI device per engine.
 //
-// A file is opened on the device its extension names. A file that must not be heard moves to
-// the MPEG (DirectShow) device, whose volume every system honours: Wine's AVI and wave
-// devices accept "audio off" and play on aloud.
+// A file is opened on the device its extension names. A file that must not be heard, and may
+// have a sound track, moves to the MPEG (DirectShow) device, whose volume every system
+// honours: Wine's AVI and wave devices accept "audio off" and play on aloud.
 #pragma once
 
 #include <windows.h>
@@ -42,6 +42,7 @@ class MciEngine final : public media::MediaEngine {
     void moveToMpegDevice();
     bool queryHasVideo();
     bool queryHasAudio();
+    bool withoutSoundTrack();
     std::uint32_t whereRect(DWORD_PTR which, RECT& rect);
     void drawInto(HWND panel);
     void leavePanel(bool uncovered);
