@@ -7,7 +7,6 @@
 #include <atomic>
 #include <string>
 
-#include "platform/win32/video_panel.h"
 #include "platform/win32/win32_text.h"
 
 namespace morvel::win32 {
@@ -151,32 +150,9 @@ std::uint32_t MciEngine::setWindow(std::uintptr_t display) {
     parameters.hWnd = window_;
     const std::uint32_t result = send(MCI_WINDOW, MCI_DGV_WINDOW_HWND | MCI_WAIT, &parameters);
     if (result == 0) {
-        drawInto(window_);
+        panel_.drawInto(window_);
     }
     return result;
-}
-
-void MciEngine::drawInto(HWND panel) {
-    if (drawnInto_ != panel) {
-        leavePanel(false);
-        MarkVideoDrawingInto(panel);
-        drawnInto_ = panel;
-    }
-}
-
-// `uncovered`: the device drew in a child window of the panel, gone with it. The panel paints
-// that area once the clip's change is done: if a device draws there by then, the picture
-// stays until its first frame; if none does (the last clip, a halted monitor), it paints its
-// background as ever.
-void MciEngine::leavePanel(bool uncovered) {
-    if (drawnInto_ == nullptr) {
-        return;
-    }
-    UnmarkVideoDrawingInto(drawnInto_);
-    if (uncovered) {
-        InvalidateRect(drawnInto_, nullptr, TRUE);
-    }
-    drawnInto_ = nullptr;
 }
 
 std::uint32_t MciEngine::put(media::VideoRect rect) {
@@ -265,7 +241,8 @@ std::uint32_t MciEngine::close(bool wait) {
     // A device that draws in a child window of its own (Wine's MPEG device) shows black there
     // as it closes, while it takes the window from the panel: the window is hidden first, and
     // the panel, still marked, keeps the picture that was in it.
-    const HWND ownWindow = drawnInto_ != nullptr ? GetWindow(drawnInto_, GW_CHILD) : nullptr;
+    const HWND ownWindow =
+        panel_.panel() != nullptr ? GetWindow(panel_.panel(), GW_CHILD) : nullptr;
     if (ownWindow != nullptr) {
         ShowWindow(ownWindow, SW_HIDE);
     }
@@ -275,7 +252,7 @@ std::uint32_t MciEngine::close(bool wait) {
         ShowWindow(ownWindow, SW_SHOWNA);
     }
     if (result == 0) {
-        leavePanel(ownWindow != nullptr);
+        panel_.leave(ownWindow != nullptr);
         device_ = 0;
         hasVideo_ = false;
         file_.clear();

@@ -11,6 +11,7 @@
 
 #include "media/media_engine.h"
 #include "platform/win32/owned.h"
+#include "platform/win32/video_panel.h"
 
 namespace morvel::win32 {
 
@@ -44,15 +45,13 @@ class MciEngine final : public media::MediaEngine {
     bool queryHasAudio();
     bool withoutSoundTrack();
     std::uint32_t whereRect(DWORD_PTR which, RECT& rect);
-    void drawInto(HWND panel);
-    void leavePanel(bool uncovered);
 
     UINT device_ = 0;  // 0: no device open
     bool hasVideo_ = false;
     std::string file_;            // of the open device
     const char* type_ = nullptr;  // the device type it was opened on, if one was named
     HWND window_ = nullptr;       // the open device draws here
-    HWND drawnInto_ = nullptr;    // the panel marked as this device's (see video_panel.h)
+    PanelMark panel_;             // of the window drawn into, while a file is open
     // Receives the completion notices of play requests; nothing else goes there.
     OwnedWindow notifyWindow_;
 };

@@ -60,6 +60,10 @@ std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
             foundation_->addMirror(mirror.display);
         }
     }
+    // Told before it opens: it keeps the picture there while it opens.
+    if (display_ != 0) {
+        foundation_->setWindow(display_);
+    }
     const std::uint32_t result = foundation_->open(file, wait);
     if (result == 0) {
         current_ = foundation_.get();
@@ -86,6 +90,11 @@ std::uint32_t ChoosingEngine::openMciMirrors(const std::string& file, bool wait)
         }
     }
     return 0;
+}
+
+std::uint32_t ChoosingEngine::setWindow(std::uintptr_t display) {
+    display_ = display;
+    return current_->setWindow(display);
 }
 
 bool ChoosingEngine::addMirror(std::uintptr_t display) {

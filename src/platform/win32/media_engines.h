@@ -29,9 +29,7 @@ class ChoosingEngine final : public media::MediaEngine {
 
     std::uint32_t open(const std::string& file, bool wait) override;
     bool hasVideo() const override { return current_->hasVideo(); }
-    std::uint32_t setWindow(std::uintptr_t display) override {
-        return current_->setWindow(display);
-    }
+    std::uint32_t setWindow(std::uintptr_t display) override;
     std::uint32_t put(media::VideoRect rect) override { return current_->put(rect); }
     std::uint32_t where(media::VideoRect& rect) override { return current_->where(rect); }
     bool addMirror(std::uintptr_t display) override;
@@ -63,6 +61,7 @@ class ChoosingEngine final : public media::MediaEngine {
     // Made at the first file MCI refuses: starting Media Foundation costs time.
     std::unique_ptr<MfEngine> foundation_;
     media::MediaEngine* current_ = &mci_;  // the engine of the open file, else MCI
+    std::uintptr_t display_ = 0;           // the window the last file was drawn into
     std::vector<MciMirror> mciMirrors_;
 };
 

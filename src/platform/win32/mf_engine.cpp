@@ -80,13 +80,16 @@ HRESULT AddBranch(IMFTopology& topology, IMFMediaSource& source,
     return result;
 }
 
-// While a request waits for the session, the thread's windows still repaint and answer other
-// threads' messages, so the system never takes the program for hung. Input and timers stay
-// queued for the program's own loop: none of its handlers runs in the middle of a request.
+// While a request waits for the session, the thread's windows still answer other threads'
+// messages, so the system never takes the program for hung. Input and timers stay queued for
+// the program's own loop: none of its handlers runs in the middle of a request. Painting
+// waits too: where the last clip's device drew in a window of its own, just gone, painting
+// during an open showed black there under Wine until this clip's first frame, while the
+// screen still held the last clip's picture.
 void KeepWindowsAnswering(DWORD milliseconds) {
-    MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_SENDMESSAGE | QS_PAINT, 0);
+    MsgWaitForMultipleObjectsEx(0, nullptr, milliseconds, QS_SENDMESSAGE, 0);
     MSG message;
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_PAINT | PM_QS_SENDMESSAGE)) {
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_SENDMESSAGE)) {
         DispatchMessageW(&message);
     }
 }
@@ -141,6 +144,9 @@ std::uint32_t MfEngine::open(const std::string& file, bool) {
         }
         started_ = true;
     }
+    // The windows keep the last clip's picture until this one's first frame, also where its
+    // device drew in a window of its own, gone now.
+    markWindows();
     const std::wstring url = Widen(file);
     // A machine without a sound device still shows the pictures.
     HRESULT result = startSession(url, true);
@@ -324,7 +330,19 @@ void MfEngine::commanded(int mode) {
 
 std::uint32_t MfEngine::setWindow(std::uintptr_t display) {
     frames_.setWindow(ToHwnd(display));
+    if (session_) {
+        markWindows();
+    }
     return 0;
+}
+
+// While a file is open, the windows it is drawn into keep their picture when uncovered (see
+// video_panel.h): the last clip's, until this one's first frame.
+void MfEngine::markWindows() {
+    marks_.resize(frames_.windows());
+    for (std::size_t window = 0; window < marks_.size(); ++window) {
+        marks_[window].drawInto(frames_.window(window));
+    }
 }
 
 bool MfEngine::addMirror(std::uintptr_t display) {
@@ -454,6 +472,7 @@ void MfEngine::shutDown() {
         sink->ShutdownObject();
     }
     sinks_.clear();
+    marks_.clear();
     source_.Reset();
     session_.Reset();
     hasVideo_ = false;

@@ -24,6 +24,7 @@
 #include "media/media_engine.h"
 #include "platform/win32/mf_frame_sink.h"
 #include "platform/win32/mf_library.h"
+#include "platform/win32/video_panel.h"
 
 namespace morvel::win32 {
 
@@ -67,6 +68,7 @@ class MfEngine final : public media::MediaEngine {
     void drainEvents();
     void commanded(int mode);
     void shutDown();
+    void markWindows();
 
     SystemLibraries libraries_;  // held until after MFShutdown
     bool started_ = false;       // Media Foundation is started for this engine
@@ -78,8 +80,9 @@ class MfEngine final : public media::MediaEngine {
     bool playsSound_ = false;  // the session has a branch to the audio renderer
     SIZE ownSize_{};
     int mode_ = media::kNotReady;
-    int unanswered_ = 0;  // Start, Pause and Stop commands whose answer has not come yet
-    FrameSink frames_;    // outlives the session, which draws through it
+    int unanswered_ = 0;            // Start, Pause and Stop commands whose answer has not come yet
+    FrameSink frames_;              // outlives the session, which draws through it
+    std::vector<PanelMark> marks_;  // of the windows drawn into, while a file is open
 };
 
 }  // namespace morvel::win32

@@ -25,6 +25,11 @@ std::size_t FrameSink::windows() {
     return targets_.size();
 }
 
+HWND FrameSink::window(std::size_t window) {
+    const std::lock_guard lock(mutex_);
+    return targets_.at(window).window;
+}
+
 void FrameSink::setFrameSize(SIZE size) {
     const std::lock_guard lock(mutex_);
     frame_ = size;

@@ -21,6 +21,7 @@ class FrameSink final : public IMFSampleGrabberSinkCallback {
     void setWindow(HWND window);
     void addMirror(HWND window);
     std::size_t windows();
+    HWND window(std::size_t window);
     // A new file: its frame size, and every window's destination at that size.
     void setFrameSize(SIZE size);
     void setDestination(std::size_t window, RECT destination);

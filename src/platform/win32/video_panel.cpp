@@ -22,15 +22,28 @@ void SetDrawingDevices(HWND panel, std::uintptr_t count) {
 
 }  // namespace
 
-void MarkVideoDrawingInto(HWND panel) {
-    SetDrawingDevices(panel, DrawingDevices(panel) + 1);
+void PanelMark::drawInto(HWND panel) {
+    if (panel_ == panel) {
+        return;
+    }
+    leave(false);
+    if (panel != nullptr) {
+        SetDrawingDevices(panel, DrawingDevices(panel) + 1);
+    }
+    panel_ = panel;
 }
 
-void UnmarkVideoDrawingInto(HWND panel) {
-    const std::uintptr_t count = DrawingDevices(panel);
-    if (count > 0) {
-        SetDrawingDevices(panel, count - 1);
+void PanelMark::leave(bool uncovered) {
+    if (panel_ == nullptr) {
+        return;
     }
+    if (const std::uintptr_t count = DrawingDevices(panel_); count > 0) {
+        SetDrawingDevices(panel_, count - 1);
+    }
+    if (uncovered) {
+        InvalidateRect(panel_, nullptr, TRUE);
+    }
+    panel_ = nullptr;
 }
 
 bool VideoDrawsInto(HWND panel) {
