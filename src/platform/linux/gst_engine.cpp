@@ -271,6 +271,7 @@ std::uint32_t GstEngine::play() {
     if (!pipeline_) {
         return kNotOpen;
     }
+    prepareAgainIfStale();  // played with no put (the preview): the first frame is made now
     played_ = true;
     for (const auto& output : outputs_) {
         output->show();

@@ -256,6 +256,14 @@ TEST_F(GstEngineTest, AClipOfAnotherSizeGoesUpWholeInThePanelsNewPlaceTheMomentI
     EXPECT_FALSE(near(ScreenColourAt(toplevel, 40, 40), kBlue))
         << "the new clip at the old clip's place";
     EXPECT_EQ(engine.close(true), 0u);
+
+    // Played with no rectangle given, as the preview plays: its first frame is whole too.
+    ASSERT_EQ(engine.open(red, true), 0u);
+    ASSERT_EQ(engine.setWindow(panel), 0u);
+    ASSERT_EQ(engine.play(), 0u);
+    EXPECT_TRUE(near(ScreenColourAt(toplevel, 150, 110), kRed))
+        << std::hex << ScreenColourAt(toplevel, 150, 110) << " at once when played with no put";
+    EXPECT_EQ(engine.close(true), 0u);
     platform.destroyWindow(window);
 }
 
