@@ -1,4 +1,5 @@
-// A panel that a media device draws into keeps its picture when it is uncovered.
+// A panel that a media device (MCI or Media Foundation) draws into keeps its picture when it
+// is uncovered.
 //
 // Wine's MPEG device draws in a child window of its own, which goes with the device; the
 // panel below it then paints its background, and the next clip's first frame comes some tens
