@@ -79,7 +79,8 @@ TEST_F(SettingsOptionsTest, AFirstStartChoosesNothingAndWritesOnlyTheEmptyList) 
     EXPECT_TRUE(sim.ended());
     EXPECT_EQ(storeText(), slotsText() +
                                "[Options]\r\nSound=0\r\nRepeat=0\r\nPicdis=1\r\nPicord=2\r\n"
-                               "Monitors=0\r\nHeight=25\r\nWidth=25\r\n[WavConfig]\r\nName1=\r\n");
+                               "Monitors=0\r\nHeight=25\r\nWidth=25\r\nFit=0\r\nClock=0\r\nCaption="
+                               "0\r\n[WavConfig]\r\nName1=\r\n");
 }
 
 TEST_F(SettingsOptionsTest, AFileWithoutOptionsShowsTheDefaultChoices) {
@@ -95,7 +96,8 @@ TEST_F(SettingsOptionsTest, AFileWithoutOptionsShowsTheDefaultChoices) {
     pressOk();
     EXPECT_EQ(storeText(), slotsText() +
                                "[Options]\r\nSound=1\r\nRepeat=1\r\nPicdis=5\r\nPicord=2\r\n"
-                               "Monitors=0\r\nHeight=25\r\nWidth=25\r\n[WavConfig]\r\nName1=\r\n");
+                               "Monitors=0\r\nHeight=25\r\nWidth=25\r\nFit=0\r\nClock=0\r\nCaption="
+                               "0\r\n[WavConfig]\r\nName1=\r\n");
 }
 
 TEST_F(SettingsOptionsTest, StoredOptionsLoadClampedAndSaveInPlace) {
@@ -120,11 +122,11 @@ TEST_F(SettingsOptionsTest, StoredOptionsLoadClampedAndSaveInPlace) {
     pressOk();
     // Endon stays absent: only the group with a choice is written. A key the file lacked
     // comes at its section's end.
-    EXPECT_EQ(storeText(),
-              slotsText() +
-                  "[Options]\r\nStarton=1\r\nSound=0\r\nRepeat=0\r\nPicdis=3\r\n"
-                  "Picord=1\r\nHeight=768\r\nWidth=25\r\nMonitors=0\r\n[WavConfig]\r\nName1=" +
-                  sound + "\r\n");
+    EXPECT_EQ(storeText(), slotsText() +
+                               "[Options]\r\nStarton=1\r\nSound=0\r\nRepeat=0\r\nPicdis=3\r\n"
+                               "Picord=1\r\nHeight=768\r\nWidth=25\r\nMonitors=0\r\nFit=0\r\nClock="
+                               "0\r\nCaption=0\r\n[WavConfig]\r\nName1=" +
+                               sound + "\r\n");
 }
 
 struct DisplaySizeCase {
@@ -257,11 +259,11 @@ TEST_F(SettingsOptionsTest, OptionButtonsExcludeOnlyWithinTheirGroupAndFocusFoll
         visited.push_back(focused());
         sim.pressKey(kTabKey);
     } while (focused() != "ListBox1" && visited.size() < 40);
-    EXPECT_EQ(visited,
-              (std::vector<std::string>{
-                  "ListBox1", "Button2", "CmdAddEntire", "CmdClearList", "Button3", "CmdSound",
-                  "CmdPreview", "cmdwav", "radrepon", "cmdhelp", "Radpicdef", "ScrollBar1",
-                  "ScrollBar2", "radmonblack", "button4", "RadioButton2", "Cmdexit", "BitBtn1"}));
+    EXPECT_EQ(visited, (std::vector<std::string>{
+                           "ListBox1", "Button2", "CmdAddEntire", "CmdClearList", "Button3",
+                           "CmdSound", "CmdPreview", "cmdwav", "radrepon", "cmdhelp", "Radpicdef",
+                           "ScrollBar1", "ScrollBar2", "radmonblack", "button4", "RadioButton2",
+                           "Cmdexit", "BitBtn1", "CmdMore"}));
     EXPECT_TRUE(control("Cmdexit").design.defaultButton);
 
     click("radpicl");

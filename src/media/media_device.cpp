@@ -115,6 +115,14 @@ VideoRect MediaDevice::DisplayRect() {
     return rect;
 }
 
+VideoShape MediaDevice::Shape() {
+    VideoShape shape;
+    if (open_ && hasVideo_ && record(engine_->describe(shape)) != 0) {
+        shape = {};
+    }
+    return shape;
+}
+
 bool MediaDevice::AddMirror(std::uintptr_t display) {
     return !open_ && engine_->addMirror(display);
 }

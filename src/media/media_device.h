@@ -43,6 +43,9 @@ class MediaDevice {
     // Open and Play.
     void SetAudible(bool audible);
     VideoRect DisplayRect();
+    // What the open clip is: its stored size, the shape of its pixels and its turn; all zero
+    // when nothing with video is open or the device cannot tell.
+    VideoShape Shape();
     // Draws the video also into `display` (a platform::Handle), from the same decoding, for
     // every Open after; false where the engine cannot, and then nothing changes. Made before
     // the first Open.

@@ -34,10 +34,31 @@ enum Mode : int {
 // A request the device does not support, numbered as MCI numbers it.
 inline constexpr std::uint32_t kUnsupportedRequest = 274;
 
+// Where the picture goes in the window a device draws into, as MCI gives a destination:
+// right and bottom are the width and height of the whole picture, left and top where its
+// corner lies. A picture that reaches past the window (a fill) is cut off by it.
 struct VideoRect {
-    int right = 0;  // rectangles always start at (0, 0): right and bottom are width and height
+    int right = 0;
     int bottom = 0;
+    int left = 0;
+    int top = 0;
+    // Degrees clockwise the stored picture is turned before it is scaled: 0, 90, 180 or 270.
+    // right x bottom is the size of the turned picture.
+    int rotation = 0;
     friend bool operator==(const VideoRect&, const VideoRect&) = default;
+};
+
+// What an open clip is, as its file tells it: the stored picture's size, the shape of its
+// pixels (the width of one over its height: 1/1 square, 16/11 or 8/9 on DVD and camcorder
+// files) and the turn that shows it upright (a phone held upright stores its picture on its
+// side). All zero for a device without video.
+struct VideoShape {
+    int width = 0;
+    int height = 0;
+    int pixelAspectNum = 1;
+    int pixelAspectDen = 1;
+    int rotation = 0;  // degrees clockwise: 0, 90, 180 or 270
+    friend bool operator==(const VideoShape&, const VideoShape&) = default;
 };
 
 class MediaEngine {
@@ -53,6 +74,9 @@ class MediaEngine {
     // Destination rectangle; right and bottom 0 give the video its own size.
     virtual std::uint32_t put(VideoRect rect) = 0;
     virtual std::uint32_t where(VideoRect& rect) = 0;
+    // What the open clip is (see VideoShape); where the device cannot tell the shape of its
+    // pixels or its turn, square and upright. Only meaningful while open with video.
+    virtual std::uint32_t describe(VideoShape& shape) = 0;
     // Mirrors: more windows (platform::Handle) the device draws its video into, from the same
     // decoding, so that another window costs drawing, not decoding. Added while no file is
     // open, a mirror serves every later open; false, and nothing changes, where the engine

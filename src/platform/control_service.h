@@ -26,6 +26,13 @@ enum class ControlKind {
     ListBox,
     Edit,
     ScrollBar,
+    CheckBox,  // on or off by itself, whatever the others of its parent are
+    // Text over whatever lies under it (the video, black): white with a dark shadow that
+    // reads on any picture, right-aligned at the bottom of its bounds, each '\n' a new line.
+    // It has no background and takes no input: a key or click on it reaches the window as
+    // it would anywhere else. It stays above the window's other controls, and video drawn
+    // into them never covers it.
+    Overlay,
 };
 
 enum class Bevel { None, Lowered };
@@ -77,7 +84,7 @@ class ControlService {
     virtual void setEnabled(Handle control, bool enabled) = 0;
     virtual bool isEnabled(Handle control) const = 0;
     virtual void setFocus(Handle control) = 0;
-    // Radio buttons: checking one unchecks the others of its parent.
+    // Radio buttons: checking one unchecks the others of its parent. Check boxes: this one.
     virtual void setChecked(Handle control, bool checked) = 0;
     virtual bool isChecked(Handle control) const = 0;
     // List boxes.

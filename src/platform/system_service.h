@@ -34,6 +34,11 @@ class SystemService {
     virtual std::vector<std::string> filesInFolder(const std::string& folder) = 0;
     // The milliseconds since midnight, universal time.
     virtual std::uint32_t millisecondsSinceMidnight() = 0;
+    // The local time now, hours and minutes, and today's local date with its weekday, each
+    // in the user's own format (Windows: the user's time and long date formats; Linux: the
+    // locale's).
+    virtual std::string localTimeText() = 0;
+    virtual std::string localDateText() = 0;
     // Text in the system's own code page as UTF-8, the program's text everywhere. Earlier
     // versions wrote the settings file in that code page; the store reads a value that is
     // not UTF-8 through this. Windows: the ANSI code page. Linux: a file name is its bytes

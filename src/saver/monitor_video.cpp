@@ -8,7 +8,6 @@ namespace morvel::saver {
 
 namespace {
 
-constexpr int kOwnSize = 5;
 // About a second at the saver's 50 ms tick: the pace a clip that does not play was left at
 // when the saver looked once a second.
 constexpr int kPollsForAClipNeverSeenPlaying = 20;
@@ -65,36 +64,30 @@ void MonitorVideo::openOn(VideoScreen& screen, bool silenced) {
     if (silenced) {
         device.SetAudible(false);
     }
-    media::VideoRect own;
-    if (layout_.displaySize == kOwnSize) {
-        device.SetDisplayRect({0, 0});
-        own = device.DisplayRect();
-    }
+    const media::VideoShape clip = device.Shape();
     if (&screen == &screens_.front()) {
         // The mirrors before the device's own rectangle, which then makes the first frame
         // once for every panel.
         std::size_t mirror = 0;
         for (const VideoScreen& other : screens_) {
             if (!other.device) {
-                device.SetMirrorRect(mirror++, placeFor(other, own));
+                device.SetMirrorRect(mirror++, placeFor(other, clip));
             }
         }
     }
-    device.SetDisplayRect(placeFor(screen, own));
+    device.SetDisplayRect(placeFor(screen, clip));
 }
 
-// The rectangle a screen shows the clip in. At its own size the panel takes the new clip's
-// size before it plays: no frame of it lands in the old clip's place. A clip larger than a
-// window can be fills the largest there is.
-media::VideoRect MonitorVideo::placeFor(const VideoScreen& screen, media::VideoRect own) {
-    if (layout_.displaySize == kOwnSize) {
-        const platform::Rect panel =
-            CentredPanelIn(screen.area, own.right, own.bottom, platform_.largestWindowSize());
-        platform_.setBounds(screen.panel, panel);
-        return {panel.width, panel.height};
+// The picture a screen shows the clip in. Where the panel changes (the clip's own size, a
+// fit of other proportions) it takes its new place before the clip plays: no frame of it
+// lands in the old clip's place.
+media::VideoRect MonitorVideo::placeFor(const VideoScreen& screen, const media::VideoShape& clip) {
+    const PicturePlace place =
+        PlacePicture(screen.area, layout_, clip, platform_.largestWindowSize());
+    if (platform_.bounds(screen.panel) != place.panel) {
+        platform_.setBounds(screen.panel, place.panel);
     }
-    const platform::Rect panel = platform_.bounds(screen.panel);
-    return {panel.width, panel.height};
+    return place.picture;
 }
 
 bool MonitorVideo::clipEnded() {

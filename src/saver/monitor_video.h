@@ -13,16 +13,10 @@
 
 #include "media/media_device.h"
 #include "platform/platform.h"
+#include "saver/panel_geometry.h"
 #include "saver/play_order.h"
 
 namespace morvel::saver {
-
-// The display size as the settings give it (see PanelBoundsFor).
-struct VideoLayout {
-    int displaySize = 5;
-    int customWidth = -1;
-    int customHeight = -1;
-};
 
 // A panel the video is drawn into and the device that draws it.
 struct VideoScreen {
@@ -67,7 +61,7 @@ class MonitorVideo {
 
   private:
     void openOn(VideoScreen& screen, bool silenced);
-    media::VideoRect placeFor(const VideoScreen& screen, media::VideoRect own);
+    media::VideoRect placeFor(const VideoScreen& screen, const media::VideoShape& clip);
 
     platform::Platform& platform_;
     const std::vector<std::string>& playList_;

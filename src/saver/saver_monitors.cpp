@@ -75,7 +75,8 @@ std::vector<VideoScreen> TForm1::CreateSameOnEvery() {
 void TForm1::CreateVideos() {
     shuffler_.seed(platform_.millisecondsSinceMidnight());
     const OrderKind order = OrderFromSetting(state_.PlayOrder);
-    const VideoLayout layout{state_.DisplaySize, state_.CustomWidth, state_.CustomHeight};
+    const VideoLayout layout{state_.DisplaySize, state_.CustomWidth, state_.CustomHeight,
+                             state_.Fit};
     auto addVideo = [&](int sequenceStart, std::vector<VideoScreen> screens) {
         videos_.emplace_back(platform_, state_.PlayList, layout,
                              PlayOrder(order, state_.PlayListCount, sequenceStart, shuffler_),

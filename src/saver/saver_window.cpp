@@ -22,6 +22,9 @@ constexpr int kTimer1IntervalMs = 1000;
 // The end of a clip is acted on at once: the next follows within a frame or two.
 constexpr int kVideoTimerId = 2;
 constexpr int kVideoTimerIntervalMs = 50;
+// The clock changes within half a second of the minute.
+constexpr int kClockTimerId = 3;
+constexpr int kClockTimerIntervalMs = 500;
 
 constexpr Rect kNoticeBounds{68, 47, 469, 106};
 
@@ -96,6 +99,8 @@ TForm1::TForm1(platform::Platform& platform)
         platform_, handle(), kVideoTimerId, kVideoTimerIntervalMs, [this] { VideoTimerTimer(); });
     Timer1 = std::make_unique<platform::WindowTimer>(platform_, handle(), kTimer1Id,
                                                      kTimer1IntervalMs, [this] { Timer1Timer(); });
+    ClockTimer = std::make_unique<platform::WindowTimer>(
+        platform_, handle(), kClockTimerId, kClockTimerIntervalMs, [this] { ClockTimerTimer(); });
     platform::invokeHandler(platform_, [this] { FormCreate(); });
     platform_.showWindow(handle(), true);
 }
@@ -176,6 +181,37 @@ void TForm1::FormCreate() {
     } else {
         ShowNotice();
     }
+    StartOverlay();
+}
+
+// The clock and the caption go over whatever shows, the notice included, but never over
+// its text.
+void TForm1::StartOverlay() {
+    overlay_ =
+        std::make_unique<SaverOverlay>(platform_, handle(), monitorAreas_.front(), state_.Clock,
+                                       state_.Caption, platform_.bounds(lblinfo_));
+    if (!overlay_->active()) {
+        return;
+    }
+    overlay_->start();
+    if (!videos_.empty() && videos_.front().current() != 0) {
+        overlay_->clipStarted(videos_.front().fileName());
+    }
+    ClockTimer->setEnabled(true);
+}
+
+void TForm1::ClockTimerTimer() {
+    if (overlay_ && !state_.Finished) {
+        overlay_->tick();
+    }
+}
+
+// Starts the chosen clip; the primary's name goes on the caption.
+void TForm1::StartClip(MonitorVideo& video) {
+    video.startCurrent();
+    if (overlay_ && &video == &videos_.front()) {
+        overlay_->clipStarted(video.fileName());
+    }
 }
 
 void TForm1::ReadSettings() {
@@ -196,6 +232,9 @@ void TForm1::ReadSettings() {
     state_.PlayOrder = picord == 1 || picord == 3 ? picord : 2;
     state_.CustomHeight = ini.readInteger("Options", "Height", -1);
     state_.CustomWidth = ini.readInteger("Options", "Width", -1);
+    state_.Fit = FitFromSetting(ini.readInteger("Options", "Fit", 0));
+    state_.Clock = ClockFromSetting(ini.readInteger("Options", "Clock", 0));
+    state_.Caption = ini.readInteger("Options", "Caption", 0) == 1;
     state_.SoundOn = ini.readBool("Options", "Sound", true);
     state_.RepeatSound = ini.readBool("Options", "Repeat", true);
 
@@ -256,7 +295,7 @@ void TForm1::MoveOn(MonitorVideo& video) {
     video.closeClip();
     video.chooseNext(ShownElsewhere(video), platform_.millisecondsSinceMidnight());
     try {
-        video.startCurrent();
+        StartClip(video);
     } catch (const std::exception&) {
         ReportCorruptVideo(video);
     }
@@ -317,6 +356,7 @@ void TForm1::FinishSaver() {
     state_.Finished = true;
     VideoTimer->setEnabled(false);
     Timer1->setEnabled(false);
+    ClockTimer->setEnabled(false);
     if (MediaPlayer1->Mode() == media::kPlaying) {
         MediaPlayer1->Stop();
     }

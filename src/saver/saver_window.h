@@ -14,6 +14,7 @@
 #include "platform/window.h"
 #include "saver/monitor_video.h"
 #include "saver/panel_geometry.h"
+#include "saver/saver_overlay.h"
 #include "store/store_path.h"
 
 namespace morvel::saver {
@@ -46,6 +47,9 @@ struct SaverState {
     int PlayOrder = 2;    // 1 random, 2 in sequence, 3 shuffled rounds
     int CustomHeight = -1;
     int CustomWidth = -1;
+    FitMode Fit = FitMode::Stretch;
+    ClockMode Clock = ClockMode::None;
+    bool Caption = false;               // the name of each clip for its first seconds
     std::vector<std::string> PlayList;  // PlayList[0] is entry 1
     int PlayListCount = 0;
     std::string SoundFile;
@@ -72,6 +76,7 @@ class TForm1 {
     void FormCreate();
     void ReadSettings();
     void Timer1Timer();
+    void ClockTimerTimer();
     void VideoTimerTimer();
     void deactivate(const platform::Message& message, bool& handled);
     void FormCloseQuery(bool& canClose);
@@ -98,6 +103,8 @@ class TForm1 {
     std::vector<int> ShownElsewhere(const MonitorVideo& video) const;
     void CheckPassword();
     void ReportCorruptVideo(MonitorVideo& video);
+    void StartOverlay();
+    void StartClip(MonitorVideo& video);
 
     platform::Platform& platform_;
     SaverState state_;
@@ -115,6 +122,8 @@ class TForm1 {
     std::vector<MonitorVideo> videos_;
     std::unique_ptr<platform::WindowTimer> VideoTimer;  // the end of a clip, promptly
     std::unique_ptr<platform::WindowTimer> Timer1;      // the background sound
+    std::unique_ptr<SaverOverlay> overlay_;             // the clock and the clip's name
+    std::unique_ptr<platform::WindowTimer> ClockTimer;  // their changes
 };
 
 }  // namespace morvel::saver

@@ -2,6 +2,7 @@
 
 #include <exception>
 
+#include "saver/panel_geometry.h"
 #include "settings/form_controls.h"
 
 namespace morvel::settings {
@@ -86,6 +87,11 @@ void TFrmviddis::cmdplayClick() {
         // device already open, so Play always starts the file from its beginning.
         MediaPlayer1->FileName = platform_.caption(Lblname_);
         MediaPlayer1->Open();
+        // A clip its file says to turn shows upright, at its own size as every clip here.
+        const media::VideoShape clip = MediaPlayer1->Shape();
+        if (clip.rotation != 0) {
+            MediaPlayer1->SetDisplayRect(saver::UprightOwnSize(clip));
+        }
         MediaPlayer1->Play();
     } catch (const std::exception&) {
         // The code and text of the request that failed, before Mode asks anything else.

@@ -9,6 +9,7 @@
 #include "settings/about_box.h"
 #include "settings/form_controls.h"
 #include "settings/maker.h"
+#include "settings/more_dialog.h"
 #include "settings/sound_dialog.h"
 #include "store/store_path.h"
 
@@ -285,6 +286,12 @@ void TForm2::createSoundGroups() {
 }
 
 void TForm2::createCommandButtons() {
+    platform::ControlSpec options =
+        MakeSpec(ControlKind::Button, "CmdMore", 0, Rect{537, 354, 102, 21}, "More Options");
+    options.hint = "Fit or fill the screen, the clock and the video's name";
+    options.tabOrder = 11;
+    createButton(options, &TForm2::CmdMoreClick);
+
     platform::ControlSpec support =
         MakeSpec(ControlKind::Button, "BitBtn1", 0, Rect{537, 379, 102, 21}, "Support");
     support.image = "support";
@@ -317,6 +324,7 @@ void TForm2::createCommandButtons() {
 
 void TForm2::FormCreate() {
     FrmSound = std::make_unique<TFrmSound>(platform_, handle());
+    FrmMore = std::make_unique<TFrmMore>(platform_, handle());
     StorePath = store::storeLocation(platform_.windowsDirectory(),
                                      platform_.localAppDataDirectory(), Separator());
     VideoCount = 0;
@@ -385,6 +393,7 @@ bool TForm2::FormCloseQuery() {
         return false;
     }
     FrmSound.reset();
+    FrmMore.reset();
     return true;
 }
 
@@ -412,6 +421,12 @@ void TForm2::cmdhelpClick() {
 void TForm2::CmdSoundClick() {
     if (FrmSound) {
         FrmSound->ShowModal();
+    }
+}
+
+void TForm2::CmdMoreClick() {
+    if (FrmMore) {
+        FrmMore->ShowModal();
     }
 }
 

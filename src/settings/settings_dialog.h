@@ -20,6 +20,7 @@
 namespace morvel::settings {
 
 class TFrmSound;
+class TFrmMore;
 class Tfrmdisc;
 
 inline constexpr const char* kSettingsClassName = "TForm2";
@@ -69,6 +70,7 @@ class TForm2 {
     void FormKeyDown(int virtualKey);
     void cmdhelpClick();
     void CmdSoundClick();
+    void CmdMoreClick();
     void BitBtn1Click();
     void button4Click();
 
@@ -139,6 +141,7 @@ class TForm2 {
     platform::UniqueWindow window_;
     Tfrmdisc* frmdisc_ = nullptr;
     std::unique_ptr<TFrmSound> FrmSound;
+    std::unique_ptr<TFrmMore> FrmMore;
 
     store::StoreLocation StorePath;
     // OK is the one way out, unless the file refused a write: then Esc and the system's

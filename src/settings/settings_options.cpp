@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "settings/more_dialog.h"
 #include "settings/sound_dialog.h"
 #include "store/ini_file.h"
 
@@ -57,6 +58,9 @@ void TForm2::LoadSettings() {
     const int starton = ini.readInteger(kOptions, "Starton", -1);
     const int endon = ini.readInteger(kOptions, "Endon", -1);
     FrmSound->LoadChoices(starton, endon);
+    FrmMore->LoadChoices(ini.readInteger(kOptions, "Fit", -1),
+                         ini.readInteger(kOptions, "Clock", -1),
+                         ini.readInteger(kOptions, "Caption", -1));
 
     platform_.setChecked(ini.readBool(kOptions, "Sound", true) ? radsndon_ : radsndof_, true);
     platform_.setChecked(ini.readBool(kOptions, "Repeat", true) ? radrepon_ : radrepoff_, true);
@@ -168,6 +172,11 @@ void TForm2::SaveSettings() {
     };
     changes.integer(kOptions, "Height", labelNumber(Lblheight_));
     changes.integer(kOptions, "Width", labelNumber(Lblwidth_));
+    if (FrmMore) {
+        changes.integer(kOptions, "Fit", FrmMore->FitChoice());
+        changes.integer(kOptions, "Clock", FrmMore->ClockChoice());
+        changes.integer(kOptions, "Caption", FrmMore->CaptionChoice());
+    }
     changes.text("WavConfig", "Name1", platform_.caption(edwav_));
     Store().writeAll(changes.list());
 }

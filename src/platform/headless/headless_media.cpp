@@ -119,6 +119,16 @@ class ScriptedEngine final : public media::MediaEngine {
         rect = destination_;
         return 0;
     }
+    std::uint32_t describe(media::VideoShape& shape) override {
+        if (!open_) {
+            return kInvalidDeviceId;
+        }
+        shape = script_.hasVideo
+                    ? media::VideoShape{script_.width, script_.height, script_.pixelAspectNum,
+                                        script_.pixelAspectDen, script_.rotation}
+                    : media::VideoShape{};
+        return 0;
+    }
     std::uint32_t play() override {
         if (!open_) {
             return kInvalidDeviceId;
@@ -203,7 +213,7 @@ class ScriptedEngine final : public media::MediaEngine {
     };
 
     void recordPlay(std::uintptr_t display, media::VideoRect destination, bool mirrored) {
-        PlayRecord record{file_,  display, destination.right, destination.bottom,
+        PlayRecord record{file_,  display, destination.right, destination.bottom, destination,
                           Rect{}, false,   mirrored,          platform_.now()};
         if (const ControlState* panel = platform_.controlByHandle(display)) {
             record.panel = panel->bounds;

@@ -28,6 +28,8 @@
 #include <string>
 #include <vector>
 
+#include "media/media_engine.h"
+
 #include "platform/platform.h"
 
 namespace morvel::headless {
@@ -50,6 +52,9 @@ struct MediaScript {
     int lengthMs = 10'000;
     int width = 320;
     int height = 240;
+    int pixelAspectNum = 1;  // the shape of its pixels, width over height
+    int pixelAspectDen = 1;
+    int rotation = 0;  // the turn its file asks for, degrees clockwise
     bool hasVideo = true;
     std::uint32_t openError = 0;  // non-zero: open fails with this code
     std::string openErrorText;    // its text; empty: the engine's own table
@@ -62,9 +67,10 @@ struct PlayRecord {
     Handle display = 0;
     int destinationWidth = 0;  // the device's display rectangle at the time
     int destinationHeight = 0;
-    platform::Rect panel;   // bounds of the display window at the time (empty without one)
-    bool onScreen = false;  // the display window's form was shown at the time
-    bool mirrored = false;  // drawn by a device whose own display is another
+    media::VideoRect picture;  // the whole of it: the size, corner and turn of the picture
+    platform::Rect panel;      // bounds of the display window at the time (empty without one)
+    bool onScreen = false;     // the display window's form was shown at the time
+    bool mirrored = false;     // drawn by a device whose own display is another
     std::int64_t atMs = 0;
 };
 
@@ -158,8 +164,9 @@ class HeadlessPlatform final : public platform::Platform {
     std::string windowsDir;
     std::string localAppDataDir;  // empty: no copy of the settings per user
     std::string systemDir;
-    std::uint32_t clockBaseMs = 12 * 3600 * 1000;  // the virtual day starts at noon
-    std::map<std::string, MediaScript> media;      // by full path
+    std::uint32_t clockBaseMs = 12 * 3600 * 1000;         // the virtual day starts at noon
+    std::string dateText = "Thursday, 10 December 2026";  // the local date, as the user writes it
+    std::map<std::string, MediaScript> media;             // by full path
     // The engines draw one decoding into several windows (MediaEngine::addMirror); each
     // window's play is recorded, a mirror's marked so.
     bool mediaMirrors = false;
@@ -282,6 +289,9 @@ class HeadlessPlatform final : public platform::Platform {
     int platformId() override { return platformIdValue; }
     bool fileExists(const std::string& path) override;
     std::uint32_t millisecondsSinceMidnight() override;
+    // The virtual clock as hours and minutes ("13:05"); the date as dateText gives it.
+    std::string localTimeText() override;
+    std::string localDateText() override { return dateText; }
     std::unique_ptr<platform::RegistryKey> openCurrentUserKey(const std::string& path) override;
     std::unique_ptr<platform::Library> loadLibrary(const std::string& path) override;
     bool findWindow(const std::string& className, const std::string& caption) override;

@@ -2,6 +2,7 @@
 // list), the system (files, clock, shell) and the mixer: fakes the driver sets up and reads.
 #include <algorithm>
 #include <array>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -117,6 +118,13 @@ bool HeadlessPlatform::fileExists(const std::string& path) {
 
 std::uint32_t HeadlessPlatform::millisecondsSinceMidnight() {
     return static_cast<std::uint32_t>((clockBaseMs + nowMs_) % (24LL * 3600 * 1000));
+}
+
+std::string HeadlessPlatform::localTimeText() {
+    const std::uint32_t minutes = millisecondsSinceMidnight() / 60000;
+    char text[8];
+    std::snprintf(text, sizeof text, "%02u:%02u", minutes / 60 % 24, minutes % 60);
+    return text;
 }
 
 std::vector<std::string> HeadlessPlatform::filesInFolder(const std::string& folder) {

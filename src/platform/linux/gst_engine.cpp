@@ -226,6 +226,14 @@ std::uint32_t GstEngine::where(media::VideoRect& rect) {
     return 0;
 }
 
+std::uint32_t GstEngine::describe(media::VideoShape& shape) {
+    if (!pipeline_) {
+        return kNotOpen;
+    }
+    shape = media::VideoShape{own_.right, own_.bottom, 1, 1, 0};
+    return 0;
+}
+
 std::uint32_t GstEngine::setAudible(bool audible) {
     if (!pipeline_) {
         return kNotOpen;

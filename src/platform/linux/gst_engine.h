@@ -38,6 +38,7 @@ class GstEngine final : public media::MediaEngine {
     // Silenced by a volume of our own in front of the sound output (see open).
     std::uint32_t setAudible(bool audible) override;
     std::uint32_t where(media::VideoRect& rect) override;
+    std::uint32_t describe(media::VideoShape& shape) override;
     std::uint32_t play() override;  // returns at once
     std::uint32_t stop(bool wait) override;
     std::uint32_t pause() override;

@@ -99,7 +99,8 @@ GtkWidget* LinuxPlatform::makeControl(ControlData& data) {
     const platform::ControlSpec& design = data.design;
     const char* caption = design.caption.c_str();
     switch (design.kind) {
-        case ControlKind::Label: {
+        case ControlKind::Label:
+        case ControlKind::Overlay: {
             data.inner = gtk_label_new(caption);
             gtk_label_set_xalign(GTK_LABEL(data.inner), 0);
             gtk_label_set_yalign(GTK_LABEL(data.inner), 0);
@@ -142,6 +143,9 @@ GtkWidget* LinuxPlatform::makeControl(ControlData& data) {
             Style(data.inner, "* { padding: 0 2px; min-height: 0; min-width: 0; }");
             return data.inner;
         }
+        case ControlKind::CheckBox:
+            data.inner = gtk_check_button_new_with_label(caption);
+            return data.inner;
         case ControlKind::RadioButton: {
             GtkWidget* anchor = radioGroupAnchor(data.window, design.parent);
             data.inner =
@@ -247,6 +251,12 @@ void LinuxPlatform::connectSignals(Handle handle, ControlData& data) {
     switch (data.design.kind) {
         case ControlKind::Button:
             connect(data.inner, "clicked", G_CALLBACK(+[](GtkWidget*, gpointer hook) {
+                        Fire(*static_cast<SignalHook*>(hook));
+                    }),
+                    handle, &Design::onClick);
+            break;
+        case ControlKind::CheckBox:
+            connect(data.inner, "toggled", G_CALLBACK(+[](GtkWidget*, gpointer hook) {
                         Fire(*static_cast<SignalHook*>(hook));
                     }),
                     handle, &Design::onClick);
@@ -382,10 +392,12 @@ void LinuxPlatform::setCaption(Handle control, const std::string& caption) {
     data.design.caption = caption;
     switch (data.design.kind) {
         case ControlKind::Label:
+        case ControlKind::Overlay:
             gtk_label_set_text(GTK_LABEL(data.inner), caption.c_str());
             break;
         case ControlKind::Button:
         case ControlKind::RadioButton:
+        case ControlKind::CheckBox:
             gtk_button_set_label(GTK_BUTTON(data.inner), caption.c_str());
             break;
         case ControlKind::GroupBox:
@@ -450,6 +462,11 @@ void LinuxPlatform::setFocus(Handle control) {
 
 void LinuxPlatform::setChecked(Handle control, bool checked) {
     ControlData& data = controlData(control);
+    if (data.design.kind == ControlKind::CheckBox) {
+        const ScopedFlag quiet = quietly();
+        gtk_toggle_button_set_active(GTK_TOGGLE_BUTTON(data.inner), checked);
+        return;
+    }
     if (data.design.kind != ControlKind::RadioButton) {
         return;
     }
@@ -464,7 +481,8 @@ void LinuxPlatform::setChecked(Handle control, bool checked) {
 
 bool LinuxPlatform::isChecked(Handle control) const {
     const ControlData& data = controlData(control);
-    return data.design.kind == ControlKind::RadioButton &&
+    return (data.design.kind == ControlKind::RadioButton ||
+            data.design.kind == ControlKind::CheckBox) &&
            gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(data.inner));
 }
 

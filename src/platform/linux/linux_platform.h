@@ -113,6 +113,8 @@ class LinuxPlatform final : public platform::Platform {
     bool fileExists(const std::string& path) override;
     std::vector<std::string> filesInFolder(const std::string& folder) override;
     std::uint32_t millisecondsSinceMidnight() override;
+    std::string localTimeText() override;
+    std::string localDateText() override;
     std::unique_ptr<platform::RegistryKey> openCurrentUserKey(const std::string&) override {
         return nullptr;  // no registry: every value is absent
     }

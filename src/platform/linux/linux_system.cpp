@@ -7,9 +7,13 @@
 #include <X11/Xutil.h>
 #include <gdk/gdkx.h>
 
+#include <langinfo.h>
+
 #include <chrono>
 #include <cstdlib>
+#include <ctime>
 #include <filesystem>
+#include <string>
 
 #include "platform/linux/gst_engine.h"
 
@@ -105,6 +109,44 @@ std::uint32_t LinuxPlatform::millisecondsSinceMidnight() {
     using namespace std::chrono;
     const auto now = duration_cast<milliseconds>(system_clock::now().time_since_epoch());
     return static_cast<std::uint32_t>(now.count() % (24LL * 60 * 60 * 1000));
+}
+
+namespace {
+
+std::string LocalNow(const std::string& format) {
+    const std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char text[256];
+    const std::size_t length = std::strftime(text, sizeof text, format.c_str(), &local);
+    return std::string(text, length);
+}
+
+// The locale's time format without its seconds: the clock changes on the minute.
+std::string TimeFormatWithoutSeconds() {
+    std::string format = nl_langinfo(T_FMT);
+    if (format == "%r") {
+        format = nl_langinfo(T_FMT_AMPM);
+    }
+    for (const char* seconds : {":%S", ".%S", "%S"}) {
+        if (const std::size_t at = format.find(seconds); at != std::string::npos) {
+            format.erase(at, std::char_traits<char>::length(seconds));
+        }
+    }
+    if (format == "%T") {
+        format = "%H:%M";
+    }
+    return format.empty() ? "%H:%M" : format;
+}
+
+}  // namespace
+
+std::string LinuxPlatform::localTimeText() {
+    return LocalNow(TimeFormatWithoutSeconds());
+}
+
+std::string LinuxPlatform::localDateText() {
+    return LocalNow(std::string("%A, ") + nl_langinfo(D_FMT));
 }
 
 // Asked as the command line starts the program; a locker's hack is not asked (main runs it

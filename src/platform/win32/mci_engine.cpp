@@ -216,6 +216,15 @@ std::uint32_t MciEngine::where(media::VideoRect& rect) {
     return result;
 }
 
+std::uint32_t MciEngine::describe(media::VideoShape& shape) {
+    RECT source{};
+    const std::uint32_t result = whereRect(MCI_DGV_WHERE_SOURCE, source);
+    if (result == 0) {
+        shape = media::VideoShape{source.right, source.bottom, 1, 1, 0};
+    }
+    return result;
+}
+
 std::uint32_t MciEngine::play() {
     MCI_PLAY_PARMS parameters{};
     parameters.dwCallback = reinterpret_cast<DWORD_PTR>(notifyWindow_.get());

@@ -32,6 +32,7 @@ class ChoosingEngine final : public media::MediaEngine {
     std::uint32_t setWindow(std::uintptr_t display) override;
     std::uint32_t put(media::VideoRect rect) override { return current_->put(rect); }
     std::uint32_t where(media::VideoRect& rect) override { return current_->where(rect); }
+    std::uint32_t describe(media::VideoShape& shape) override { return current_->describe(shape); }
     bool addMirror(std::uintptr_t display) override;
     std::uint32_t putMirror(std::size_t mirror, media::VideoRect rect) override;
     std::uint32_t setAudible(bool audible) override { return current_->setAudible(audible); }

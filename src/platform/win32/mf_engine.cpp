@@ -404,6 +404,14 @@ std::uint32_t MfEngine::where(media::VideoRect& rect) {
     return 0;
 }
 
+std::uint32_t MfEngine::describe(media::VideoShape& shape) {
+    if (!session_) {
+        return static_cast<std::uint32_t>(MF_E_INVALIDREQUEST);
+    }
+    shape = media::VideoShape{ownSize_.cx, ownSize_.cy, 1, 1, 0};
+    return 0;
+}
+
 std::uint32_t MfEngine::play() {
     if (!session_) {
         return static_cast<std::uint32_t>(MF_E_INVALIDREQUEST);

@@ -48,6 +48,7 @@ class MfEngine final : public media::MediaEngine {
     std::uint32_t putMirror(std::size_t mirror, media::VideoRect rect) override;
     std::uint32_t setAudible(bool audible) override;
     std::uint32_t where(media::VideoRect& rect) override;
+    std::uint32_t describe(media::VideoShape& shape) override;
     std::uint32_t play() override;
     std::uint32_t stop(bool wait) override;
     std::uint32_t pause() override;

@@ -35,7 +35,8 @@ ClassAndStyle ControlClass(const platform::ControlSpec& design) {
     const DWORD child = WS_CHILD | WS_CLIPSIBLINGS;
     const DWORD edge = design.bevel == platform::Bevel::Lowered ? WS_EX_CLIENTEDGE : 0;
     switch (design.kind) {
-        case ControlKind::Label: {
+        case ControlKind::Label:
+        case ControlKind::Overlay: {
             const DWORD notify = design.onClick || design.onDoubleClick ? SS_NOTIFY : 0;
             const DWORD wrap = design.wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP;
             // No prefix: a file name with '&' in it is shown as it is.
@@ -50,6 +51,8 @@ ClassAndStyle ControlClass(const platform::ControlSpec& design) {
                     0};
         case ControlKind::RadioButton:
             return {L"BUTTON", child | WS_TABSTOP | BS_RADIOBUTTON, 0};
+        case ControlKind::CheckBox:
+            return {L"BUTTON", child | WS_TABSTOP | BS_AUTOCHECKBOX, 0};
         case ControlKind::GroupBox:
             return {L"BUTTON", child | BS_GROUPBOX, 0};
         case ControlKind::ListBox:
@@ -235,7 +238,8 @@ void Win32Platform::fitNaturalSize(HWND control, ControlData& data) {
     // Room for a button's frame, or for a radio button's circle and focus rectangle: a radio
     // button no taller than its text keeps off the frame of the group it sits in.
     const bool button = data.design.kind == ControlKind::Button;
-    const bool radio = data.design.kind == ControlKind::RadioButton;
+    const bool radio =
+        data.design.kind == ControlKind::RadioButton || data.design.kind == ControlKind::CheckBox;
     if (data.naturalWidth) {
         data.bounds.width = extent.right + (button || radio ? 24 : 0);
     }

@@ -119,6 +119,8 @@ class Win32Platform final : public platform::Platform {
     bool fileExists(const std::string& path) override;
     std::vector<std::string> filesInFolder(const std::string& folder) override;
     std::uint32_t millisecondsSinceMidnight() override;
+    std::string localTimeText() override;
+    std::string localDateText() override;
     std::string codePageToUtf8(std::string_view text) override;
     std::intptr_t shellOpen(Handle parent, const std::string& target,
                             platform::ShowCommand show) override;

@@ -4,6 +4,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <iterator>
 #include <memory>
 
 #include "platform/win32/win32_text.h"
@@ -83,6 +84,23 @@ std::uint32_t Win32Platform::millisecondsSinceMidnight() {
     SYSTEMTIME now;
     GetSystemTime(&now);
     return ((now.wHour * 60u + now.wMinute) * 60u + now.wSecond) * 1000u + now.wMilliseconds;
+}
+
+// The user's own formats: the short time without seconds, the long date.
+std::string Win32Platform::localTimeText() {
+    wchar_t text[128]{};
+    return GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, TIME_NOSECONDS, nullptr, nullptr, text,
+                           static_cast<int>(std::size(text))) > 0
+               ? Narrow(text)
+               : std::string();
+}
+
+std::string Win32Platform::localDateText() {
+    wchar_t text[128]{};
+    return GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_LONGDATE, nullptr, nullptr, text,
+                           static_cast<int>(std::size(text)), nullptr) > 0
+               ? Narrow(text)
+               : std::string();
 }
 
 std::intptr_t Win32Platform::shellOpen(Handle parent, const std::string& target,

@@ -349,6 +349,9 @@ void Win32Platform::onCommand(HWND controlWindow, WORD notification) {
                 handler = control->design.onClick;
             }
             break;
+        case platform::ControlKind::CheckBox:
+            handler = notification == BN_CLICKED ? control->design.onClick : nullptr;
+            break;
         case platform::ControlKind::ListBox:
             handler = notification == LBN_SELCHANGE ? control->design.onClick
                       : notification == LBN_DBLCLK  ? control->design.onDoubleClick
