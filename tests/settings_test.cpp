@@ -357,6 +357,45 @@ TEST_F(SettingsOptionsTest, TheVideoSoundDialogKeepsItsChoicesUntilOk) {
     EXPECT_EQ(saved.find("Endon"), std::string::npos);
 }
 
+TEST_F(SettingsOptionsTest, MoreOptionsLoadTheirKeysAndSaveThemOnOkOnly) {
+    writeStore(slotsText() + "[Options]\r\nFit=2\r\nClock=1\r\nCaption=1\r\n");
+    startSettings();
+    click("CmdMore");
+    const headless::WindowState* more = os.window("TFrmMore");
+    ASSERT_NE(more, nullptr);
+    EXPECT_TRUE(more->visible && more->modal);
+    const auto moreChecked = [this](const char* name) {
+        return os.control("TFrmMore", name)->checked;
+    };
+    EXPECT_TRUE(moreChecked("Radfitfill") && moreChecked("Radshowtime") && moreChecked("chkname"));
+    sim.click("TFrmMore", "Radfitwhole");
+    sim.click("TFrmMore", "Radshowdate");
+    sim.click("TFrmMore", "chkname");
+    EXPECT_FALSE(moreChecked("Radfitfill") || moreChecked("Radshowtime") || moreChecked("chkname"));
+    sim.click("TFrmMore", "BitBtn1");
+    EXPECT_FALSE(os.window("TFrmMore")->visible);
+    EXPECT_EQ(storedInteger("Fit"), 2);  // Return saves nothing
+
+    pressOk();
+    EXPECT_EQ(storedInteger("Fit"), 1);
+    EXPECT_EQ(storedInteger("Clock"), 2);
+    EXPECT_EQ(storedInteger("Caption"), 0);
+}
+
+// A value the saver does not know checks nothing, and OK stores what the saver reads it as.
+TEST_F(SettingsOptionsTest, MoreOptionsOfUnknownValuesCheckNothingAndSaveTheDefault) {
+    writeStore(slotsText() + "[Options]\r\nFit=9\r\nClock=-1\r\nCaption=5\r\n");
+    startSettings();
+    for (const char* name : {"Radfitstretch", "Radfitwhole", "Radfitfill", "Radshownone",
+                             "Radshowtime", "Radshowdate", "chkname"}) {
+        EXPECT_FALSE(os.control("TFrmMore", name)->checked) << name;
+    }
+    pressOk();
+    EXPECT_EQ(storedInteger("Fit"), 0);
+    EXPECT_EQ(storedInteger("Clock"), 0);
+    EXPECT_EQ(storedInteger("Caption"), 0);
+}
+
 TEST_F(SettingsOptionsTest, AGroupWithoutChoiceKeepsItsStoredValue) {
     writeStore(slotsText() + "[Options]\r\nStarton=2\r\nEndon=0\r\n");
     startSettings();

@@ -156,10 +156,12 @@ void HeadlessPlatform::pressControl(Handle handle) {
     const platform::ControlKind kind = control.design.kind;
     if (kind == platform::ControlKind::RadioButton) {
         setChecked(handle, true);
+    } else if (kind == platform::ControlKind::CheckBox) {
+        setChecked(handle, !control.checked);
     }
-    // Labels, groups and panels never take the focus.
+    // Labels, groups, panels and overlays never take the focus.
     if (kind != platform::ControlKind::Label && kind != platform::ControlKind::GroupBox &&
-        kind != platform::ControlKind::Panel) {
+        kind != platform::ControlKind::Panel && kind != platform::ControlKind::Overlay) {
         setFocus(handle);
     }
     platform::invokeHandler(*this, controlRef(handle).design.onClick);

@@ -311,8 +311,9 @@ const ControlState* HeadlessPlatform::controlAtIn(const WindowState& window, Han
                                                   int y) const {
     for (Handle handle : window.controls) {
         const ControlState& each = controls_.at(handle);
+        // An overlay takes no input: a click on it lands on what lies under it.
         if (each.design.parent != parent || !each.visible ||
-            !Contains(boundsInWindow(handle), x, y)) {
+            each.design.kind == ControlKind::Overlay || !Contains(boundsInWindow(handle), x, y)) {
             continue;
         }
         const ControlState* inner = controlAtIn(window, handle, x, y);
