@@ -59,16 +59,22 @@ void TFrmMore::createControls() {
     const Handle picture = createGroup("GroupBox1", Rect{5, 38, 321, 78}, "Video Picture");
     fitButtons_ = {
         createChoice(ControlKind::RadioButton, "Radfitstretch", picture, 16,
-                     "Stretch to the Screen"),
-        createChoice(ControlKind::RadioButton, "Radfitwhole", picture, 35, "Fit, Whole Picture"),
-        createChoice(ControlKind::RadioButton, "Radfitfill", picture, 54, "Fill the Screen")};
+                     "Stretch to the Screen", "The whole screen, whatever the video's proportions"),
+        createChoice(ControlKind::RadioButton, "Radfitwhole", picture, 35, "Fit, Whole Picture",
+                     "The whole picture in its proportions, black around it"),
+        createChoice(ControlKind::RadioButton, "Radfitfill", picture, 54, "Fill the Screen",
+                     "The screen covered in the video's proportions; the edges "
+                     "that do not fit are cut off")};
 
     const Handle shown = createGroup("GroupBox2", Rect{5, 122, 321, 100}, "On the Video");
     clockButtons_ = {
-        createChoice(ControlKind::RadioButton, "Radshownone", shown, 16, "Nothing"),
-        createChoice(ControlKind::RadioButton, "Radshowtime", shown, 35, "Time"),
-        createChoice(ControlKind::RadioButton, "Radshowdate", shown, 54, "Time and Date")};
-    chkname_ = createChoice(ControlKind::CheckBox, "chkname", shown, 76, "Name of Each Video");
+        createChoice(ControlKind::RadioButton, "Radshownone", shown, 16, "Nothing", ""),
+        createChoice(ControlKind::RadioButton, "Radshowtime", shown, 35, "Time",
+                     "The time in the lower right corner"),
+        createChoice(ControlKind::RadioButton, "Radshowdate", shown, 54, "Time and Date",
+                     "The time, and the date under it, in the lower right corner")};
+    chkname_ = createChoice(ControlKind::CheckBox, "chkname", shown, 76, "Name of Each Video",
+                            "Each video's file name, for its first five seconds");
 
     platform::ControlSpec back = MakeSpec(ControlKind::Button, "BitBtn1", 0, Rect{251, 234, 75, 25},
                                           "Return", ArialPixels(12));
@@ -83,9 +89,11 @@ Handle TFrmMore::createGroup(const char* name, Rect bounds, const char* caption)
 }
 
 Handle TFrmMore::createChoice(ControlKind kind, const char* name, Handle group, int top,
-                              const char* caption) {
-    return platform_.createControl(
-        handle(), MakeSpec(kind, name, group, Rect{12, top, 290, 17}, caption, ArialPixels(11)));
+                              const char* caption, const char* hint) {
+    platform::ControlSpec design =
+        MakeSpec(kind, name, group, Rect{12, top, 290, 17}, caption, ArialPixels(11));
+    design.hint = hint;
+    return platform_.createControl(handle(), design);
 }
 
 void TFrmMore::LoadChoices(int fit, int clock, int caption) {

@@ -38,7 +38,8 @@ class TFrmMore {
     void createControls();
     platform::Handle createGroup(const char* name, platform::Rect bounds, const char* caption);
     platform::Handle createChoice(platform::ControlKind kind, const char* name,
-                                  platform::Handle group, int top, const char* caption);
+                                  platform::Handle group, int top, const char* caption,
+                                  const char* hint);
 
     platform::Platform& platform_;
     platform::UniqueWindow window_;
