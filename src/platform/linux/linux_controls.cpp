@@ -99,8 +99,15 @@ GtkWidget* LinuxPlatform::makeControl(ControlData& data) {
     const platform::ControlSpec& design = data.design;
     const char* caption = design.caption.c_str();
     switch (design.kind) {
-        case ControlKind::Label:
-        case ControlKind::Overlay: {
+        case ControlKind::Overlay:
+            // A window of its own draws it (see TextOverlay); the widget only holds its place.
+            data.overlay =
+                std::make_unique<TextOverlay>(windowData(data.window).window, design.font);
+            data.overlay->setBounds(design.bounds);
+            data.overlay->setText(design.caption);
+            data.overlay->setVisible(design.visible);
+            return gtk_label_new(nullptr);  // no window, so nothing drawn and no input
+        case ControlKind::Label: {
             data.inner = gtk_label_new(caption);
             gtk_label_set_xalign(GTK_LABEL(data.inner), 0);
             gtk_label_set_yalign(GTK_LABEL(data.inner), 0);
@@ -373,6 +380,9 @@ void LinuxPlatform::setBounds(Handle control, platform::Rect bounds) {
     ControlData& data = controlData(control);
     data.bounds = bounds;
     place(data);
+    if (data.overlay) {
+        data.overlay->setBounds(bounds);
+    }
 }
 
 platform::Rect LinuxPlatform::bounds(Handle control) const {
@@ -392,8 +402,10 @@ void LinuxPlatform::setCaption(Handle control, const std::string& caption) {
     data.design.caption = caption;
     switch (data.design.kind) {
         case ControlKind::Label:
-        case ControlKind::Overlay:
             gtk_label_set_text(GTK_LABEL(data.inner), caption.c_str());
+            break;
+        case ControlKind::Overlay:
+            data.overlay->setText(caption);
             break;
         case ControlKind::Button:
         case ControlKind::RadioButton:
@@ -423,6 +435,9 @@ void LinuxPlatform::setVisible(Handle control, bool visible) {
     ControlData& data = controlData(control);
     data.visible = visible;
     gtk_widget_set_visible(data.outer, visible);
+    if (data.overlay) {
+        data.overlay->setVisible(visible);
+    }
 }
 
 bool LinuxPlatform::isVisible(Handle control) const {
