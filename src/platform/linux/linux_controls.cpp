@@ -13,20 +13,6 @@ namespace {
 constexpr int kButtonImageSize = 14;
 constexpr int kArrowWidth = 12;  // a scroll bar's arrow buttons
 
-// The faces the forms name, by the metric-compatible fonts a Linux desktop has.
-std::string FontFamily(const std::string& face) {
-    if (face == "Arial" || face == "MS Sans Serif") {
-        return "Liberation Sans";
-    }
-    if (face == "Courier New") {
-        return "Liberation Mono";
-    }
-    if (face == "Times New Roman") {
-        return "Liberation Serif";
-    }
-    return face;
-}
-
 // The theme's icon for each of the program's button pictures.
 const char* IconName(const std::string& image) {
     static const std::pair<const char*, const char*> kIcons[] = {

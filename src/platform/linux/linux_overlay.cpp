@@ -1,5 +1,8 @@
 #include "platform/linux/linux_overlay.h"
 
+// Before Xlib, whose None the seam's headers would meet.
+#include "platform/linux/linux_common.h"
+
 #include <X11/Xlib.h>
 #include <X11/extensions/shape.h>
 #include <cairo-xlib.h>
@@ -29,7 +32,8 @@ double RimOf(int pixelHeight) {
 PangoLayout* LayoutFor(cairo_t* cairo, const platform::Font& font, const std::string& text,
                        int width) {
     PangoLayout* layout = pango_cairo_create_layout(cairo);
-    PangoFontDescription* description = pango_font_description_from_string(font.face.c_str());
+    PangoFontDescription* description =
+        pango_font_description_from_string(FontFamily(font.face).c_str());
     pango_font_description_set_weight(description,
                                       font.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
     const int pixels = font.pixelHeight > 0 ? font.pixelHeight : font.points * 96 / 72;
