@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <string>
 #include <utility>
 
 namespace morvel::linux_backend {
@@ -138,12 +139,34 @@ std::uint32_t GstEngine::open(const std::string& file, bool /*wait*/) {
     return 0;
 }
 
-// Until told otherwise the picture has its own size in every window, as with MCI.
+namespace {
+
+// The turn a file's orientation tag asks for. A mirrored one (flip-rotate-N: mirrored,
+// then turned N degrees) is given its turn alone: upright, but left and right swapped.
+int RotationOf(const gchar* orientation) {
+    if (orientation == nullptr) {
+        return 0;
+    }
+    const std::string text = orientation;
+    for (const int degrees : {90, 180, 270}) {
+        const std::string turn = std::to_string(degrees);
+        if (text == "rotate-" + turn || text == "flip-rotate-" + turn) {
+            return degrees;
+        }
+    }
+    return 0;
+}
+
+}  // namespace
+
+// Until told otherwise the picture has its own size in every window, as with MCI. The tags
+// travel in front of the first frame: by the end of the preroll the stream's are known.
 void GstEngine::readOwnSize() {
     gint videos = 0;
     g_object_get(pipeline_.get(), "n-video", &videos, nullptr);
     hasVideo_ = videos > 0;
     own_ = {};
+    shape_ = {0, 0, 1, 1, 0};
     if (hasVideo_) {
         GstPad* pad = nullptr;
         g_signal_emit_by_name(pipeline_.get(), "get-video-pad", 0, &pad);
@@ -152,11 +175,30 @@ void GstEngine::readOwnSize() {
                 const GstStructure* format = gst_caps_get_structure(caps, 0);
                 gst_structure_get_int(format, "width", &own_.right);
                 gst_structure_get_int(format, "height", &own_.bottom);
+                gint num = 1;
+                gint den = 1;
+                if (gst_structure_get_fraction(format, "pixel-aspect-ratio", &num, &den) &&
+                    num > 0 && den > 0) {
+                    shape_.pixelAspectNum = num;
+                    shape_.pixelAspectDen = den;
+                }
                 gst_caps_unref(caps);
             }
             gst_object_unref(pad);
         }
+        GstTagList* tags = nullptr;
+        g_signal_emit_by_name(pipeline_.get(), "get-video-tags", 0, &tags);
+        if (tags != nullptr) {
+            gchar* orientation = nullptr;
+            if (gst_tag_list_get_string(tags, GST_TAG_IMAGE_ORIENTATION, &orientation)) {
+                shape_.rotation = RotationOf(orientation);
+                g_free(orientation);
+            }
+            gst_tag_list_unref(tags);
+        }
     }
+    shape_.width = own_.right;
+    shape_.height = own_.bottom;
     for (std::size_t index = 0; index < outputs_.size(); ++index) {
         outputs_[index]->startAt(own_);
         if (index > 0 && hasVideo_) {
@@ -230,7 +272,7 @@ std::uint32_t GstEngine::describe(media::VideoShape& shape) {
     if (!pipeline_) {
         return kNotOpen;
     }
-    shape = media::VideoShape{own_.right, own_.bottom, 1, 1, 0};
+    shape = shape_;
     return 0;
 }
 

@@ -71,7 +71,8 @@ class GstEngine final : public media::MediaEngine {
     bool played_ = false;            // since the open: the windows show the clip
     bool hasVideo_ = false;
     int mode_ = media::kNotReady;
-    media::VideoRect own_;
+    media::VideoRect own_;         // the stored picture's size
+    media::VideoShape shape_;      // see describe
     std::uint32_t errorCode_ = 0;  // the latest error
     std::string errorText_;
     std::uint32_t nextError_ = kFirstError;

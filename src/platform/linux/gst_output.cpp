@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <initializer_list>
 
+#include "platform/linux/gst_picture.h"
 #include "platform/linux/gst_pipeline.h"
 
 namespace morvel::linux_backend {
@@ -18,15 +19,16 @@ VideoOutput::~VideoOutput() {
 }
 
 GstElement* VideoOutput::makeBranch(bool queued, unsigned long hidden) {
-    sink_ = nullptr;
-    scaler_ = nullptr;
-    showing_ = false;
+    forgetBranch();
     GstElement* queue = queued ? gst_element_factory_make("queue", nullptr) : nullptr;
+    GstElement* flip = gst_element_factory_make("videoflip", nullptr);
+    GstElement* crop = gst_element_factory_make("videocrop", nullptr);
     GstElement* scale = gst_element_factory_make("videoscale", nullptr);
     GstElement* scaler = gst_element_factory_make("capsfilter", nullptr);
     GstElement* sink = gst_element_factory_make("ximagesink", nullptr);
-    if ((queued && queue == nullptr) || scale == nullptr || scaler == nullptr || sink == nullptr) {
-        for (GstElement* made : {queue, scale, scaler, sink}) {
+    if ((queued && queue == nullptr) || flip == nullptr || crop == nullptr || scale == nullptr ||
+        scaler == nullptr || sink == nullptr) {
+        for (GstElement* made : {queue, flip, crop, scale, scaler, sink}) {
             if (made != nullptr) {
                 gst_object_unref(made);
             }
@@ -41,14 +43,16 @@ GstElement* VideoOutput::makeBranch(bool queued, unsigned long hidden) {
     // The picture fills the rectangle it is given, whatever its own shape, as on Windows.
     g_object_set(scale, "add-borders", FALSE, nullptr);
     GstElement* branch = gst_bin_new(nullptr);
-    gst_bin_add_many(GST_BIN(branch), scale, scaler, sink, nullptr);
-    gst_element_link_many(scale, scaler, sink, nullptr);
-    GstElement* first = scale;
+    // Turned as the saver says (not by the file's tag: the saver has placed the picture for
+    // the turn it chose), then cut to what the panel shows, which alone is scaled.
+    gst_bin_add_many(GST_BIN(branch), flip, crop, scale, scaler, sink, nullptr);
+    gst_element_link_many(flip, crop, scale, scaler, sink, nullptr);
+    GstElement* first = flip;
     if (queue != nullptr) {
         // Each window's sink waits for its own frame's time, and holds the first frame until
         // the clip plays: a queue of its own keeps it from holding up the other windows.
         gst_bin_add(GST_BIN(branch), queue);
-        gst_element_link(queue, scale);
+        gst_element_link(queue, flip);
         first = queue;
     }
     GstPad* input = gst_element_get_static_pad(first, "sink");
@@ -57,6 +61,8 @@ GstElement* VideoOutput::makeBranch(bool queued, unsigned long hidden) {
     gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(sink), hidden);
     sink_ = sink;
     scaler_ = scaler;
+    flip_ = flip;
+    crop_ = crop;
     return branch;
 }
 
@@ -66,8 +72,15 @@ void VideoOutput::leaveBranch(unsigned long hidden) {
         // until the next clip's first frame replaces it.
         gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(sink_), hidden);
     }
+    forgetBranch();
+}
+
+void VideoOutput::forgetBranch() {
     sink_ = nullptr;
     scaler_ = nullptr;
+    flip_ = nullptr;
+    crop_ = nullptr;
+    applied_.reset();
     showing_ = false;
 }
 
@@ -112,7 +125,18 @@ bool VideoOutput::attach(std::uintptr_t panel) {
 // in the hidden window: at that window's size, not the video's.
 void VideoOutput::startAt(media::VideoRect own) {
     rect_ = own;
+    stored_ = own;
     prepared_ = {};
+}
+
+// The panel's size is the one the saver asked for: GTK gives it only at its next layout.
+PictureCut VideoOutput::cut() const {
+    int width = 0;
+    int height = 0;
+    if (panel_ != nullptr) {
+        gtk_widget_get_size_request(static_cast<GtkWidget*>(panel_), &width, &height);
+    }
+    return CutFor(rect_, stored_.right, stored_.bottom, width, height);
 }
 
 void VideoOutput::setRect(media::VideoRect rect) {
@@ -143,8 +167,9 @@ void VideoOutput::settlePanel() {
     if (display == nullptr || widget == nullptr) {
         return;
     }
-    const media::VideoRect covering{std::max(pictureSize_.right, rect_.right),
-                                    std::max(pictureSize_.bottom, rect_.bottom)};
+    const PictureCut drawn = cut();
+    const media::VideoRect covering{std::max(pictureSize_.right, drawn.width),
+                                    std::max(pictureSize_.bottom, drawn.height)};
     if (covering != pictureSize_) {
         XResizeWindow(display, picture_, static_cast<unsigned>(covering.right),
                       static_cast<unsigned>(covering.bottom));
@@ -156,29 +181,53 @@ void VideoOutput::settlePanel() {
     }
 }
 
-// The frames are scaled to the rectangle and drawn in our window, from the panel's corner.
-// Before the clip plays our window keeps the clip before's size and picture.
+// The frames are turned, cut and scaled for the rectangle and drawn in our window, over the
+// part of the panel the picture covers. Before the clip plays our window keeps the clip
+// before's size and picture.
 void VideoOutput::applyRectangle() {
     if (scaler_ == nullptr || rect_.right <= 0 || rect_.bottom <= 0) {
         return;
     }
-    GstCaps* caps =
-        gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, rect_.right, "height", G_TYPE_INT,
-                            rect_.bottom, "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
-    g_object_set(scaler_, "caps", caps, nullptr);
-    gst_caps_unref(caps);
+    const PictureCut drawn = cut();
+    if (drawn.width <= 0 || drawn.height <= 0) {
+        return;
+    }
+    if (applied_ != drawn) {
+        applyCut(drawn);
+    }
     if (!showing_) {
         return;
     }
     if (Display* display = XDisplay(); display != nullptr && picture_ != 0) {
-        XMoveResizeWindow(display, picture_, 0, 0, static_cast<unsigned>(rect_.right),
-                          static_cast<unsigned>(rect_.bottom));
-        pictureSize_ = rect_;
+        XMoveResizeWindow(display, picture_, drawn.x, drawn.y, static_cast<unsigned>(drawn.width),
+                          static_cast<unsigned>(drawn.height));
+        pictureSize_ = {drawn.width, drawn.height};
         XSync(display, False);  // before the sink, on a connection of its own, looks at it
     }
-    gst_video_overlay_set_render_rectangle(GST_VIDEO_OVERLAY(sink_), 0, 0, rect_.right,
-                                           rect_.bottom);
+    gst_video_overlay_set_render_rectangle(GST_VIDEO_OVERLAY(sink_), 0, 0, drawn.width,
+                                           drawn.height);
     gst_video_overlay_expose(GST_VIDEO_OVERLAY(sink_));
+}
+
+// Each change has the elements agree on their formats again: only what differs is set.
+void VideoOutput::applyCut(const PictureCut& drawn) {
+    if (!applied_ || applied_->direction != drawn.direction) {
+        g_object_set(flip_, "video-direction", drawn.direction, nullptr);
+    }
+    if (!applied_ || applied_->cropLeft != drawn.cropLeft ||
+        applied_->cropRight != drawn.cropRight || applied_->cropTop != drawn.cropTop ||
+        applied_->cropBottom != drawn.cropBottom) {
+        g_object_set(crop_, "left", drawn.cropLeft, "right", drawn.cropRight, "top", drawn.cropTop,
+                     "bottom", drawn.cropBottom, nullptr);
+    }
+    if (!applied_ || applied_->width != drawn.width || applied_->height != drawn.height) {
+        GstCaps* caps = gst_caps_new_simple("video/x-raw", "width", G_TYPE_INT, drawn.width,
+                                            "height", G_TYPE_INT, drawn.height,
+                                            "pixel-aspect-ratio", GST_TYPE_FRACTION, 1, 1, nullptr);
+        g_object_set(scaler_, "caps", caps, nullptr);
+        gst_caps_unref(caps);
+    }
+    applied_ = drawn;
 }
 
 // The panel's window takes ours with it when it goes: that destroy is then refused.

@@ -5,8 +5,10 @@
 #include <gst/gst.h>
 
 #include <cstdint>
+#include <optional>
 
 #include "media/media_engine.h"
+#include "platform/linux/gst_picture.h"
 
 namespace morvel::linux_backend {
 
@@ -37,8 +39,9 @@ class VideoOutput {
     // Draws into this widget (a platform::Handle) from the next show on. Returns false when
     // it is no widget with a window.
     bool attach(std::uintptr_t panel);
-    // After an open: the rectangle is the video's own size, and the first frame, made for the
-    // hidden window, is stale until made again at a rectangle.
+    // After an open: the rectangle is the video's own size (the frame's stored size, which
+    // the cuts of later rectangles are made from), and the first frame, made for the hidden
+    // window, is stale until made again at a rectangle.
     void startAt(media::VideoRect own);
     void setRect(media::VideoRect rect);
     media::VideoRect rect() const { return rect_; }
@@ -50,8 +53,11 @@ class VideoOutput {
     void show();
 
   private:
+    void forgetBranch();
     void settlePanel();
+    PictureCut cut() const;
     void applyRectangle();
+    void applyCut(const PictureCut& drawn);
     void followPanel(void* widget);
     void dropPicture();
     void redrawFrame();
@@ -59,10 +65,13 @@ class VideoOutput {
     static int PanelDrawn(void* widget, void* cairo, void* self);
 
     std::uintptr_t display_;
-    GstElement* sink_ = nullptr;    // owned by the pipeline
-    GstElement* scaler_ = nullptr;  // the caps filter that sets the drawn size
-    bool showing_ = false;          // the sink draws in our window (from the first play on)
-    unsigned long window_ = 0;      // the panel's X window
+    GstElement* sink_ = nullptr;         // owned by the pipeline
+    GstElement* scaler_ = nullptr;       // the caps filter that sets the drawn size
+    GstElement* flip_ = nullptr;         // turns the frames
+    GstElement* crop_ = nullptr;         // keeps the part the panel shows
+    std::optional<PictureCut> applied_;  // what the branch's elements were last told
+    bool showing_ = false;               // the sink draws in our window (from the first play on)
+    unsigned long window_ = 0;           // the panel's X window
     unsigned long picture_ = 0;     // our child of it, the rectangle's size: the sink draws here
     media::VideoRect pictureSize_;  // of picture_
     void* panel_ = nullptr;         // the widget drawn in; cleared by GTK when it goes
@@ -70,6 +79,7 @@ class VideoOutput {
     unsigned long drawHandler_ = 0;
     unsigned redrawSource_ = 0;  // the idle call that draws the frame again, when pending
     media::VideoRect rect_;
+    media::VideoRect stored_;    // the frame's size as decoded
     media::VideoRect prepared_;  // the size the first frame was made at
 };
 

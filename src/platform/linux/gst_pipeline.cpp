@@ -31,6 +31,8 @@ void LoadMediaPlugins() {
         "avi",
         "videoconvertscale",
         "videofilter",
+        "videocrop",
+        "asf",
         "deinterlace",
         "ximagesink",
         "volume",

@@ -16,8 +16,9 @@ struct _XDisplay;  // Xlib's Display, which this header leaves out with its macr
 namespace morvel::linux_backend {
 
 // Loads the plugins that the usual files play through (the player, the type finders, the
-// containers, the decoders, the X output). Safe to run on a thread of its own after
-// gst_init; a plugin that is being loaded when an element needs it is waited for.
+// containers, the decoders, the turn and the cut of the picture, the X output). Safe to run on a
+// thread of its own after gst_init; a plugin that is being loaded when an element needs it is
+// waited for.
 void LoadMediaPlugins();
 
 struct GstObjectRelease {

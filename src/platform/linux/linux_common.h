@@ -1,5 +1,5 @@
-// Small helpers the backend's files share: handles, colours, monitors, window names and the
-// scoped flag that keeps programmatic changes quiet.
+// Small helpers the backend's files share: handles, colours, fonts, monitors, window names
+// and the scoped flag that keeps programmatic changes quiet.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -21,6 +21,8 @@ inline Handle ToHandle(GtkWidget* widget) {
 
 // "#rrggbb", as GTK's styles read a colour.
 std::string HexColor(platform::Color color);
+// The faces the forms name, by the metric-compatible fonts a Linux desktop has.
+std::string FontFamily(const std::string& face);
 
 // The primary monitor, or the first when none is marked primary.
 GdkMonitor* PrimaryMonitor();

@@ -13,20 +13,6 @@ namespace {
 constexpr int kButtonImageSize = 14;
 constexpr int kArrowWidth = 12;  // a scroll bar's arrow buttons
 
-// The faces the forms name, by the metric-compatible fonts a Linux desktop has.
-std::string FontFamily(const std::string& face) {
-    if (face == "Arial" || face == "MS Sans Serif") {
-        return "Liberation Sans";
-    }
-    if (face == "Courier New") {
-        return "Liberation Mono";
-    }
-    if (face == "Times New Roman") {
-        return "Liberation Serif";
-    }
-    return face;
-}
-
 // The theme's icon for each of the program's button pictures.
 const char* IconName(const std::string& image) {
     static const std::pair<const char*, const char*> kIcons[] = {
@@ -99,8 +85,15 @@ GtkWidget* LinuxPlatform::makeControl(ControlData& data) {
     const platform::ControlSpec& design = data.design;
     const char* caption = design.caption.c_str();
     switch (design.kind) {
-        case ControlKind::Label:
-        case ControlKind::Overlay: {
+        case ControlKind::Overlay:
+            // A window of its own draws it (see TextOverlay); the widget only holds its place.
+            data.overlay =
+                std::make_unique<TextOverlay>(windowData(data.window).window, design.font);
+            data.overlay->setBounds(design.bounds);
+            data.overlay->setText(design.caption);
+            data.overlay->setVisible(design.visible);
+            return gtk_label_new(nullptr);  // no window, so nothing drawn and no input
+        case ControlKind::Label: {
             data.inner = gtk_label_new(caption);
             gtk_label_set_xalign(GTK_LABEL(data.inner), 0);
             gtk_label_set_yalign(GTK_LABEL(data.inner), 0);
@@ -373,6 +366,9 @@ void LinuxPlatform::setBounds(Handle control, platform::Rect bounds) {
     ControlData& data = controlData(control);
     data.bounds = bounds;
     place(data);
+    if (data.overlay) {
+        data.overlay->setBounds(bounds);
+    }
 }
 
 platform::Rect LinuxPlatform::bounds(Handle control) const {
@@ -392,8 +388,10 @@ void LinuxPlatform::setCaption(Handle control, const std::string& caption) {
     data.design.caption = caption;
     switch (data.design.kind) {
         case ControlKind::Label:
-        case ControlKind::Overlay:
             gtk_label_set_text(GTK_LABEL(data.inner), caption.c_str());
+            break;
+        case ControlKind::Overlay:
+            data.overlay->setText(caption);
             break;
         case ControlKind::Button:
         case ControlKind::RadioButton:
@@ -423,6 +421,9 @@ void LinuxPlatform::setVisible(Handle control, bool visible) {
     ControlData& data = controlData(control);
     data.visible = visible;
     gtk_widget_set_visible(data.outer, visible);
+    if (data.overlay) {
+        data.overlay->setVisible(visible);
+    }
 }
 
 bool LinuxPlatform::isVisible(Handle control) const {

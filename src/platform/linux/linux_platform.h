@@ -24,6 +24,7 @@
 
 #include "platform/linux/linux_common.h"
 #include "platform/linux/linux_host.h"
+#include "platform/linux/linux_overlay.h"
 #include "platform/platform.h"
 
 namespace morvel::linux_backend {
@@ -157,6 +158,7 @@ class LinuxPlatform final : public platform::Platform {
         GtkWidget* inner = nullptr;     // the widget that does the work (label, list, ...)
         GtkListStore* items = nullptr;  // list boxes
         GtkAdjustment* adjustment = nullptr;
+        std::unique_ptr<TextOverlay> overlay;  // overlays: the window that draws it
         platform::Rect bounds;
         bool visible = true;
         bool enabled = true;

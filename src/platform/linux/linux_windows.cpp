@@ -31,6 +31,20 @@ std::string HexColor(platform::Color color) {
     return text;
 }
 
+// The faces the forms name, by the metric-compatible fonts a Linux desktop has.
+std::string FontFamily(const std::string& face) {
+    if (face == "Arial" || face == "MS Sans Serif") {
+        return "Liberation Sans";
+    }
+    if (face == "Courier New") {
+        return "Liberation Mono";
+    }
+    if (face == "Times New Roman") {
+        return "Liberation Serif";
+    }
+    return face;
+}
+
 GdkMonitor* PrimaryMonitor() {
     GdkDisplay* display = gdk_display_get_default();
     GdkMonitor* monitor = gdk_display_get_primary_monitor(display);

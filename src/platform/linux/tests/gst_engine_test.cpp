@@ -1,7 +1,8 @@
 // The GStreamer engine against what the saver relies on, on an X display (skipped without
 // one): an open never hangs on a path that does not answer, an error while a clip plays is
-// reported with its text, only the latest error is kept, and a clip of another size than the
-// one before goes up whole in the panel's new place the moment it plays.
+// reported with its text, only the latest error is kept, a clip of another size than the
+// one before goes up whole in the panel's new place the moment it plays, and a phone's clip
+// is turned as its file says and cut evenly when it fills the panel.
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <gtk/gtk.h>
@@ -11,6 +12,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <mutex>
@@ -192,6 +194,20 @@ unsigned long ScreenColourAt(GtkWidget* window, int x, int y) {
 // As the saver plays a list at the clips' own size: the panel takes each clip's size and
 // place between the open and the play, and no picture of the new clip may show black, or
 // land where the clip before was.
+constexpr unsigned long kRed = 0xFF0000;
+constexpr unsigned long kBlue = 0x0000FF;
+
+bool Near(unsigned long seen, unsigned long colour) {
+    for (int shift : {0, 8, 16}) {
+        const int difference =
+            static_cast<int>((seen >> shift) & 0xFF) - static_cast<int>((colour >> shift) & 0xFF);
+        if (difference > 40 || difference < -40) {
+            return false;
+        }
+    }
+    return true;
+}
+
 TEST_F(GstEngineTest, AClipOfAnotherSizeGoesUpWholeInThePanelsNewPlaceTheMomentItPlays) {
     const fs::path red = dir_ / "red.mov";
     const fs::path blue = dir_ / "blue.mov";
@@ -225,35 +241,23 @@ TEST_F(GstEngineTest, AClipOfAnotherSizeGoesUpWholeInThePanelsNewPlaceTheMomentI
         ASSERT_EQ(engine.put(own), 0u);
         ASSERT_EQ(engine.play(), 0u);
     };
-    constexpr unsigned long kRed = 0xFF0000;
-    constexpr unsigned long kBlue = 0x0000FF;
-    auto near = [](unsigned long seen, unsigned long colour) {
-        for (int shift : {0, 8, 16}) {
-            const int difference = static_cast<int>((seen >> shift) & 0xFF) -
-                                   static_cast<int>((colour >> shift) & 0xFF);
-            if (difference > 40 || difference < -40) {
-                return false;
-            }
-        }
-        return true;
-    };
 
     playAt(red, 20, 20);  // 160x120: to 180, 140
     const auto deadline = steady_clock::now() + std::chrono::seconds(10);
-    while (!near(ScreenColourAt(toplevel, 100, 80), kRed) && steady_clock::now() < deadline) {
+    while (!Near(ScreenColourAt(toplevel, 100, 80), kRed) && steady_clock::now() < deadline) {
         g_main_context_iteration(nullptr, FALSE);
         std::this_thread::sleep_for(milliseconds(5));
     }
-    ASSERT_TRUE(near(ScreenColourAt(toplevel, 100, 80), kRed)) << "the first clip never showed";
+    ASSERT_TRUE(Near(ScreenColourAt(toplevel, 100, 80), kRed)) << "the first clip never showed";
     ASSERT_EQ(engine.close(true), 0u);
 
     playAt(blue, 130, 90);  // 80x60: to 210, 150, over the red clip's corner
     // Before GTK runs again: the new clip's first frame is up, where the panel now is.
-    EXPECT_TRUE(near(ScreenColourAt(toplevel, 150, 110), kBlue))
+    EXPECT_TRUE(Near(ScreenColourAt(toplevel, 150, 110), kBlue))
         << std::hex << ScreenColourAt(toplevel, 150, 110) << " where both clips show";
-    EXPECT_TRUE(near(ScreenColourAt(toplevel, 200, 140), kBlue))
+    EXPECT_TRUE(Near(ScreenColourAt(toplevel, 200, 140), kBlue))
         << std::hex << ScreenColourAt(toplevel, 200, 140) << " where only the new one shows";
-    EXPECT_FALSE(near(ScreenColourAt(toplevel, 40, 40), kBlue))
+    EXPECT_FALSE(Near(ScreenColourAt(toplevel, 40, 40), kBlue))
         << "the new clip at the old clip's place";
     EXPECT_EQ(engine.close(true), 0u);
 
@@ -261,8 +265,62 @@ TEST_F(GstEngineTest, AClipOfAnotherSizeGoesUpWholeInThePanelsNewPlaceTheMomentI
     ASSERT_EQ(engine.open(red, true), 0u);
     ASSERT_EQ(engine.setWindow(panel), 0u);
     ASSERT_EQ(engine.play(), 0u);
-    EXPECT_TRUE(near(ScreenColourAt(toplevel, 150, 110), kRed))
+    EXPECT_TRUE(Near(ScreenColourAt(toplevel, 150, 110), kRed))
         << std::hex << ScreenColourAt(toplevel, 150, 110) << " at once when played with no put";
+    EXPECT_EQ(engine.close(true), 0u);
+    platform.destroyWindow(window);
+}
+
+// A phone's clip: stored on its side, 320x240, its left 120 columns blue, the rest red, with
+// the tag that turns it a quarter clockwise: upright, 120 rows of blue over 200 of red.
+TEST_F(GstEngineTest, ATurnedClipSaysItsTurnAndAFillShowsTheMiddleOfTheUprightPicture) {
+    // GStreamer's muxers leave the tag out of the file: ffmpeg writes it, as a phone does.
+    // Its 5.1 takes the value counter-clockwise: 270 is a quarter clockwise.
+    const fs::path sideways = dir_ / "sideways.mp4";
+    const fs::path phone = dir_ / "phone.mp4";
+    const std::string make =
+        "ffmpeg -loglevel error -y -f lavfi -i color=c=blue:s=120x240:d=1:r=10,pad=320:240:0:0:red"
+        " -c:v mjpeg " +
+        sideways.string() + " && ffmpeg -loglevel error -y -i " + sideways.string() +
+        " -c copy -metadata:s:v:0 rotate=270 " + phone.string();
+    if (std::system(make.c_str()) != 0) {
+        GTEST_SKIP() << "no ffmpeg to make the clip with";
+    }
+    LinuxPlatform platform(std::make_unique<OwnScreenHost>());
+    platform::WindowSpec form;
+    form.className = "TFormTest";
+    form.clientSize = {300, 200};
+    const Handle window = platform.createWindow(form);
+    platform::ControlSpec design;
+    design.kind = platform::ControlKind::Panel;
+    design.background = platform::Color::rgb(0, 0, 0);
+    design.bounds = {0, 0, 200, 100};
+    const Handle panel = platform.createControl(window, design);
+    platform.showWindow(window, true);
+    GtkWidget* toplevel = gtk_widget_get_toplevel(reinterpret_cast<GtkWidget*>(panel));
+
+    GstEngine engine;
+    ASSERT_EQ(engine.open(phone, true), 0u);
+    media::VideoShape shape;
+    ASSERT_EQ(engine.describe(shape), 0u);
+    EXPECT_EQ(shape, (media::VideoShape{320, 240, 1, 1, 90}));
+    ASSERT_EQ(engine.setWindow(panel), 0u);
+    // The upright 240x320 over the 200x100 panel: 200x267, its middle 100 rows shown.
+    ASSERT_EQ(engine.put({200, 267, 0, -83, 90}), 0u);
+    ASSERT_EQ(engine.play(), 0u);
+    const auto deadline = steady_clock::now() + std::chrono::seconds(10);
+    while (!Near(ScreenColourAt(toplevel, 100, 5), kBlue) && steady_clock::now() < deadline) {
+        g_main_context_iteration(nullptr, FALSE);
+        std::this_thread::sleep_for(milliseconds(5));
+    }
+    // Blue over red, the line between them 100 rows down the 267 of the picture: 17 rows
+    // down the panel (squeezed whole into the panel, it would be 37 down).
+    for (const auto& [x, y, colour] : {std::tuple{5, 8, kBlue}, std::tuple{195, 12, kBlue},
+                                       std::tuple{5, 24, kRed}, std::tuple{195, 95, kRed}}) {
+        EXPECT_TRUE(Near(ScreenColourAt(toplevel, x, y), colour))
+            << std::hex << ScreenColourAt(toplevel, x, y) << " at " << std::dec << x << "," << y;
+    }
+    EXPECT_FALSE(Near(ScreenColourAt(toplevel, 250, 50), kBlue)) << "drawn past the panel";
     EXPECT_EQ(engine.close(true), 0u);
     platform.destroyWindow(window);
 }
