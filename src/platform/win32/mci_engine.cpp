@@ -159,8 +159,10 @@ std::uint32_t MciEngine::put(media::VideoRect rect) {
     MCI_DGV_PUT_PARMS parameters{};
     DWORD_PTR flags = MCI_DGV_PUT_DESTINATION | MCI_WAIT;
     if (rect.right != 0 || rect.bottom != 0) {
-        // MCI rectangles give the width and height in right and bottom.
-        parameters.rc = RECT{0, 0, rect.right, rect.bottom};
+        // MCI rectangles give the width and height in right and bottom, and the corner in
+        // left and top: a fill's corner lies outside the window, which cuts the picture off.
+        // MCI cannot turn a picture (a turned file plays on Media Foundation).
+        parameters.rc = RECT{rect.left, rect.top, rect.right, rect.bottom};
         flags |= MCI_DGV_RECT;
     } else {
         // Back to the video's own size: its source rectangle is the whole frame.
@@ -211,7 +213,8 @@ std::uint32_t MciEngine::where(media::VideoRect& rect) {
     RECT destination{};
     const std::uint32_t result = whereRect(MCI_DGV_WHERE_DESTINATION, destination);
     if (result == 0) {
-        rect = media::VideoRect{destination.right, destination.bottom};
+        rect = media::VideoRect{destination.right, destination.bottom, destination.left,
+                                destination.top};
     }
     return result;
 }
@@ -220,6 +223,7 @@ std::uint32_t MciEngine::describe(media::VideoShape& shape) {
     RECT source{};
     const std::uint32_t result = whereRect(MCI_DGV_WHERE_SOURCE, source);
     if (result == 0) {
+        // MCI cannot tell the shape of the pixels, nor a turn: square and upright.
         shape = media::VideoShape{source.right, source.bottom, 1, 1, 0};
     }
     return result;
