@@ -172,7 +172,26 @@ std::uint32_t MciEngine::put(media::VideoRect rect) {
             flags |= MCI_DGV_RECT;
         }
     }
-    return send(MCI_PUT, flags, &parameters);
+    const std::uint32_t result = send(MCI_PUT, flags, &parameters);
+    if (result == 0 && (rect.left != 0 || rect.top != 0)) {
+        takenAsEdges(rect);
+    }
+    return result;
+}
+
+// Some devices (Wine's MPEG device) take a destination's right and bottom for its edges, not
+// its size, and report it back as a size: a picture put at (0, -120) 1280 x 960 came out
+// 1080 high. Such a device is given the edges.
+void MciEngine::takenAsEdges(const media::VideoRect& rect) {
+    RECT taken{};
+    if (whereRect(MCI_DGV_WHERE_DESTINATION, taken) != 0 ||
+        (taken.right == rect.right && taken.bottom == rect.bottom) ||
+        taken.right != rect.right - rect.left || taken.bottom != rect.bottom - rect.top) {
+        return;
+    }
+    MCI_DGV_PUT_PARMS edges{};
+    edges.rc = RECT{rect.left, rect.top, rect.left + rect.right, rect.top + rect.bottom};
+    send(MCI_PUT, MCI_DGV_PUT_DESTINATION | MCI_DGV_RECT | MCI_WAIT, &edges);
 }
 
 std::uint32_t MciEngine::setAudible(bool audible) {

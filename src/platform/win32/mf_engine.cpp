@@ -76,8 +76,9 @@ std::uint32_t MfEngine::open(const std::string& file, bool) {
         shutDown();
         return static_cast<std::uint32_t>(result);
     }
-    if (hasVideo_ && !rotationKnown_) {
-        // Wine's MP4 source does not say how the picture is turned; the file's header does.
+    if (hasVideo_ && shape_.rotation == 0) {
+        // Wine's MP4 source says every picture is upright; the file's track header tells.
+        // Where a source reads the header itself, the two agree.
         shape_.rotation = TrackRotationOfFile(file);
     }
     mode_ = media::kStopped;
@@ -114,7 +115,7 @@ HRESULT MfEngine::startSession(const std::wstring& url, bool withSound) {
         ComPtr<IMFStreamSink> speakers;
         if (major == MFMediaType_Video && !video) {
             video = true;
-            shape_ = StreamShape(*stream.Get(), rotationKnown_);
+            shape_ = StreamShape(*stream.Get());
             // Until told otherwise the picture has its own size in every window, as with MCI.
             frames_.setFrameSize(SIZE{shape_.width, shape_.height});
             result = CreateFrameGrabber(frames_, sink);
@@ -411,7 +412,6 @@ void MfEngine::shutDown() {
     hasVideo_ = false;
     playsSound_ = false;
     shape_ = media::VideoShape{};
-    rotationKnown_ = false;
     mode_ = media::kNotReady;
     unanswered_ = 0;
 }

@@ -78,9 +78,8 @@ class MfEngine final : public media::MediaEngine {
     std::vector<ComPtr<IMFActivate>> sinks_;  // of this file's output nodes
     ComPtr<IMFMediaSink> speakers_;           // the audio renderer, kept from file to file
     bool hasVideo_ = false;
-    bool playsSound_ = false;     // the session has a branch to the audio renderer
-    media::VideoShape shape_;     // of the open file's picture
-    bool rotationKnown_ = false;  // the source said how it is turned
+    bool playsSound_ = false;  // the session has a branch to the audio renderer
+    media::VideoShape shape_;  // of the open file's picture
     int mode_ = media::kNotReady;
     int unanswered_ = 0;            // Start, Pause and Stop commands whose answer has not come yet
     FrameSink frames_;              // outlives the session, which draws through it

@@ -83,9 +83,8 @@ GUID MajorType(IMFStreamDescriptor& stream) {
     return major;
 }
 
-media::VideoShape StreamShape(IMFStreamDescriptor& stream, bool& rotationKnown) {
+media::VideoShape StreamShape(IMFStreamDescriptor& stream) {
     media::VideoShape shape;
-    rotationKnown = false;
     ComPtr<IMFMediaTypeHandler> handler;
     ComPtr<IMFMediaType> type;
     if (FAILED(stream.GetMediaTypeHandler(&handler)) ||
@@ -108,7 +107,6 @@ media::VideoShape StreamShape(IMFStreamDescriptor& stream, bool& rotationKnown) 
     // clockwise by as much.
     UINT32 rotation = 0;
     if (SUCCEEDED(type->GetUINT32(MF_MT_VIDEO_ROTATION, &rotation))) {
-        rotationKnown = true;
         shape.rotation =
             rotation == 90 || rotation == 180 || rotation == 270 ? static_cast<int>(rotation) : 0;
     }

@@ -27,7 +27,7 @@ HRESULT AddBranch(IMFTopology& topology, IMFMediaSource& source,
                   IUnknown& sink, bool keepSink);
 GUID MajorType(IMFStreamDescriptor& stream);
 // The stored picture's size, the shape of its pixels and the turn the source reports
-// (MF_MT_VIDEO_ROTATION); `rotationKnown` says whether the source reported one at all.
-media::VideoShape StreamShape(IMFStreamDescriptor& stream, bool& rotationKnown);
+// (MF_MT_VIDEO_ROTATION; none reported, upright).
+media::VideoShape StreamShape(IMFStreamDescriptor& stream);
 
 }  // namespace morvel::win32
