@@ -15,7 +15,7 @@ import re
 import shutil
 
 from winelab import (ROOT, SECOND_SCREEN, SINK, Program, ScreenLab, make_tone_and_corrupt_clip,
-                     run, settings_text)
+                     make_wmv_clip, run, settings_text)
 
 PROGRAM = ROOT / "build" / "native" / "morvel"
 
@@ -127,10 +127,10 @@ class LinuxLab(ScreenLab):
     # --- Clips ---------------------------------------------------------------------------------
 
     def make_clips(self):
-        """Solid-colour clips, so one pixel says which clip shows: H.264 in MP4, MPEG-1, a
-        one-second WAV and a file of noise. The long ones outlast any test."""
+        """Solid-colour clips, so one pixel says which clip shows: H.264 in MP4, MPEG-1, WMV,
+        a one-second WAV and a file of noise. The long ones outlast any test."""
         clips = self.clips
-        if (clips / ".complete-2").exists():
+        if (clips / ".complete-3").exists():
             return clips
         clips.mkdir(parents=True, exist_ok=True)
 
@@ -146,8 +146,9 @@ class LinuxLab(ScreenLab):
         mpeg1 = ["-c:v", "mpeg1video", "-q:v", "2", "-r", "25"]
         video("cyan.mpg", "cyan", "320x240", 120, mpeg1)
         video("magenta.mpg", "magenta", "320x240", 3, mpeg1)
+        make_wmv_clip(clips)
         make_tone_and_corrupt_clip(clips, "corrupt.mp4")
-        (clips / ".complete-2").write_text("")
+        (clips / ".complete-3").write_text("")
         return clips
 
     def clip(self, name):

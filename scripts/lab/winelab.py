@@ -96,6 +96,14 @@ def hold(what, probe, seconds, interval=0.25):
         time.sleep(interval)
 
 
+def make_wmv_clip(clips):
+    """A three-second magenta clip of Windows Media Video 8 in ASF: GStreamer's ASF demuxer
+    plays it, on Linux and under Wine."""
+    run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
+         "color=c=magenta:s=320x240:d=3:r=10", "-c:v", "wmv2", "-f", "asf",
+         str(clips / "magenta.wmv")])
+
+
 def make_tone_and_corrupt_clip(clips, corrupt_name):
     """A one-second WAV tone, and a clip of the same seeded noise in every lab."""
     run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
@@ -564,7 +572,7 @@ class Lab(ScreenLab):
         """Solid-colour clips, so one pixel says which clip shows. Video-1 is a codec Wine's
         own AVI player decodes; it codes 4x4 blocks, so sizes are multiples of 4."""
         clips = self.clips
-        if (clips / ".complete-4").exists():
+        if (clips / ".complete-5").exists():
             return clips
         clips.mkdir(parents=True, exist_ok=True)
 
@@ -589,8 +597,9 @@ class Lab(ScreenLab):
                  f"color=c={colour}:s=320x240:d={seconds}:r=25", "-f", "lavfi", "-i",
                  f"sine=frequency=440:duration={seconds}", "-c:v", "libx264", "-pix_fmt",
                  "yuv420p", "-c:a", "aac", "-shortest", str(clips / name)])
+        make_wmv_clip(clips)
         make_tone_and_corrupt_clip(clips, "corrupt.avi")
-        (clips / ".complete-4").write_text("")
+        (clips / ".complete-5").write_text("")
         return clips
 
     def write_settings(self, videos, options=None, sound="Null"):

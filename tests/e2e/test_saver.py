@@ -20,6 +20,9 @@ CENTRE = {(512, 384): "lime"}
                  id="two-clips"),
     pytest.param([("red", "red", "the first clip"), ("cyan", "cyan", "the MPEG-1 clip")],
                  id="mpeg-after-another-format"),
+    # Windows Media Video 8 in ASF, as cameras and Windows wrote them.
+    pytest.param([("red", "red", "the first clip"), ("wmv", "magenta", "the WMV clip")],
+                 id="wmv-after-another-format"),
 ])
 def test_clips_play_in_sequence_at_medium_size(program, clips):
     program.play_in_sequence(clips, MEDIUM)
