@@ -4,8 +4,10 @@
 #include <commctrl.h>
 
 #include <exception>
+#include <optional>
 
 #include "app/startup.h"
+#include "platform/win32/win32_dpi.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_text.h"
 
@@ -21,6 +23,11 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
         morvel::app::SplitCommandLine(morvel::win32::Narrow(GetCommandLineW()));
     if (!arguments.empty()) {
         arguments.erase(arguments.begin());
+    }
+    // The saver's windows in each monitor's own pixels, from before it asks where they lie.
+    std::optional<morvel::win32::ThreadDpi> saverDpi;
+    if (morvel::app::SelectMode(arguments) == morvel::app::Mode::Saver) {
+        saverDpi.emplace(morvel::win32::ThreadDpi::Awareness::PerMonitor);
     }
     morvel::win32::Win32Platform platform(instance);
     try {

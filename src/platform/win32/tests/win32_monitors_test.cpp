@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/win32/owned.h"
+#include "platform/win32/win32_dpi.h"
 #include "platform/win32/win32_platform.h"
 
 namespace morvel::win32 {
@@ -105,6 +106,40 @@ TEST_F(Win32MonitorsTest, MonitorsComePrimaryFirstAndOneWindowCoversThemAllWitho
     EXPECT_EQ(VisibleCovers(), std::vector<Rect>(monitors.begin() + 1, monitors.end()));
     platform_.destroyWindow(primary);
     EXPECT_TRUE(VisibleCovers().empty());
+}
+
+}  // namespace
+}  // namespace morvel::win32
+
+namespace morvel::win32 {
+namespace {
+
+// With the system at 144 DPI (the lab's LogPixels), a window made while the thread is
+// per-monitor aware is drawn at 144 DPI, and a box's or dialog's, made unaware inside that
+// time, at 96: the system scales it. At 96 DPI both are 96.
+TEST(ThreadDpiTest, OnlyWindowsMadeWhileAwareAreDrawnInThePixelsOfTheirMonitor) {
+    const auto window = [] {
+        return OwnedWindow(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 50, 50, nullptr,
+                                           nullptr, GetModuleHandleW(nullptr), nullptr));
+    };
+    const WindowDc screen(nullptr);
+    const int system = GetDeviceCaps(screen.get(), LOGPIXELSY);
+    const ThreadDpi aware(ThreadDpi::Awareness::PerMonitor);
+    if (!aware.taken()) {
+        GTEST_SKIP() << "no per-monitor DPI on this system";
+    }
+    const OwnedWindow saver = window();
+    UINT unawareDpi = 0;
+    {
+        const ThreadDpi unaware(ThreadDpi::Awareness::Unaware);
+        unawareDpi = WindowDpi(window().get());
+    }
+    const WindowDc awareScreen(nullptr);
+    EXPECT_EQ(WindowDpi(saver.get()),
+              static_cast<UINT>(GetDeviceCaps(awareScreen.get(), LOGPIXELSY)));
+    EXPECT_EQ(unawareDpi, 96u);
+    std::printf("system %d, aware window %u, unaware window %u\n", system, WindowDpi(saver.get()),
+                unawareDpi);
 }
 
 }  // namespace
