@@ -4,7 +4,6 @@
 #include <commctrl.h>
 
 #include <exception>
-#include <optional>
 
 #include "app/startup.h"
 #include "platform/win32/win32_dpi.h"
@@ -24,11 +23,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
     if (!arguments.empty()) {
         arguments.erase(arguments.begin());
     }
-    // The saver's windows in each monitor's own pixels, from before it asks where they lie.
-    std::optional<morvel::win32::ThreadDpi> saverDpi;
-    if (morvel::app::SelectMode(arguments) == morvel::app::Mode::Saver) {
-        saverDpi.emplace(morvel::win32::ThreadDpi::Awareness::PerMonitor);
-    }
+    // The saver's windows in each monitor's own pixels, from before it asks where they lie;
+    // every other mode's not aware, as the manifest says (Wine takes a program for aware
+    // unless told).
+    using morvel::win32::ThreadDpi;
+    const ThreadDpi dpi(morvel::app::SelectMode(arguments) == morvel::app::Mode::Saver
+                            ? ThreadDpi::Awareness::PerMonitor
+                            : ThreadDpi::Awareness::Unaware);
     morvel::win32::Win32Platform platform(instance);
     try {
         return morvel::app::RunProgram(platform, arguments);

@@ -3,7 +3,8 @@
 // thread in saver mode, before the monitors are asked where they lie. Every other window
 // (the settings dialog, the preview, the about box) and every box, also in saver mode (a
 // clip that cannot play, the password dialog), keeps the look the program always had: not
-// aware, scaled by the system. The functions come from user32 at run time: a system before
+// aware, scaled by the system. The manifest says so for the program; the thread says it too,
+// for Wine, which takes every program for aware at the system's DPI. The functions come from user32 at run time: a system before
 // them has no per-monitor DPI, and the saver runs there as it always did.
 #pragma once
 
