@@ -2,7 +2,7 @@
 
 #include <mmsystem.h>
 
-#include "platform/win32/mp4_rotation.h"
+#include "platform/win32/mp4_picture.h"
 #include "platform/win32/win32_text.h"
 
 namespace morvel::win32 {
@@ -48,7 +48,7 @@ std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
         current_ = &mci_;
     }
     // MCI cannot turn a picture: a file that asks for a turn goes to Media Foundation.
-    const bool turned = TrackRotationOfFile(file) != 0;
+    const bool turned = ReadMp4PictureOfFile(file).rotation != 0;
     const std::uint32_t refused =
         turned ? MCIERR_UNSUPPORTED_FUNCTION : OpenThroughMci(mci_, file, wait);
     if (refused == 0) {

@@ -6,7 +6,7 @@
 #include <chrono>
 
 #include "platform/win32/mf_topology.h"
-#include "platform/win32/mp4_rotation.h"
+#include "platform/win32/mp4_picture.h"
 #include "platform/win32/owned.h"
 #include "platform/win32/win32_text.h"
 
@@ -76,10 +76,17 @@ std::uint32_t MfEngine::open(const std::string& file, bool) {
         shutDown();
         return static_cast<std::uint32_t>(result);
     }
-    if (hasVideo_ && shape_.rotation == 0) {
-        // Wine's MP4 source says every picture is upright; the file's track header tells.
-        // Where a source reads the header itself, the two agree.
-        shape_.rotation = TrackRotationOfFile(file);
+    if (hasVideo_ && (shape_.rotation == 0 || shape_.pixelAspectNum == shape_.pixelAspectDen)) {
+        // Wine's MP4 source says every picture is upright and square; the file tells. Where
+        // a source reads the file itself, the two agree.
+        const Mp4Picture stored = ReadMp4PictureOfFile(file);
+        if (shape_.rotation == 0) {
+            shape_.rotation = stored.rotation;
+        }
+        if (shape_.pixelAspectNum == shape_.pixelAspectDen) {
+            shape_.pixelAspectNum = stored.pixelAspectNum;
+            shape_.pixelAspectDen = stored.pixelAspectDen;
+        }
     }
     mode_ = media::kStopped;
     // The audio renderer outlives the file, and with it a silence asked for the last one.

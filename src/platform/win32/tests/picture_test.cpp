@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/win32/mf_frame_sink.h"
-#include "platform/win32/mp4_rotation.h"
+#include "platform/win32/mp4_picture.h"
 
 namespace morvel::win32 {
 namespace {
@@ -36,9 +36,19 @@ std::string Tkhd(std::int32_t a, std::int32_t b, std::int32_t c, std::int32_t d,
     return Box("tkhd", body);
 }
 
-int RotationOf(const std::string& bytes) {
+Mp4Picture PictureOf(const std::string& bytes) {
     std::istringstream file(bytes);
-    return TrackRotation(file);
+    return ReadMp4Picture(file);
+}
+
+int RotationOf(const std::string& bytes) {
+    return PictureOf(bytes).rotation;
+}
+
+// A video track's sample description with a first entry of this type and these boxes.
+std::string SampleTable(const std::string& entryBoxes) {
+    const std::string entry = Box("avc1", std::string(78, '\0') + entryBoxes);
+    return Box("mdia", Box("minf", Box("stbl", Box("stsd", std::string(8, '\0') + entry))));
 }
 
 constexpr std::int32_t kOne = 0x10000;
@@ -89,6 +99,24 @@ TEST(TrackRotationTest, AFileThatLiesAboutItsBoxesReadsAsUpright) {
     const std::string large =
         Big32(1) + "moov" + Big32(0) + Big32(static_cast<std::uint32_t>(body.size() + 16)) + body;
     EXPECT_EQ(RotationOf(large), 90);
+}
+
+TEST(Mp4PictureTest, ThePixelShapeComesFromTheVideoTracksSampleDescription) {
+    const std::string pasp = Box("pasp", Big32(16) + Big32(11));
+    const std::string track =
+        Box("trak", Tkhd(kOne, 0, 0, kOne) + SampleTable(Box("avcC", "xyz") + pasp));
+    const Mp4Picture picture = PictureOf(Box("moov", track));
+    EXPECT_EQ(picture.pixelAspectNum, 16);
+    EXPECT_EQ(picture.pixelAspectDen, 11);
+    // None, no terms, junk, or one cut off: square.
+    for (const std::string& boxes :
+         {std::string(), Box("pasp", Big32(0) + Big32(11)), Box("pasp", Big32(16) + Big32(99999)),
+          Box("pasp", Big32(16))}) {
+        const Mp4Picture square =
+            PictureOf(Box("moov", Box("trak", Tkhd(kOne, 0, 0, kOne) + SampleTable(boxes))));
+        EXPECT_EQ(square.pixelAspectNum, 1);
+        EXPECT_EQ(square.pixelAspectDen, 1);
+    }
 }
 
 TEST(TurnClockwiseTest, EveryQuarterTurnMovesTheCornersWhereTheyBelong) {

@@ -1,4 +1,4 @@
-#include "platform/win32/mp4_rotation.h"
+#include "platform/win32/mp4_picture.h"
 
 #include <array>
 #include <cstdint>
@@ -20,6 +20,9 @@ constexpr std::size_t kTkhdVersion0 = 20;  // times, track id and duration
 constexpr std::size_t kTkhdVersion1 = 32;
 constexpr std::size_t kBeforeMatrix = 16;  // reserved, layer, group, volume
 constexpr std::size_t kMatrixAndSize = 9 * 4 + 2 * 4;
+constexpr std::size_t kSampleTable = 8;          // the sample description's version and count
+constexpr std::size_t kVisualEntry = 78;         // a visual sample entry's fields before its boxes
+constexpr std::uint32_t kMaxAspectTerm = 10000;  // past this a pixel's shape is junk
 
 struct Box {
     std::array<char, 4> type{};
@@ -143,29 +146,58 @@ bool FindBox(BoxReader& reader, std::uint64_t from, std::uint64_t to, std::strin
     return false;
 }
 
+// The pixel shape in the video track's sample description (mdia/minf/stbl/stsd, its first
+// entry's pasp box); square where it has none.
+void PixelShape(BoxReader& reader, const Box& trak, Mp4Picture& picture) {
+    Box box = trak;
+    for (const char* name : {"mdia", "minf", "stbl", "stsd"}) {
+        if (!FindBox(reader, box.body, box.end, name, box)) {
+            return;
+        }
+    }
+    Box entry;
+    Box pasp;
+    std::array<unsigned char, 8> spacing{};
+    if (!reader.box(box.body + kSampleTable, box.end, entry) ||
+        !FindBox(reader, entry.body + kVisualEntry, entry.end, "pasp", pasp) ||
+        pasp.body + spacing.size() > pasp.end ||
+        !reader.read(pasp.body, spacing.data(), spacing.size())) {
+        return;
+    }
+    const std::uint32_t across = Big32(spacing.data());
+    const std::uint32_t down = Big32(spacing.data() + 4);
+    if (across > 0 && down > 0 && across <= kMaxAspectTerm && down <= kMaxAspectTerm) {
+        picture.pixelAspectNum = static_cast<int>(across);
+        picture.pixelAspectDen = static_cast<int>(down);
+    }
+}
+
 }  // namespace
 
-int TrackRotation(std::istream& file) {
+Mp4Picture ReadMp4Picture(std::istream& file) {
     BoxReader reader(file);
+    Mp4Picture picture;
     Box moov;
     if (!FindBox(reader, 0, reader.size(), "moov", moov)) {
-        return 0;
+        return picture;
     }
     std::uint64_t from = moov.body;
     for (Box trak; FindBox(reader, from, moov.end, "trak", trak); from = trak.end) {
         Box tkhd;
         if (FindBox(reader, trak.body, trak.end, "tkhd", tkhd)) {
             if (const int rotation = HeaderRotation(reader, tkhd); rotation >= 0) {
-                return rotation;
+                picture.rotation = rotation;
+                PixelShape(reader, trak, picture);
+                return picture;
             }
         }
     }
-    return 0;
+    return picture;
 }
 
-int TrackRotationOfFile(const std::string& path) {
+Mp4Picture ReadMp4PictureOfFile(const std::string& path) {
     std::ifstream file(utf8::toPath(path), std::ios::binary);
-    return file ? TrackRotation(file) : 0;
+    return file ? ReadMp4Picture(file) : Mp4Picture{};
 }
 
 }  // namespace morvel::win32
