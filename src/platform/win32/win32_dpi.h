@@ -4,8 +4,9 @@
 // (the settings dialog, the preview, the about box) and every box, also in saver mode (a
 // clip that cannot play, the password dialog), keeps the look the program always had: not
 // aware, scaled by the system. The manifest says so for the program; the thread says it too,
-// for Wine, which takes every program for aware at the system's DPI. The functions come from user32 at run time: a system before
-// them has no per-monitor DPI, and the saver runs there as it always did.
+// for Wine, which takes every program for aware at the system's DPI. The functions come from
+// user32 at run time: a system before them has no per-monitor DPI, and the saver runs there
+// as it always did.
 #pragma once
 
 #include <windows.h>
