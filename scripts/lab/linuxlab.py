@@ -14,8 +14,8 @@ import contextlib
 import re
 import shutil
 
-from winelab import (ROOT, SECOND_SCREEN, SINK, Program, ScreenLab, make_tone_and_corrupt_clip,
-                     make_wmv_clip, run, settings_text)
+from winelab import (ROOT, SCREEN, SECOND_SCREEN, SINK, Program, ScreenLab,
+                     make_tone_and_corrupt_clip, make_wmv_clip, run, settings_text)
 
 PROGRAM = ROOT / "build" / "native" / "morvel"
 
@@ -64,8 +64,8 @@ EndSection
 
 
 class LinuxLab(ScreenLab):
-    def __init__(self, work):
-        super().__init__(work)
+    def __init__(self, work, screen=SCREEN):
+        super().__init__(work, screen=screen)
         self.home = self.work / "home"
         self.env.update({
             "HOME": str(self.home),
