@@ -195,3 +195,21 @@ def test_at_144_dpi_the_saver_is_drawn_in_the_monitors_pixels_and_the_settings_a
     run_backend_suite(program, gtest_results, "--gtest_filter=ThreadDpiTest.*",
                       env={"MORVEL_EXPECT_WINDOW_DPI": "TForm2=96"})
     settings.stop()
+
+
+@pytest.mark.parametrize("clip, colour", [("lime", "lime"), ("cyan", "cyan")],
+                         ids=["avi", "mpeg"])
+def test_the_clock_shows_over_the_pictures_mci_draws(program, clip, colour):
+    """MCI's devices draw into the panel themselves, Wine's MPEG device in a window of its own
+    inside it: the clock stays over either, read by OCR."""
+    from test_picture import corner_text, shows_now
+    lab = program.lab
+    saver = program.showing([clip], (0, 0, *lab.screen), colour, {"Picdis": 1, "Clock": 1})
+    seen = {}
+
+    def read():
+        seen["text"] = corner_text(lab)
+        return shows_now(seen["text"]), seen["text"]
+    wait_until(f"the time over the {clip} clip", read, 6, interval=0.5)
+    program.expect_no_report(saver)
+    program.end_with(saver, "key", "a")
