@@ -175,3 +175,41 @@ def test_the_win32_backend_monitor_tests_on_two_monitors(program, gtest_results)
     with program.two_monitors():
         run_backend_suite(program, gtest_results, "--gtest_filter=Win32MonitorsTest.*",
                           env={"MORVEL_EXPECT_MONITORS": expected})
+
+
+def test_at_144_dpi_the_saver_is_drawn_in_the_monitors_pixels_and_the_settings_are_scaled(
+        program, gtest_results):
+    """With LogPixels 144 the saver's window is per-monitor aware (drawn at 144 DPI) and
+    covers the screen in its own pixels; the settings dialog is not (96, the system scales
+    it). Wine draws both alike; what each window is, its DPI says."""
+    lab = program.lab
+    lab.wine_output("reg", "add", "HKCU\\Control Panel\\Desktop", "/v", "LogPixels", "/t",
+                    "REG_DWORD", "/d", "144", "/f")
+    width, height = lab.screen
+    saver = program.showing(["lime"], (0, 0, width, height), "lime", {"Picdis": 1})
+    run_backend_suite(program, gtest_results, "--gtest_filter=ThreadDpiTest.*",
+                      env={"MORVEL_EXPECT_WINDOW_DPI": "TForm1=144"})
+    saver.stop()
+    settings = program.start("/c")
+    wait_until("the settings dialog", lambda: (bool(lab.windows("Morvel Screensaver Options")), "none"), 30)
+    run_backend_suite(program, gtest_results, "--gtest_filter=ThreadDpiTest.*",
+                      env={"MORVEL_EXPECT_WINDOW_DPI": "TForm2=96"})
+    settings.stop()
+
+
+@pytest.mark.parametrize("clip, colour", [("lime", "lime"), ("cyan", "cyan")],
+                         ids=["avi", "mpeg"])
+def test_the_clock_shows_over_the_pictures_mci_draws(program, clip, colour):
+    """MCI's devices draw into the panel themselves, Wine's MPEG device in a window of its own
+    inside it: the clock stays over either, read by OCR."""
+    from test_picture import corner_text, shows_now
+    lab = program.lab
+    saver = program.showing([clip], (0, 0, *lab.screen), colour, {"Picdis": 1, "Clock": 1})
+    seen = {}
+
+    def read():
+        seen["text"] = corner_text(lab)
+        return shows_now(seen["text"]), seen["text"]
+    wait_until(f"the time over the {clip} clip", read, 6, interval=0.5)
+    program.expect_no_report(saver)
+    program.end_with(saver, "key", "a")

@@ -6,6 +6,7 @@
 #include <exception>
 
 #include "app/startup.h"
+#include "platform/win32/win32_dpi.h"
 #include "platform/win32/win32_platform.h"
 #include "platform/win32/win32_text.h"
 
@@ -22,6 +23,13 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*commandLi
     if (!arguments.empty()) {
         arguments.erase(arguments.begin());
     }
+    // The saver's windows in each monitor's own pixels, from before it asks where they lie;
+    // every other mode's not aware, as the manifest says (Wine takes a program for aware
+    // unless told).
+    using morvel::win32::ThreadDpi;
+    const ThreadDpi dpi(morvel::app::SelectMode(arguments) == morvel::app::Mode::Saver
+                            ? ThreadDpi::Awareness::PerMonitor
+                            : ThreadDpi::Awareness::Unaware);
     morvel::win32::Win32Platform platform(instance);
     try {
         return morvel::app::RunProgram(platform, arguments);

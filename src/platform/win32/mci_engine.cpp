@@ -159,8 +159,10 @@ std::uint32_t MciEngine::put(media::VideoRect rect) {
     MCI_DGV_PUT_PARMS parameters{};
     DWORD_PTR flags = MCI_DGV_PUT_DESTINATION | MCI_WAIT;
     if (rect.right != 0 || rect.bottom != 0) {
-        // MCI rectangles give the width and height in right and bottom.
-        parameters.rc = RECT{0, 0, rect.right, rect.bottom};
+        // MCI rectangles give the width and height in right and bottom, and the corner in
+        // left and top: a fill's corner lies outside the window, which cuts the picture off.
+        // MCI cannot turn a picture (a turned file plays on Media Foundation).
+        parameters.rc = RECT{rect.left, rect.top, rect.right, rect.bottom};
         flags |= MCI_DGV_RECT;
     } else {
         // Back to the video's own size: its source rectangle is the whole frame.
@@ -170,7 +172,26 @@ std::uint32_t MciEngine::put(media::VideoRect rect) {
             flags |= MCI_DGV_RECT;
         }
     }
-    return send(MCI_PUT, flags, &parameters);
+    const std::uint32_t result = send(MCI_PUT, flags, &parameters);
+    if (result == 0 && (rect.left != 0 || rect.top != 0)) {
+        takenAsEdges(rect);
+    }
+    return result;
+}
+
+// Some devices (Wine's MPEG device) take a destination's right and bottom for its edges, not
+// its size, and report it back as a size: a picture put at (0, -120) 1280 x 960 came out
+// 1080 high. Such a device is given the edges.
+void MciEngine::takenAsEdges(const media::VideoRect& rect) {
+    RECT taken{};
+    if (whereRect(MCI_DGV_WHERE_DESTINATION, taken) != 0 ||
+        (taken.right == rect.right && taken.bottom == rect.bottom) ||
+        taken.right != rect.right - rect.left || taken.bottom != rect.bottom - rect.top) {
+        return;
+    }
+    MCI_DGV_PUT_PARMS edges{};
+    edges.rc = RECT{rect.left, rect.top, rect.left + rect.right, rect.top + rect.bottom};
+    send(MCI_PUT, MCI_DGV_PUT_DESTINATION | MCI_DGV_RECT | MCI_WAIT, &edges);
 }
 
 std::uint32_t MciEngine::setAudible(bool audible) {
@@ -211,7 +232,8 @@ std::uint32_t MciEngine::where(media::VideoRect& rect) {
     RECT destination{};
     const std::uint32_t result = whereRect(MCI_DGV_WHERE_DESTINATION, destination);
     if (result == 0) {
-        rect = media::VideoRect{destination.right, destination.bottom};
+        rect = media::VideoRect{destination.right, destination.bottom, destination.left,
+                                destination.top};
     }
     return result;
 }
@@ -220,6 +242,7 @@ std::uint32_t MciEngine::describe(media::VideoShape& shape) {
     RECT source{};
     const std::uint32_t result = whereRect(MCI_DGV_WHERE_SOURCE, source);
     if (result == 0) {
+        // MCI cannot tell the shape of the pixels, nor a turn: square and upright.
         shape = media::VideoShape{source.right, source.bottom, 1, 1, 0};
     }
     return result;

@@ -46,6 +46,7 @@ class MciEngine final : public media::MediaEngine {
     bool queryHasAudio();
     bool withoutSoundTrack();
     std::uint32_t whereRect(DWORD_PTR which, RECT& rect);
+    void takenAsEdges(const media::VideoRect& rect);
 
     UINT device_ = 0;  // 0: no device open
     bool hasVideo_ = false;

@@ -2,6 +2,7 @@
 
 #include <mmsystem.h>
 
+#include "platform/win32/mp4_picture.h"
 #include "platform/win32/win32_text.h"
 
 namespace morvel::win32 {
@@ -46,7 +47,10 @@ std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
         current_->close(true);
         current_ = &mci_;
     }
-    const std::uint32_t refused = OpenThroughMci(mci_, file, wait);
+    // MCI cannot turn a picture: a file that asks for a turn goes to Media Foundation.
+    const bool turned = ReadMp4PictureOfFile(file).rotation != 0;
+    const std::uint32_t refused =
+        turned ? MCIERR_UNSUPPORTED_FUNCTION : OpenThroughMci(mci_, file, wait);
     if (refused == 0) {
         const std::uint32_t mirrored = openMciMirrors(file, wait);
         if (mirrored != 0) {

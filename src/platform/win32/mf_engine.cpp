@@ -5,6 +5,8 @@
 
 #include <chrono>
 
+#include "platform/win32/mf_topology.h"
+#include "platform/win32/mp4_picture.h"
 #include "platform/win32/owned.h"
 #include "platform/win32/win32_text.h"
 
@@ -16,69 +18,6 @@ namespace {
 constexpr auto kAnswerTimeout = std::chrono::seconds(10);
 // How often a wait looks for the session's answer.
 constexpr DWORD kAnswerPollMilliseconds = 5;
-
-HRESULT CreateSource(const std::wstring& url, ComPtr<IMFMediaSource>& source) {
-    ComPtr<IMFSourceResolver> resolver;
-    HRESULT result = MFCreateSourceResolver(&resolver);
-    if (FAILED(result)) {
-        return result;
-    }
-    MF_OBJECT_TYPE type = MF_OBJECT_INVALID;
-    ComPtr<IUnknown> object;
-    // The extension does not decide: a renamed file plays by what it holds.
-    result = resolver->CreateObjectFromURL(
-        url.c_str(),
-        MF_RESOLUTION_MEDIASOURCE |
-            MF_RESOLUTION_CONTENT_DOES_NOT_HAVE_TO_MATCH_EXTENSION_OR_MIME_TYPE,
-        nullptr, &type, &object);
-    if (FAILED(result)) {
-        return result;
-    }
-    return object.As(&source);
-}
-
-HRESULT CreateFrameGrabber(FrameSink& frames, ComPtr<IMFActivate>& activate) {
-    ComPtr<IMFMediaType> type;
-    HRESULT result = MFCreateMediaType(&type);
-    if (SUCCEEDED(result)) {
-        result = type->SetGUID(MF_MT_MAJOR_TYPE, MFMediaType_Video);
-    }
-    if (SUCCEEDED(result)) {
-        result = type->SetGUID(MF_MT_SUBTYPE, MFVideoFormat_RGB32);
-    }
-    if (SUCCEEDED(result)) {
-        result = MFCreateSampleGrabberSinkActivate(type.Get(), &frames, &activate);
-    }
-    return result;
-}
-
-// Source stream -> sink, one branch of the topology.
-HRESULT AddBranch(IMFTopology& topology, IMFMediaSource& source,
-                  IMFPresentationDescriptor& presentation, IMFStreamDescriptor& stream,
-                  IUnknown& sink, bool keepSink) {
-    ComPtr<IMFTopologyNode> from;
-    ComPtr<IMFTopologyNode> to;
-    HRESULT result = MFCreateTopologyNode(MF_TOPOLOGY_SOURCESTREAM_NODE, &from);
-    if (SUCCEEDED(result)) {
-        from->SetUnknown(MF_TOPONODE_SOURCE, &source);
-        from->SetUnknown(MF_TOPONODE_PRESENTATION_DESCRIPTOR, &presentation);
-        from->SetUnknown(MF_TOPONODE_STREAM_DESCRIPTOR, &stream);
-        result = topology.AddNode(from.Get());
-    }
-    if (SUCCEEDED(result)) {
-        result = MFCreateTopologyNode(MF_TOPOLOGY_OUTPUT_NODE, &to);
-    }
-    if (SUCCEEDED(result)) {
-        to->SetObject(&sink);
-        // A sink kept for the next file is not the session's to shut down when it closes.
-        to->SetUINT32(MF_TOPONODE_NOSHUTDOWN_ON_REMOVE, keepSink ? TRUE : FALSE);
-        result = topology.AddNode(to.Get());
-    }
-    if (SUCCEEDED(result)) {
-        result = from->ConnectOutput(0, to.Get(), 0);
-    }
-    return result;
-}
 
 // While a request waits for the session, the thread's windows still answer other threads'
 // messages, so the system never takes the program for hung. Input and timers stay queued for
@@ -92,27 +31,6 @@ void KeepWindowsAnswering(DWORD milliseconds) {
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE | PM_QS_SENDMESSAGE)) {
         DispatchMessageW(&message);
     }
-}
-
-GUID MajorType(IMFStreamDescriptor& stream) {
-    ComPtr<IMFMediaTypeHandler> handler;
-    GUID major = GUID_NULL;
-    if (SUCCEEDED(stream.GetMediaTypeHandler(&handler))) {
-        handler->GetMajorType(&major);
-    }
-    return major;
-}
-
-SIZE FrameSize(IMFStreamDescriptor& stream) {
-    ComPtr<IMFMediaTypeHandler> handler;
-    ComPtr<IMFMediaType> type;
-    UINT32 width = 0;
-    UINT32 height = 0;
-    if (SUCCEEDED(stream.GetMediaTypeHandler(&handler)) &&
-        SUCCEEDED(handler->GetCurrentMediaType(&type))) {
-        MFGetAttributeSize(type.Get(), MF_MT_FRAME_SIZE, &width, &height);
-    }
-    return SIZE{static_cast<LONG>(width), static_cast<LONG>(height)};
 }
 
 }  // namespace
@@ -158,6 +76,18 @@ std::uint32_t MfEngine::open(const std::string& file, bool) {
         shutDown();
         return static_cast<std::uint32_t>(result);
     }
+    if (hasVideo_ && (shape_.rotation == 0 || shape_.pixelAspectNum == shape_.pixelAspectDen)) {
+        // Wine's MP4 source says every picture is upright and square; the file tells. Where
+        // a source reads the file itself, the two agree.
+        const Mp4Picture stored = ReadMp4PictureOfFile(file);
+        if (shape_.rotation == 0) {
+            shape_.rotation = stored.rotation;
+        }
+        if (shape_.pixelAspectNum == shape_.pixelAspectDen) {
+            shape_.pixelAspectNum = stored.pixelAspectNum;
+            shape_.pixelAspectDen = stored.pixelAspectDen;
+        }
+    }
     mode_ = media::kStopped;
     // The audio renderer outlives the file, and with it a silence asked for the last one.
     setAudible(true);
@@ -192,9 +122,9 @@ HRESULT MfEngine::startSession(const std::wstring& url, bool withSound) {
         ComPtr<IMFStreamSink> speakers;
         if (major == MFMediaType_Video && !video) {
             video = true;
-            ownSize_ = FrameSize(*stream.Get());
+            shape_ = StreamShape(*stream.Get());
             // Until told otherwise the picture has its own size in every window, as with MCI.
-            frames_.setFrameSize(ownSize_);
+            frames_.setFrameSize(SIZE{shape_.width, shape_.height});
             result = CreateFrameGrabber(frames_, sink);
         } else if (major == MFMediaType_Audio && !sound && withSound) {
             sound = true;
@@ -368,9 +298,13 @@ std::uint32_t MfEngine::putInto(std::size_t window, media::VideoRect rect) {
     if (window >= frames_.windows()) {
         return static_cast<std::uint32_t>(E_INVALIDARG);
     }
-    const bool ownSize = rect.right == 0 && rect.bottom == 0;
-    frames_.setDestination(window, RECT{0, 0, ownSize ? ownSize_.cx : rect.right,
-                                        ownSize ? ownSize_.cy : rect.bottom});
+    if (rect.right == 0 && rect.bottom == 0) {
+        // Its own size, turned as asked.
+        const bool sideways = rect.rotation == 90 || rect.rotation == 270;
+        rect.right = sideways ? shape_.height : shape_.width;
+        rect.bottom = sideways ? shape_.width : shape_.height;
+    }
+    frames_.setDestination(window, rect);
     return 0;
 }
 
@@ -399,8 +333,7 @@ std::uint32_t MfEngine::where(media::VideoRect& rect) {
     if (!session_) {
         return static_cast<std::uint32_t>(MF_E_INVALIDREQUEST);
     }
-    const RECT destination = frames_.destination(0);
-    rect = media::VideoRect{destination.right, destination.bottom};
+    rect = frames_.destination(0);
     return 0;
 }
 
@@ -408,7 +341,7 @@ std::uint32_t MfEngine::describe(media::VideoShape& shape) {
     if (!session_) {
         return static_cast<std::uint32_t>(MF_E_INVALIDREQUEST);
     }
-    shape = media::VideoShape{ownSize_.cx, ownSize_.cy, 1, 1, 0};
+    shape = hasVideo_ ? shape_ : media::VideoShape{0, 0, 1, 1, 0};
     return 0;
 }
 
@@ -485,7 +418,7 @@ void MfEngine::shutDown() {
     session_.Reset();
     hasVideo_ = false;
     playsSound_ = false;
-    ownSize_ = SIZE{};
+    shape_ = media::VideoShape{};
     mode_ = media::kNotReady;
     unanswered_ = 0;
 }

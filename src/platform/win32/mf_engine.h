@@ -79,7 +79,7 @@ class MfEngine final : public media::MediaEngine {
     ComPtr<IMFMediaSink> speakers_;           // the audio renderer, kept from file to file
     bool hasVideo_ = false;
     bool playsSound_ = false;  // the session has a branch to the audio renderer
-    SIZE ownSize_{};
+    media::VideoShape shape_;  // of the open file's picture
     int mode_ = media::kNotReady;
     int unanswered_ = 0;            // Start, Pause and Stop commands whose answer has not come yet
     FrameSink frames_;              // outlives the session, which draws through it

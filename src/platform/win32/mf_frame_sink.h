@@ -1,6 +1,10 @@
 // Where Media Foundation's decoded pictures go: the sample grabber hands each frame, at its
 // presentation time, to a FrameSink, which draws it with GDI into the display window and into
 // every mirror window, each at its own destination: one decoding for all of them.
+//
+// A destination is a media::VideoRect: the picture turned (on the CPU, once per frame for
+// every window), scaled to right x bottom with its corner at (left, top). Only the part the
+// window shows is scaled: a fill, larger than its window, costs no more than a stretch.
 #pragma once
 
 #include <windows.h>
@@ -8,8 +12,11 @@
 #include <mfidl.h>
 
 #include <cstddef>
+#include <cstdint>
 #include <mutex>
 #include <vector>
+
+#include "media/media_engine.h"
 
 namespace morvel::win32 {
 
@@ -22,10 +29,10 @@ class FrameSink final : public IMFSampleGrabberSinkCallback {
     void addMirror(HWND window);
     std::size_t windows();
     HWND window(std::size_t window);
-    // A new file: its frame size, and every window's destination at that size.
+    // A new file: its frame size, and every window's destination at that size, upright.
     void setFrameSize(SIZE size);
-    void setDestination(std::size_t window, RECT destination);
-    RECT destination(std::size_t window);
+    void setDestination(std::size_t window, media::VideoRect destination);
+    media::VideoRect destination(std::size_t window);
 
     // IUnknown
     STDMETHODIMP QueryInterface(REFIID id, void** object) override;
@@ -44,16 +51,33 @@ class FrameSink final : public IMFSampleGrabberSinkCallback {
     STDMETHODIMP OnShutdown() override { return S_OK; }
 
   private:
-    void draw(const BYTE* pixels, DWORD size);
-
+    // One picture in memory, 32 bits a pixel, top row first.
+    struct Picture {
+        const std::uint32_t* pixels = nullptr;
+        LONG width = 0;
+        LONG height = 0;
+    };
     struct Target {
         HWND window = nullptr;
-        RECT destination{};
+        media::VideoRect destination{};
     };
+
+    void draw(const BYTE* pixels, DWORD size);
+    Picture turned(Picture stored, int rotation);
 
     std::mutex mutex_;  // the engine's thread sets what the grabber's threads draw with
     std::vector<Target> targets_{1};
     SIZE frame_{};
+    std::vector<std::uint32_t> turned_;  // the last frame turned, reused from frame to frame
 };
+
+// `stored` (size.cx x size.cy, top row first) turned clockwise by 90, 180 or 270 degrees into
+// `out`, top row first (sideways: size.cy wide).
+void TurnClockwise(const std::uint32_t* stored, SIZE size, int rotation,
+                   std::vector<std::uint32_t>& out);
+// Draws `source` (width x height, top row first) into `dc` scaled to the destination, cut to
+// the window's `client` area first: only the visible source pixels are handed to GDI.
+void DrawClipped(HDC dc, SIZE client, const std::uint32_t* source, SIZE size,
+                 const media::VideoRect& to);
 
 }  // namespace morvel::win32

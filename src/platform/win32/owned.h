@@ -30,6 +30,8 @@ class Owned {
     Owned& operator=(const Owned&) = delete;
 
     H get() const { return handle_; }
+    // Hands the handle to one who closes it himself (SetWindowRgn takes its region).
+    H release() { return std::exchange(handle_, H{}); }
     explicit operator bool() const { return handle_ != H{}; }
     void reset(H handle = H{}) {
         if (handle_ != H{}) {
@@ -71,6 +73,8 @@ struct TaskMemFree {
 
 using OwnedFont = Owned<HFONT, GdiObjectCloser>;
 using OwnedBrush = Owned<HBRUSH, GdiObjectCloser>;
+using OwnedRegion = Owned<HRGN, GdiObjectCloser>;
+using OwnedPen = Owned<HPEN, GdiObjectCloser>;
 using OwnedKey = Owned<HKEY, RegistryKeyCloser>;
 using OwnedLibrary = Owned<HMODULE, LibraryCloser>;
 using OwnedFind = Owned<HANDLE, FindCloser>;

@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "common/ascii.h"
+#include "platform/win32/win32_overlay.h"
 #include "platform/win32/win32_text.h"
 
 namespace morvel::win32 {
@@ -35,8 +36,9 @@ ClassAndStyle ControlClass(const platform::ControlSpec& design) {
     const DWORD child = WS_CHILD | WS_CLIPSIBLINGS;
     const DWORD edge = design.bevel == platform::Bevel::Lowered ? WS_EX_CLIENTEDGE : 0;
     switch (design.kind) {
-        case ControlKind::Label:
-        case ControlKind::Overlay: {
+        case ControlKind::Overlay:
+            return {kOverlayClass, child, 0};
+        case ControlKind::Label: {
             const DWORD notify = design.onClick || design.onDoubleClick ? SS_NOTIFY : 0;
             const DWORD wrap = design.wordWrap ? SS_LEFT : SS_LEFTNOWORDWRAP;
             // No prefix: a file name with '&' in it is shown as it is.
@@ -148,6 +150,7 @@ Handle Win32Platform::createControl(Handle window, const platform::ControlSpec& 
         // Above the group or panel it sits in, which was created before it.
         SetWindowPos(control, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
     }
+    raiseOverlays(form);
     EnableWindow(control, effectiveEnabled(stored));
     applyVisibility(control);
     if (!design.hint.empty()) {
@@ -168,6 +171,15 @@ HWND Win32Platform::createControlWindow(HWND form, const platform::ControlSpec& 
         throw std::runtime_error("Unable to create control " + design.name);
     }
     return control;
+}
+
+// The form's overlays stay above every other control, also one made after them.
+void Win32Platform::raiseOverlays(HWND form) {
+    for (const auto& [handle, control] : controls_) {
+        if (control->window == form && control->design.kind == ControlKind::Overlay) {
+            SetWindowPos(handle, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+        }
+    }
 }
 
 std::vector<HWND> Win32Platform::childrenOf(HWND parent) const {

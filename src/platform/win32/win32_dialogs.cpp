@@ -8,6 +8,7 @@
 
 #include <memory>
 
+#include "platform/win32/win32_dpi.h"
 #include "platform/win32/win32_text.h"
 
 namespace morvel::win32 {
@@ -138,6 +139,8 @@ void Win32Platform::messageBox(Handle owner, const std::string& caption, const s
         // program looking frozen: it stays on top and holds every window of the program.
         flags |= MB_TASKMODAL | MB_TOPMOST | MB_SETFOREGROUND;
     }
+    // Scaled by the system as ever, also over the saver's own windows (see win32_dpi.h).
+    const ThreadDpi unaware(ThreadDpi::Awareness::Unaware);
     MessageBoxW(ToHwnd(owner), Widen(text).c_str(), Widen(caption).c_str(), flags);
 }
 

@@ -4,6 +4,7 @@
 
 #include <memory>
 
+#include "platform/win32/win32_dpi.h"
 #include "platform/win32/win32_text.h"
 
 namespace morvel::win32 {
@@ -63,6 +64,8 @@ class Win32Library final : public platform::Library {
         if (verify == nullptr) {
             return false;
         }
+        // The library's dialog is scaled by the system, as every box (see win32_dpi.h).
+        const ThreadDpi unaware(ThreadDpi::Awareness::Unaware);
         // Only the low byte carries the answer.
         return (static_cast<unsigned>(verify(ToHwnd(owner))) & 0xFFu) != 0;
     }

@@ -3,6 +3,7 @@
 // forms' timers.
 #include "platform/win32/win32_platform.h"
 
+#include "platform/win32/win32_dpi.h"
 #include "platform/win32/win32_text.h"
 
 namespace morvel::win32 {
@@ -92,6 +93,7 @@ void Win32Platform::endProcessWithReport(const std::string& message) {
     hook_.reset();
     while (ShowCursor(TRUE) < 0) {
     }
+    const ThreadDpi unaware(ThreadDpi::Awareness::Unaware);  // a box like every other
     MessageBoxW(nullptr, Widen(message).c_str(), Widen(title_).c_str(),
                 MB_ICONERROR | MB_OK | MB_TASKMODAL | MB_TOPMOST | MB_SETFOREGROUND);
     ExitProcess(1);

@@ -4,6 +4,7 @@
 #include "platform/win32/win32_platform.h"
 
 #include "platform/win32/media_engines.h"
+#include "platform/win32/win32_overlay.h"
 
 namespace morvel::win32 {
 
@@ -16,6 +17,7 @@ COLORREF ToColorRef(platform::Color color) {
 
 Win32Platform::Win32Platform(HINSTANCE instance) : instance_(instance) {
     registerPanelClass();
+    RegisterOverlayClass(instance_);
     installMessageHook();
 }
 

@@ -218,6 +218,7 @@ class Win32Platform final : public platform::Platform {
     // Controls: the panel's window class, creation, placement, fonts, tooltips and the
     // colour behind a control (win32_controls.cpp).
     void registerPanelClass();
+    void raiseOverlays(HWND form);
     ControlData& controlData(Handle control) const;
     ControlData* findControl(HWND control) const;
     HWND createControlWindow(HWND form, const platform::ControlSpec& design);

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/win32/owned.h"
+#include "platform/win32/win32_dpi.h"
 #include "platform/win32/win32_platform.h"
 
 namespace morvel::win32 {
@@ -105,6 +106,50 @@ TEST_F(Win32MonitorsTest, MonitorsComePrimaryFirstAndOneWindowCoversThemAllWitho
     EXPECT_EQ(VisibleCovers(), std::vector<Rect>(monitors.begin() + 1, monitors.end()));
     platform_.destroyWindow(primary);
     EXPECT_TRUE(VisibleCovers().empty());
+}
+
+}  // namespace
+}  // namespace morvel::win32
+
+namespace morvel::win32 {
+namespace {
+
+// A window made while the thread is per-monitor aware is drawn at the monitor's DPI, and a
+// box's, made unaware inside that time, at 96, scaled by the system. The lab runs this with
+// LogPixels 144, where MORVEL_EXPECT_WINDOW_DPI names running windows by class and the DPI
+// each must be drawn at ("TForm1=144;TForm2=96": the saver's window aware, the settings
+// dialog not).
+TEST(ThreadDpiTest, OnlyWindowsMadeWhileAwareAreDrawnInThePixelsOfTheirMonitor) {
+    const auto window = [] {
+        return OwnedWindow(CreateWindowExW(0, L"STATIC", L"", WS_POPUP, 0, 0, 50, 50, nullptr,
+                                           nullptr, GetModuleHandleW(nullptr), nullptr));
+    };
+    const ThreadDpi aware(ThreadDpi::Awareness::PerMonitor);
+    if (!aware.taken()) {
+        GTEST_SKIP() << "no per-monitor DPI on this system";
+    }
+    const OwnedWindow saver = window();
+    UINT unawareDpi = 0;
+    {
+        const ThreadDpi unaware(ThreadDpi::Awareness::Unaware);
+        unawareDpi = WindowDpi(window().get());
+    }
+    const WindowDc screen(nullptr);
+    EXPECT_EQ(WindowDpi(saver.get()), static_cast<UINT>(GetDeviceCaps(screen.get(), LOGPIXELSY)));
+    EXPECT_EQ(unawareDpi, 96u);
+
+    const char* listed = std::getenv("MORVEL_EXPECT_WINDOW_DPI");
+    std::istringstream items(listed != nullptr ? listed : "");
+    std::string item;
+    while (std::getline(items, item, ';')) {
+        const std::size_t equals = item.find('=');
+        ASSERT_NE(equals, std::string::npos) << item;
+        const std::string className = item.substr(0, equals);
+        const HWND running = FindWindowA(className.c_str(), nullptr);
+        ASSERT_NE(running, nullptr) << "no window of class " << className;
+        EXPECT_EQ(WindowDpi(running), static_cast<UINT>(std::stoul(item.substr(equals + 1))))
+            << className;
+    }
 }
 
 }  // namespace

@@ -1,0 +1,161 @@
+#include "platform/win32/win32_overlay.h"
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "platform/win32/owned.h"
+
+namespace morvel::win32 {
+
+namespace {
+
+constexpr COLORREF kText = RGB(255, 255, 255);
+constexpr COLORREF kShadow = RGB(24, 24, 24);
+constexpr const wchar_t* kFontProperty = L"MorvelOverlayFont";
+
+// The outline's width: some twelfth of the letters' height, at least two pixels.
+int OutlineWidth(HDC dc) {
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    return std::max(2, static_cast<int>(metrics.tmHeight / 12));
+}
+
+std::vector<std::wstring> Lines(HWND window) {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(window)) + 1, L'\0');
+    text.resize(static_cast<std::size_t>(
+        std::max(GetWindowTextW(window, text.data(), static_cast<int>(text.size())), 0)));
+    std::vector<std::wstring> lines;
+    std::size_t from = 0;
+    for (std::size_t end; (end = text.find(L'\n', from)) != std::wstring::npos; from = end + 1) {
+        lines.push_back(text.substr(from, end - from));
+    }
+    lines.push_back(text.substr(from));
+    return lines;
+}
+
+// The text's letters in `dc`'s path: right-aligned, the last line at the bottom, room left
+// for the outline and the shadow.
+void TextPath(HWND window, HDC dc) {
+    RECT client{};
+    GetClientRect(window, &client);
+    const int edge = OutlineWidth(dc) * 2;
+    TEXTMETRICW metrics{};
+    GetTextMetricsW(dc, &metrics);
+    const std::vector<std::wstring> lines = Lines(window);
+    int top = client.bottom - edge - static_cast<int>(lines.size()) * metrics.tmHeight;
+    SetBkMode(dc, TRANSPARENT);
+    BeginPath(dc);
+    for (const std::wstring& line : lines) {
+        SIZE extent{};
+        GetTextExtentPoint32W(dc, line.c_str(), static_cast<int>(line.size()), &extent);
+        TextOutW(dc, client.right - edge - extent.cx, top, line.c_str(),
+                 static_cast<int>(line.size()));
+        top += metrics.tmHeight;
+    }
+    EndPath(dc);
+}
+
+HFONT FontOf(HWND window) {
+    return static_cast<HFONT>(GetPropW(window, kFontProperty));
+}
+
+// The letters, and the dark outline and shadow around them: `letters` alone, `whole` all.
+// The outline is the letters moved a few pixels each way: Wine refuses a window region
+// made by WidenPath (its bands overlap), and moved copies of a region are as good a rim.
+void Regions(HWND window, OwnedRegion& letters, OwnedRegion& whole) {
+    WindowDc dc(window);
+    if (FontOf(window) != nullptr) {
+        dc.selectFont(FontOf(window));
+    }
+    const int outline = OutlineWidth(dc.get());
+    SetPolyFillMode(dc.get(), ALTERNATE);
+    TextPath(window, dc.get());
+    letters.reset(PathToRegion(dc.get()));
+    whole.reset(CreateRectRgn(0, 0, 0, 0));
+    if (!letters) {
+        letters.reset(CreateRectRgn(0, 0, 0, 0));
+        return;
+    }
+    const OwnedRegion moved(CreateRectRgn(0, 0, 0, 0));
+    const int shadow = outline / 2 + 1;
+    const POINT offsets[] = {
+        {-outline, 0},       {outline, 0},         {0, -outline},
+        {0, outline},        {-outline, -outline}, {outline, -outline},
+        {-outline, outline}, {outline, outline},   {outline + shadow, outline + shadow}};
+    CombineRgn(whole.get(), letters.get(), nullptr, RGN_COPY);
+    for (const POINT& offset : offsets) {
+        CombineRgn(moved.get(), letters.get(), nullptr, RGN_COPY);
+        OffsetRgn(moved.get(), offset.x, offset.y);
+        CombineRgn(whole.get(), whole.get(), moved.get(), RGN_OR);
+    }
+}
+
+// The window takes the shape of its text anew: after a new text, size or font.
+void Reshape(HWND window) {
+    OwnedRegion letters;
+    OwnedRegion whole;
+    Regions(window, letters, whole);
+    if (SetWindowRgn(window, whole.get(), TRUE) != 0) {
+        whole.release();  // the window owns it now
+    }
+}
+
+void Paint(HWND window) {
+    PAINTSTRUCT paint;
+    const HDC dc = BeginPaint(window, &paint);
+    OwnedRegion letters;
+    OwnedRegion whole;
+    Regions(window, letters, whole);
+    const OwnedBrush shadow(CreateSolidBrush(kShadow));
+    const OwnedBrush text(CreateSolidBrush(kText));
+    FillRgn(dc, whole.get(), shadow.get());
+    FillRgn(dc, letters.get(), text.get());
+    EndPaint(window, &paint);
+}
+
+LRESULT CALLBACK OverlayProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam) {
+    switch (id) {
+        case WM_NCHITTEST:
+            return HTTRANSPARENT;
+        case WM_SETFONT:
+            SetPropW(window, kFontProperty, reinterpret_cast<HANDLE>(wParam));
+            Reshape(window);
+            return 0;
+        case WM_GETFONT:
+            return reinterpret_cast<LRESULT>(FontOf(window));
+        case WM_SETTEXT: {
+            const LRESULT result = DefWindowProcW(window, id, wParam, lParam);
+            Reshape(window);
+            return result;
+        }
+        case WM_SIZE:
+            Reshape(window);
+            return 0;
+        case WM_ERASEBKGND:
+            return 1;
+        case WM_PAINT:
+            Paint(window);
+            return 0;
+        case WM_NCDESTROY:
+            RemovePropW(window, kFontProperty);
+            break;
+        default:
+            break;
+    }
+    return DefWindowProcW(window, id, wParam, lParam);
+}
+
+}  // namespace
+
+void RegisterOverlayClass(HINSTANCE instance) {
+    WNDCLASSEXW overlay{};
+    overlay.cbSize = sizeof(overlay);
+    overlay.lpfnWndProc = OverlayProc;
+    overlay.hInstance = instance;
+    overlay.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    overlay.lpszClassName = kOverlayClass;
+    RegisterClassExW(&overlay);
+}
+
+}  // namespace morvel::win32
