@@ -92,6 +92,10 @@ TEST_F(SettingsOptionsTest, AFileWithoutOptionsShowsTheDefaultChoices) {
     for (const std::string& name : kSoundButtons) {
         EXPECT_FALSE(soundChecked(name)) << name;
     }
+    // What the saver does without the keys: stretched, nothing over the video.
+    EXPECT_TRUE(os.control("TFrmMore", "Radfitstretch")->checked);
+    EXPECT_TRUE(os.control("TFrmMore", "Radshownone")->checked);
+    EXPECT_FALSE(os.control("TFrmMore", "chkname")->checked);
     EXPECT_EQ(caption("Lblwidth"), "25");
     pressOk();
     EXPECT_EQ(storeText(), slotsText() +

@@ -58,9 +58,10 @@ void TForm2::LoadSettings() {
     const int starton = ini.readInteger(kOptions, "Starton", -1);
     const int endon = ini.readInteger(kOptions, "Endon", -1);
     FrmSound->LoadChoices(starton, endon);
-    FrmMore->LoadChoices(ini.readInteger(kOptions, "Fit", -1),
-                         ini.readInteger(kOptions, "Clock", -1),
-                         ini.readInteger(kOptions, "Caption", -1));
+    // A file of an earlier version, without the keys, shows what the saver does without
+    // them: stretched, nothing over the video.
+    FrmMore->LoadChoices(ini.readInteger(kOptions, "Fit", 0), ini.readInteger(kOptions, "Clock", 0),
+                         ini.readInteger(kOptions, "Caption", 0));
 
     platform_.setChecked(ini.readBool(kOptions, "Sound", true) ? radsndon_ : radsndof_, true);
     platform_.setChecked(ini.readBool(kOptions, "Repeat", true) ? radrepon_ : radrepoff_, true);
