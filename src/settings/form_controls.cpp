@@ -41,4 +41,17 @@ platform::ControlSpec MakeSpec(platform::ControlKind kind, std::string name,
     return design;
 }
 
+platform::WindowSpec ReturnDialogSpec(std::string className, std::string caption,
+                                      platform::Size outerSize, platform::Handle owner) {
+    platform::WindowSpec design;
+    design.className = std::move(className);
+    design.caption = std::move(caption);
+    design.style = platform::WindowStyle::FixedDialogWithClose;
+    design.outerSize = outerSize;
+    design.centered = true;
+    design.background = kDialogGrey;
+    design.owner = owner;
+    return design;
+}
+
 }  // namespace morvel::settings

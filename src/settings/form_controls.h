@@ -21,4 +21,9 @@ platform::ControlSpec MakeSpec(platform::ControlKind kind, std::string name,
                                platform::Handle parent, platform::Rect bounds,
                                std::string caption = {}, platform::Font font = Arial(8));
 
+// A dialog of the settings dialog's, centred over it on the forms' grey, whose close box does
+// what its "Return" does: the choices stay as they are.
+platform::WindowSpec ReturnDialogSpec(std::string className, std::string caption,
+                                      platform::Size outerSize, platform::Handle owner);
+
 }  // namespace morvel::settings

@@ -33,21 +33,9 @@ void CheckIndex(platform::Platform& platform, const std::array<Handle, N>& butto
 }  // namespace
 
 TFrmMore::TFrmMore(platform::Platform& platform, Handle owner)
-    : platform_(platform), window_(platform, windowSpec(owner)) {
+    : platform_(platform),
+      window_(platform, ReturnDialogSpec(kMoreDialogClassName, "More Options", {344, 300}, owner)) {
     createControls();
-}
-
-platform::WindowSpec TFrmMore::windowSpec(Handle owner) const {
-    platform::WindowSpec design;
-    design.className = kMoreDialogClassName;
-    design.caption = "More Options";
-    // The close box does what "Return" does: the choices stay as they are.
-    design.style = platform::WindowStyle::FixedDialogWithClose;
-    design.outerSize = {344, 300};
-    design.centered = true;
-    design.background = kDialogGrey;
-    design.owner = owner;
-    return design;
 }
 
 void TFrmMore::createControls() {

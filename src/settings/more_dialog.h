@@ -34,7 +34,6 @@ class TFrmMore {
     void BitBtn1Click();
 
   private:
-    platform::WindowSpec windowSpec(platform::Handle owner) const;
     void createControls();
     platform::Handle createGroup(const char* name, platform::Rect bounds, const char* caption);
     platform::Handle createChoice(platform::ControlKind kind, const char* name,

@@ -20,21 +20,9 @@ constexpr int kMute = 0;
 }  // namespace
 
 TFrmSound::TFrmSound(platform::Platform& platform, Handle owner)
-    : platform_(platform), window_(platform, windowSpec(owner)) {
+    : platform_(platform),
+      window_(platform, ReturnDialogSpec(kSoundDialogClassName, "Video Sound", {344, 243}, owner)) {
     createControls();
-}
-
-platform::WindowSpec TFrmSound::windowSpec(Handle owner) const {
-    platform::WindowSpec design;
-    design.className = kSoundDialogClassName;
-    design.caption = "Video Sound";
-    // The close box does what "Return" does: the choices stay as they are.
-    design.style = platform::WindowStyle::FixedDialogWithClose;
-    design.outerSize = {344, 243};
-    design.centered = true;
-    design.background = kDialogGrey;
-    design.owner = owner;
-    return design;
 }
 
 void TFrmSound::createControls() {

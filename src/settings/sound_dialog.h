@@ -34,7 +34,6 @@ class TFrmSound {
     void BitBtn3Click();
 
   private:
-    platform::WindowSpec windowSpec(platform::Handle owner) const;
     void createControls();
     platform::Handle createOptionPanel(const char* name, int top);
     platform::Handle createOption(const char* name, platform::Handle panel, platform::Rect bounds,

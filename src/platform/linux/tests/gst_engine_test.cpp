@@ -53,6 +53,25 @@ class GstEngineTest : public ::testing::Test {
         fs::remove_all(dir_, ignored);
     }
 
+    struct Shown {
+        Handle window;
+        Handle panel;
+    };
+    // A black panel at `bounds` on a shown 300 x 200 form.
+    static Shown ShownPanel(LinuxPlatform& platform, platform::Rect bounds) {
+        platform::WindowSpec form;
+        form.className = "TFormTest";
+        form.clientSize = {300, 200};
+        const Handle window = platform.createWindow(form);
+        platform::ControlSpec design;
+        design.kind = platform::ControlKind::Panel;
+        design.background = platform::Color::rgb(0, 0, 0);
+        design.bounds = bounds;
+        const Handle panel = platform.createControl(window, design);
+        platform.showWindow(window, true);
+        return {window, panel};
+    }
+
     static bool hasDisplay_;
     fs::path dir_;
 };
@@ -217,16 +236,7 @@ TEST_F(GstEngineTest, AClipOfAnotherSizeGoesUpWholeInThePanelsNewPlaceTheMomentI
                  size + ",framerate=10/1 ! jpegenc ! qtmux ! filesink location=" + clip.string());
     }
     LinuxPlatform platform(std::make_unique<OwnScreenHost>());
-    platform::WindowSpec form;
-    form.className = "TFormTest";
-    form.clientSize = {300, 200};
-    const Handle window = platform.createWindow(form);
-    platform::ControlSpec design;
-    design.kind = platform::ControlKind::Panel;
-    design.background = platform::Color::rgb(0, 0, 0);
-    design.bounds = {0, 0, 1, 1};
-    const Handle panel = platform.createControl(window, design);
-    platform.showWindow(window, true);
+    const auto [window, panel] = ShownPanel(platform, {0, 0, 1, 1});
     GtkWidget* toplevel = gtk_widget_get_toplevel(reinterpret_cast<GtkWidget*>(panel));
 
     GstEngine engine;
@@ -287,16 +297,7 @@ TEST_F(GstEngineTest, ATurnedClipSaysItsTurnAndAFillShowsTheMiddleOfTheUprightPi
         GTEST_SKIP() << "no ffmpeg to make the clip with";
     }
     LinuxPlatform platform(std::make_unique<OwnScreenHost>());
-    platform::WindowSpec form;
-    form.className = "TFormTest";
-    form.clientSize = {300, 200};
-    const Handle window = platform.createWindow(form);
-    platform::ControlSpec design;
-    design.kind = platform::ControlKind::Panel;
-    design.background = platform::Color::rgb(0, 0, 0);
-    design.bounds = {0, 0, 200, 100};
-    const Handle panel = platform.createControl(window, design);
-    platform.showWindow(window, true);
+    const auto [window, panel] = ShownPanel(platform, {0, 0, 200, 100});
     GtkWidget* toplevel = gtk_widget_get_toplevel(reinterpret_cast<GtkWidget*>(panel));
 
     GstEngine engine;
