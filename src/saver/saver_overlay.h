@@ -63,7 +63,6 @@ class SaverOverlay {
     void tick();
 
   private:
-    platform::Handle createLine(const char* name, const OverlayLine& line);
     void place();
     void showLine(platform::Handle line, const OverlayLine& where, bool shown);
     void refreshClock();
