@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include "saver/saver_overlay.h"
 #include "saver/saver_window.h"
 #include "saver_fixture.h"
 
@@ -526,6 +527,50 @@ TEST_F(PasswordTest, AWrongPasswordKeepsTheVideosPlayingAndAsksAgainAtTheNextKey
     EXPECT_TRUE(sim.ended());
     EXPECT_EQ(os.libraryLoads, (std::vector<std::string>{library(), library()}));
     EXPECT_EQ(os.librariesLoaded, 0);
+}
+
+// NextKey=1: the right arrow's press moves every monitor on and neither it nor its release
+// ends the saver; every other key, release and button still goes through the check.
+TEST_F(PasswordTest, TheRightArrowWhereChosenMovesEveryMonitorOnAndEverythingElseStillAsks) {
+    constexpr std::uintptr_t kRight = 0x27;
+    constexpr std::uintptr_t kLeft = 0x25;
+    os.screens = {{0, 0, 1024, 768}, {1024, 0, 1024, 768}};
+    std::vector<std::string> clips;
+    for (const char* name : {"a.avi", "b.avi", "c.avi", "d.avi"}) {
+        clips.push_back(makeMedia(name, {.lengthMs = 60'000}));
+    }
+    writeSettings(settingsText(clips, "Monitors=2\r\nNextKey=1\r\nCaption=1\r\n"));
+    startSaver();
+    ASSERT_EQ(os.plays.size(), 2u);
+    sim.pressKey(kRight);
+    sim.post(msg::kKeyDown, kRight);  // held: each press moves on again
+    EXPECT_FALSE(sim.ended());
+    EXPECT_EQ(passwordPrompt(), nullptr);
+    ASSERT_EQ(os.plays.size(), 6u);
+    for (std::size_t i = 2; i < 6; ++i) {
+        EXPECT_EQ(os.plays[i].display, os.plays[i % 2].display) << "play " << i;
+        EXPECT_NE(os.plays[i].file, os.plays[i - 2].file) << "play " << i;
+    }
+    EXPECT_EQ(os.control("lblname")->caption, saver::CaptionText(os.plays[4].file));
+
+    for (const auto& [id, key] :
+         {std::pair{msg::kKeyDown, kLeft}, std::pair{msg::kKeyUp, kLeft},
+          std::pair{msg::kSysKeyDown, kRight}, std::pair{msg::kLButtonDown, std::uintptr_t{0}}}) {
+        sim.post(id, key);
+        ASSERT_NE(passwordPrompt(), nullptr) << id << " " << key;
+        sim.answerPassword(false);
+        EXPECT_FALSE(sim.ended());
+    }
+    sim.post(msg::kKeyDown, kLeft);
+    sim.answerPassword(true);
+    EXPECT_TRUE(sim.ended());
+}
+
+TEST_F(SaverTest, WithoutTheChoiceTheRightArrowEndsTheSaverAsEveryKey) {
+    writeSettings(settingsText({makeMedia("a.avi")}, "NextKey=2\r\n"));
+    startSaver();
+    sim.pressKey(0x27);
+    EXPECT_TRUE(sim.ended());
 }
 
 TEST_F(PasswordTest, TheHostsEndRequestEndsTheSaverWithoutACheckStoppingItsMediaAndUnmuting) {

@@ -80,7 +80,7 @@ TEST_F(SettingsOptionsTest, AFirstStartChoosesNothingAndWritesOnlyTheEmptyList) 
     EXPECT_EQ(storeText(), slotsText() +
                                "[Options]\r\nSound=0\r\nRepeat=0\r\nPicdis=1\r\nPicord=2\r\n"
                                "Monitors=0\r\nHeight=25\r\nWidth=25\r\nFit=0\r\nClock=0\r\nCaption="
-                               "0\r\n[WavConfig]\r\nName1=\r\n");
+                               "0\r\nNextKey=0\r\n[WavConfig]\r\nName1=\r\n");
 }
 
 TEST_F(SettingsOptionsTest, AFileWithoutOptionsShowsTheDefaultChoices) {
@@ -101,7 +101,7 @@ TEST_F(SettingsOptionsTest, AFileWithoutOptionsShowsTheDefaultChoices) {
     EXPECT_EQ(storeText(), slotsText() +
                                "[Options]\r\nSound=1\r\nRepeat=1\r\nPicdis=5\r\nPicord=2\r\n"
                                "Monitors=0\r\nHeight=25\r\nWidth=25\r\nFit=0\r\nClock=0\r\nCaption="
-                               "0\r\n[WavConfig]\r\nName1=\r\n");
+                               "0\r\nNextKey=0\r\n[WavConfig]\r\nName1=\r\n");
 }
 
 TEST_F(SettingsOptionsTest, StoredOptionsLoadClampedAndSaveInPlace) {
@@ -129,7 +129,7 @@ TEST_F(SettingsOptionsTest, StoredOptionsLoadClampedAndSaveInPlace) {
     EXPECT_EQ(storeText(), slotsText() +
                                "[Options]\r\nStarton=1\r\nSound=0\r\nRepeat=0\r\nPicdis=3\r\n"
                                "Picord=1\r\nHeight=768\r\nWidth=25\r\nMonitors=0\r\nFit=0\r\nClock="
-                               "0\r\nCaption=0\r\n[WavConfig]\r\nName1=" +
+                               "0\r\nCaption=0\r\nNextKey=0\r\n[WavConfig]\r\nName1=" +
                                sound + "\r\n");
 }
 
@@ -362,7 +362,7 @@ TEST_F(SettingsOptionsTest, TheVideoSoundDialogKeepsItsChoicesUntilOk) {
 }
 
 TEST_F(SettingsOptionsTest, MoreOptionsLoadTheirKeysAndSaveThemOnOkOnly) {
-    writeStore(slotsText() + "[Options]\r\nFit=2\r\nClock=1\r\nCaption=1\r\n");
+    writeStore(slotsText() + "[Options]\r\nFit=2\r\nClock=1\r\nCaption=1\r\nNextKey=1\r\n");
     startSettings();
     click("CmdMore");
     const headless::WindowState* more = os.window("TFrmMore");
@@ -371,7 +371,8 @@ TEST_F(SettingsOptionsTest, MoreOptionsLoadTheirKeysAndSaveThemOnOkOnly) {
     const auto moreChecked = [this](const char* name) {
         return os.control("TFrmMore", name)->checked;
     };
-    EXPECT_TRUE(moreChecked("Radfitfill") && moreChecked("Radshowtime") && moreChecked("chkname"));
+    EXPECT_TRUE(moreChecked("Radfitfill") && moreChecked("Radshowtime") && moreChecked("chkname") &&
+                moreChecked("chknext"));
     sim.click("TFrmMore", "Radfitwhole");
     sim.click("TFrmMore", "Radshowdate");
     sim.click("TFrmMore", "chkname");
@@ -384,14 +385,15 @@ TEST_F(SettingsOptionsTest, MoreOptionsLoadTheirKeysAndSaveThemOnOkOnly) {
     EXPECT_EQ(storedInteger("Fit"), 1);
     EXPECT_EQ(storedInteger("Clock"), 2);
     EXPECT_EQ(storedInteger("Caption"), 0);
+    EXPECT_EQ(storedInteger("NextKey"), 1);
 }
 
 // A value the saver does not know checks nothing, and OK stores what the saver reads it as.
 TEST_F(SettingsOptionsTest, MoreOptionsOfUnknownValuesCheckNothingAndSaveTheDefault) {
-    writeStore(slotsText() + "[Options]\r\nFit=9\r\nClock=-1\r\nCaption=5\r\n");
+    writeStore(slotsText() + "[Options]\r\nFit=9\r\nClock=-1\r\nCaption=5\r\nNextKey=2\r\n");
     startSettings();
     for (const char* name : {"Radfitstretch", "Radfitwhole", "Radfitfill", "Radshownone",
-                             "Radshowtime", "Radshowdate", "chkname"}) {
+                             "Radshowtime", "Radshowdate", "chkname", "chknext"}) {
         EXPECT_FALSE(os.control("TFrmMore", name)->checked) << name;
     }
     pressOk();

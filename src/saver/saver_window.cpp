@@ -37,6 +37,7 @@ constexpr const char* kPasswordEntryPoint = "VerifyScreenSavePwd";
 constexpr const char* kDesktopKey = "Control Panel\\desktop";
 constexpr const char* kUsePasswordValue = "ScreenSaveUsePassword";
 constexpr int kNtPlatformId = 2;
+constexpr std::uintptr_t kRightArrow = 0x27;  // VK_RIGHT
 
 bool IsQualifyingInput(std::uint32_t id) {
     namespace msg = platform::msg;
@@ -235,6 +236,7 @@ void TForm1::ReadSettings() {
     state_.Fit = FitFromSetting(ini.readInteger("Options", "Fit", 0));
     state_.Clock = ClockFromSetting(ini.readInteger("Options", "Clock", 0));
     state_.Caption = ini.readInteger("Options", "Caption", 0) == 1;
+    state_.NextKey = ini.readInteger("Options", "NextKey", 0) == 1;
     state_.SoundOn = ini.readBool("Options", "Sound", true);
     state_.RepeatSound = ini.readBool("Options", "Repeat", true);
 
@@ -373,8 +375,29 @@ bool TForm1::IsNTPlatform() {
     return platform_.platformId() == kNtPlatformId;
 }
 
+// The right arrow, where it is chosen: its press moves every monitor on to its next clip,
+// and neither its press nor its release ends the saver.
+bool TForm1::TakeNextKey(const platform::Message& message) {
+    namespace msg = platform::msg;
+    if (!state_.NextKey || message.wParam != kRightArrow ||
+        (message.id != msg::kKeyDown && message.id != msg::kKeyUp)) {
+        return false;
+    }
+    if (message.id == msg::kKeyDown) {
+        for (MonitorVideo& video : videos_) {
+            if (state_.Finished) {
+                break;  // a box one monitor showed ran the saver's end inside it
+            }
+            if (!video.halted()) {
+                MoveOn(video);
+            }
+        }
+    }
+    return true;
+}
+
 void TForm1::deactivate(const platform::Message& message, bool& /*handled*/) {
-    if (state_.Dismissing) {
+    if (state_.Dismissing || TakeNextKey(message)) {
         return;
     }
     state_.Dismissing = IsQualifyingInput(message.id);

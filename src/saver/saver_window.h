@@ -50,6 +50,7 @@ struct SaverState {
     FitMode Fit = FitMode::Stretch;
     ClockMode Clock = ClockMode::None;
     bool Caption = false;               // the name of each clip for its first seconds
+    bool NextKey = false;               // the right arrow moves every monitor on instead of ending
     std::vector<std::string> PlayList;  // PlayList[0] is entry 1
     int PlayListCount = 0;
     std::string SoundFile;
@@ -105,6 +106,7 @@ class TForm1 {
     void ReportCorruptVideo(MonitorVideo& video);
     void StartOverlay();
     void StartClip(MonitorVideo& video);
+    bool TakeNextKey(const platform::Message& message);
 
     platform::Platform& platform_;
     SaverState state_;

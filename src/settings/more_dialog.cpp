@@ -34,7 +34,7 @@ void CheckIndex(platform::Platform& platform, const std::array<Handle, N>& butto
 
 TFrmMore::TFrmMore(platform::Platform& platform, Handle owner)
     : platform_(platform),
-      window_(platform, ReturnDialogSpec(kMoreDialogClassName, "More Options", {344, 300}, owner)) {
+      window_(platform, ReturnDialogSpec(kMoreDialogClassName, "More Options", {344, 344}, owner)) {
     createControls();
 }
 
@@ -64,7 +64,12 @@ void TFrmMore::createControls() {
     chkname_ = createChoice(ControlKind::CheckBox, "chkname", shown, 76, "Name of Each Video",
                             "Each video's file name, for its first five seconds");
 
-    platform::ControlSpec back = MakeSpec(ControlKind::Button, "BitBtn1", 0, Rect{251, 234, 75, 25},
+    const Handle keys = createGroup("GroupBox3", Rect{5, 228, 321, 40}, "Keys");
+    chknext_ =
+        createChoice(ControlKind::CheckBox, "chknext", keys, 16, "Right Arrow Plays the Next Video",
+                     "Every other key and every button still ends the screensaver");
+
+    platform::ControlSpec back = MakeSpec(ControlKind::Button, "BitBtn1", 0, Rect{251, 278, 75, 25},
                                           "Return", ArialPixels(12));
     back.defaultButton = true;
     back.onClick = [this] { BitBtn1Click(); };
@@ -84,10 +89,11 @@ Handle TFrmMore::createChoice(ControlKind kind, const char* name, Handle group, 
     return platform_.createControl(handle(), design);
 }
 
-void TFrmMore::LoadChoices(int fit, int clock, int caption) {
+void TFrmMore::LoadChoices(int fit, int clock, int caption, int nextKey) {
     CheckIndex(platform_, fitButtons_, fit);
     CheckIndex(platform_, clockButtons_, clock);
     platform_.setChecked(chkname_, caption == 1);
+    platform_.setChecked(chknext_, nextKey == 1);
 }
 
 int TFrmMore::FitChoice() const {
@@ -100,6 +106,10 @@ int TFrmMore::ClockChoice() const {
 
 int TFrmMore::CaptionChoice() const {
     return platform_.isChecked(chkname_) ? 1 : 0;
+}
+
+int TFrmMore::NextKeyChoice() const {
+    return platform_.isChecked(chknext_) ? 1 : 0;
 }
 
 void TFrmMore::BitBtn1Click() {

@@ -23,12 +23,14 @@ class TFrmMore {
     void ShowModal() { platform_.showModal(handle()); }
 
     // Stored values: Fit 0 stretch, 1 fit, 2 fill; Clock 0 nothing, 1 the time, 2 the time
-    // and date; Caption 1 the name of each video. A value not listed checks nothing.
-    void LoadChoices(int fit, int clock, int caption);
+    // and date; Caption 1 the name of each video; NextKey 1 the right arrow plays the next
+    // video. A value not listed checks nothing.
+    void LoadChoices(int fit, int clock, int caption, int nextKey);
     // What to store: a group with nothing checked stores 0, as the saver reads no key.
     int FitChoice() const;
     int ClockChoice() const;
     int CaptionChoice() const;
+    int NextKeyChoice() const;
 
     // Handlers.
     void BitBtn1Click();
@@ -45,6 +47,7 @@ class TFrmMore {
     std::array<platform::Handle, 3> fitButtons_{};    // Radfitstretch, Radfitwhole, Radfitfill
     std::array<platform::Handle, 3> clockButtons_{};  // Radshownone, Radshowtime, Radshowdate
     platform::Handle chkname_ = 0;
+    platform::Handle chknext_ = 0;
 };
 
 }  // namespace morvel::settings

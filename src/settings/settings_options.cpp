@@ -61,7 +61,8 @@ void TForm2::LoadSettings() {
     // A file of an earlier version, without the keys, shows what the saver does without
     // them: stretched, nothing over the video.
     FrmMore->LoadChoices(ini.readInteger(kOptions, "Fit", 0), ini.readInteger(kOptions, "Clock", 0),
-                         ini.readInteger(kOptions, "Caption", 0));
+                         ini.readInteger(kOptions, "Caption", 0),
+                         ini.readInteger(kOptions, "NextKey", 0));
 
     platform_.setChecked(ini.readBool(kOptions, "Sound", true) ? radsndon_ : radsndof_, true);
     platform_.setChecked(ini.readBool(kOptions, "Repeat", true) ? radrepon_ : radrepoff_, true);
@@ -177,6 +178,7 @@ void TForm2::SaveSettings() {
         changes.integer(kOptions, "Fit", FrmMore->FitChoice());
         changes.integer(kOptions, "Clock", FrmMore->ClockChoice());
         changes.integer(kOptions, "Caption", FrmMore->CaptionChoice());
+        changes.integer(kOptions, "NextKey", FrmMore->NextKeyChoice());
     }
     changes.text("WavConfig", "Name1", platform_.caption(edwav_));
     Store().writeAll(changes.list());

@@ -117,6 +117,21 @@ def move_mouse(lab, points):
         time.sleep(0.3)  # one movement after another, as a hand makes them
 
 
+def test_the_right_arrow_where_chosen_plays_the_next_clip_and_a_left_arrow_ends(program):
+    """NextKey=1, two long clips at large size: the right arrow brings the second on and the
+    saver goes on; the left arrow ends it."""
+    program.write_settings(["lime", "cyan"], {"Picdis": 1, "NextKey": 1})
+    saver = program.start(program.switch)
+    program.lab.wait_colours(CENTRE, program.start_timeout, "the first clip")
+    program.lab.xdotool("key", "Right")
+    program.lab.wait_colours({(512, 384): "cyan"}, program.start_timeout,
+                             "the next clip after the right arrow")
+    if not saver.running():
+        raise Failure("the right arrow ended the saver")
+    program.expect_no_report(saver)
+    program.end_with(saver, "key", "Left")
+
+
 def test_mouse_movement_does_not_end_the_saver(program):
     saver = program.showing(["lime"], MEDIUM, "lime")
     move_mouse(program.lab, ((10, 10), (900, 700), (300, 500), (512, 384)))
