@@ -133,6 +133,44 @@ void MediaDevice::SetMirrorRect(std::size_t mirror, VideoRect rect) {
     }
 }
 
+std::uint32_t MediaDevice::Length() {
+    std::uint32_t ms = 0;
+    if (open_ && record(engine_->length(ms)) != 0) {
+        ms = 0;
+    }
+    return ms;
+}
+
+std::uint32_t MediaDevice::Position() {
+    std::uint32_t ms = 0;
+    if (open_ && record(engine_->position(ms)) != 0) {
+        ms = 0;
+    }
+    return ms;
+}
+
+void MediaDevice::Seek(std::uint32_t ms) {
+    requireOpen();
+    record(engine_->seek(ms));
+}
+
+void MediaDevice::SetVolume(int percent) {
+    requireOpen();
+    record(engine_->setVolume(percent));
+}
+
+void MediaDevice::PreferBlending(bool blending) {
+    engine_->preferBlending(blending);
+}
+
+bool MediaDevice::CanFade() const {
+    return open_ && engine_->canFade();
+}
+
+bool MediaDevice::Fade(double from, double to, std::uint32_t durationMs) {
+    return open_ && record(engine_->fade(from, to, durationMs)) == 0;
+}
+
 std::string MediaDevice::ErrorMessage() {
     if (auto text = engine_->errorText(lastResult_)) {
         return *text;

@@ -53,6 +53,22 @@ class MediaDevice {
     // A mirror's rectangle, as SetDisplayRect (mirrors numbered from 0 in the order added);
     // set the mirrors' before the device's own.
     void SetMirrorRect(std::size_t mirror, VideoRect rect);
+    // The open clip's length and where it is, in milliseconds; 0 when nothing is open or the
+    // device cannot tell.
+    std::uint32_t Length();
+    std::uint32_t Position();
+    // Between Open and Play: the clip starts `ms` from its start.
+    void Seek(std::uint32_t ms);
+    // Between Open and Play: the clip's own sound at this share (0 to 100) of full volume.
+    void SetVolume(int percent);
+    // Before an Open: the next files go where their pictures can be faded, where there is a
+    // choice (MediaEngine::preferBlending).
+    void PreferBlending(bool blending);
+    // Whether the open clip's picture and sound can be faded; false when nothing is open.
+    bool CanFade() const;
+    // The weight of the picture over black, and of the sound, from `from` to `to` (0 to 1)
+    // over `durationMs` from now; false where the device cannot.
+    bool Fade(double from, double to, std::uint32_t durationMs);
     // The next request only goes without waiting.
     void WaitOffForNextRequest() { waitNext_ = false; }
 

@@ -91,6 +91,32 @@ class MediaEngine {
     // Whether the open device's own sound is heard; heard after every open. Made between
     // open and play; a device without sound accepts it and does nothing.
     virtual std::uint32_t setAudible(bool audible) = 0;
+    // The open clip's length and the current position, in milliseconds; a length of 0 where
+    // the device cannot tell.
+    virtual std::uint32_t length(std::uint32_t& ms) = 0;
+    virtual std::uint32_t position(std::uint32_t& ms) = 0;
+    // Moves to `ms` from the start; made between open and play, so that the first frame shown
+    // is the one there.
+    virtual std::uint32_t seek(std::uint32_t ms) = 0;
+    // The open device's own sound at `percent` (0 to 100) of the device's full volume; every
+    // open starts at 100. Made between open and play; a device without sound accepts it.
+    // Never the system's volume.
+    virtual std::uint32_t setVolume(int percent) = 0;
+    // Made before an open: the program will fade the pictures of this engine's next files, so
+    // they go to a device whose pictures can be blended where there is a choice (Windows
+    // plays such a file through Media Foundation, not MCI's MPEG device).
+    virtual void preferBlending(bool blending) = 0;
+    // Whether the open device's picture and sound can be faded (fade): false where its
+    // pictures go straight to the window. Only meaningful while open.
+    virtual bool canFade() const = 0;
+    // The weight of the picture over black and of the sound (times the volume) moves from
+    // `from` to `to` (0 to 1) over `durationMs`, from the moment of the request, as smoothly
+    // as the frames allow; a later fade replaces it, and the weight stays at `to` after.
+    // Several devices drawing into one panel (or the same mirror) add up their weighted
+    // pictures over black: one fading out while another fades in is a dissolve, and a
+    // picture smaller than the panel has black around it. Made while open, before play or
+    // while playing; kUnsupportedRequest where canFade is false.
+    virtual std::uint32_t fade(double from, double to, std::uint32_t durationMs) = 0;
     // Plays from the current position with a completion notice; never waits.
     virtual std::uint32_t play() = 0;
     virtual std::uint32_t stop(bool wait) = 0;

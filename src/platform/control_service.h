@@ -27,6 +27,9 @@ enum class ControlKind {
     Edit,
     ScrollBar,
     CheckBox,  // on or off by itself, whatever the others of its parent are
+    // A horizontal slider (a trackbar) over the scroll bars' range and position; onScroll
+    // runs after each move, by mouse or keys.
+    Slider,
     // Text over whatever lies under it (the video, black): white with a dark shadow that
     // reads on any picture, right-aligned at the bottom of its bounds, each '\n' a new line.
     // It has no background and takes no input: a key or click on it reaches the window as
@@ -53,6 +56,10 @@ struct ControlSpec {
     bool visible = true;
     bool enabled = true;
     bool wordWrap = false;
+    // Edits: the user may type in it (digits only where `digitsOnly`); otherwise it only
+    // shows its text.
+    bool editable = false;
+    bool digitsOnly = false;
     Bevel bevel = Bevel::None;
     bool defaultButton = false;  // Enter presses it
     int listRowHeight = 0;       // list boxes: 0 for the font's height
@@ -65,7 +72,7 @@ struct ControlSpec {
 
     std::function<void()> onClick;
     std::function<void()> onDoubleClick;
-    std::function<void()> onScroll;  // scroll bars: after each scroll action
+    std::function<void()> onScroll;  // scroll bars and sliders: after each scroll action
 };
 
 class ControlService {
@@ -95,7 +102,7 @@ class ControlService {
     virtual std::string itemText(Handle list, int index) const = 0;
     virtual int selectedIndex(Handle list) const = 0;  // -1 for none
     virtual void setSelectedIndex(Handle list, int index) = 0;
-    // Scroll bars.
+    // Scroll bars and sliders.
     virtual void setScrollRange(Handle bar, int minimum, int maximum) = 0;
     virtual void setScrollPosition(Handle bar, int position) = 0;
     virtual int scrollPosition(Handle bar) const = 0;

@@ -12,6 +12,7 @@
 //   host_service.h     the screen-saver host: running flag, registry, password libraries
 //   system_service.h   files, folders, the clock, the shell
 //   mixer_service.h    the system mixer
+//   power_service.h    the power source, what the program holds awake
 //   media_service.h    playback engines
 //
 // The forms in saver/ and settings/ create their windows and controls here with the
@@ -30,6 +31,7 @@
 #include "platform/host_service.h"
 #include "platform/media_service.h"
 #include "platform/mixer_service.h"
+#include "platform/power_service.h"
 #include "platform/screen_service.h"
 #include "platform/system_service.h"
 #include "platform/types.h"
@@ -45,6 +47,7 @@ class Platform : public EventLoop,
                  public HostService,
                  public SystemService,
                  public MixerService,
+                 public PowerService,
                  public MediaService {
   public:
     ~Platform() override = default;

@@ -25,6 +25,11 @@ class SystemService {
     // where the Windows directory is not the user's to write; empty where the platform keeps
     // no copy per user or the folder cannot be had.
     virtual std::string localAppDataDirectory() = 0;
+    // The folder of the saver's own state (where long videos stopped), which is never the
+    // settings file's: Windows: the user's Local AppData and "Morvel Screensaver"; Linux:
+    // $XDG_STATE_HOME, else ~/.local/state, and "morvel". It may not exist yet (its writer
+    // makes it); empty when it cannot be had.
+    virtual std::string stateDirectory() = 0;
     // The directory of the password components; empty when it cannot be had.
     virtual std::string systemDirectory() = 0;
     virtual char pathSeparator() const = 0;

@@ -15,16 +15,12 @@
 #include <string_view>
 #include <vector>
 
+#include "store/file_io.h"
+
 #include "store/ini_format.h"
 #include "store/store_path.h"
 
 namespace morvel::store {
-
-// A write that could not reach the file. The message is "Unable to write to <path>".
-class StoreError : public std::runtime_error {
-  public:
-    using std::runtime_error::runtime_error;
-};
 
 // One key's new value for IniFile::writeAll; no value deletes the key.
 struct KeyChange {

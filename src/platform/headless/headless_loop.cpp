@@ -40,6 +40,16 @@ void HeadlessPlatform::requestEnd() {
     quit();
 }
 
+void HeadlessPlatform::setOnBattery(bool onBattery) {
+    battery = onBattery;
+    enqueueAction([this] {
+        if (powerHandler_) {
+            const std::function<void()> handler = powerHandler_;
+            platform::invokeHandler(*this, handler);
+        }
+    });
+}
+
 void HeadlessPlatform::runLoop(const std::function<bool()>& done) {
     while (!done()) {
         if (dispatchOne() || fireDueTimer(targetMs_)) {

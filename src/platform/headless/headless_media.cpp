@@ -2,6 +2,9 @@
 // parses a file.
 #include "platform/headless/headless_platform.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace morvel::headless {
 
 using platform::Rect;
@@ -129,6 +132,64 @@ class ScriptedEngine final : public media::MediaEngine {
                     : media::VideoShape{};
         return 0;
     }
+    std::uint32_t length(std::uint32_t& ms) override {
+        if (!open_) {
+            return kInvalidDeviceId;
+        }
+        ms = script_.tellsLength ? static_cast<std::uint32_t>(script_.lengthMs) : 0;
+        return 0;
+    }
+    std::uint32_t position(std::uint32_t& ms) override {
+        if (!open_) {
+            return kInvalidDeviceId;
+        }
+        settle();
+        ms = static_cast<std::uint32_t>(positionMs_);
+        return 0;
+    }
+    std::uint32_t seek(std::uint32_t ms) override {
+        if (!open_) {
+            return kInvalidDeviceId;
+        }
+        if (playing_) {
+            platform_.misuse.push_back("seek while playing: " + file_);
+        }
+        positionMs_ = std::min<std::int64_t>(ms, script_.lengthMs);
+        note(("seek " + std::to_string(ms)).c_str());
+        return 0;
+    }
+    std::uint32_t setVolume(int percent) override {
+        if (!open_) {
+            return kInvalidDeviceId;
+        }
+        if (percent < 0 || percent > 100) {
+            platform_.misuse.push_back("volume out of range: " + file_);
+        }
+        note(("volume " + std::to_string(percent)).c_str());
+        return 0;
+    }
+    void preferBlending(bool blending) override {
+        if (open_) {
+            platform_.misuse.push_back("preferBlending while open: " + file_);
+        }
+        blending_ = blending;
+    }
+    bool canFade() const override { return open_ && script_.canFade; }
+    std::uint32_t fade(double from, double to, std::uint32_t durationMs) override {
+        if (!open_) {
+            return kInvalidDeviceId;
+        }
+        if (!script_.canFade) {
+            return kUnsupportedFunction;
+        }
+        if (!blending_) {
+            platform_.misuse.push_back("fade without preferBlending: " + file_);
+        }
+        note(("fade " + std::to_string(std::lround(from * 100)) + "-" +
+              std::to_string(std::lround(to * 100)) + " " + std::to_string(durationMs))
+                 .c_str());
+        return 0;
+    }
     std::uint32_t play() override {
         if (!open_) {
             return kInvalidDeviceId;
@@ -247,6 +308,7 @@ class ScriptedEngine final : public media::MediaEngine {
     bool open_ = false;
     bool playing_ = false;
     bool paused_ = false;
+    bool blending_ = false;
     std::int64_t positionMs_ = 0;
     std::int64_t startedAtMs_ = 0;
     std::uintptr_t display_ = 0;

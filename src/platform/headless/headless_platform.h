@@ -59,6 +59,8 @@ struct MediaScript {
     std::uint32_t openError = 0;  // non-zero: open fails with this code
     std::string openErrorText;    // its text; empty: the engine's own table
     std::uint32_t playError = 0;  // non-zero: play fails (kept in the result code only)
+    bool canFade = true;          // its pictures can be blended (false: drawn straight)
+    bool tellsLength = true;      // false: its length reads as 0, as an unknown one does
 };
 
 // One Play request that reached a media engine.
@@ -163,6 +165,7 @@ class HeadlessPlatform final : public platform::Platform {
     int platformIdValue = 2;
     std::string windowsDir;
     std::string localAppDataDir;  // empty: no copy of the settings per user
+    std::string stateDir;         // the saver's own state; empty: none can be had
     std::string systemDir;
     std::uint32_t clockBaseMs = 12 * 3600 * 1000;         // the virtual day starts at noon
     std::string dateText = "Thursday, 10 December 2026";  // the local date, as the user writes it
@@ -171,6 +174,9 @@ class HeadlessPlatform final : public platform::Platform {
     // window's play is recorded, a mirror's marked so.
     bool mediaMirrors = false;
     MixerFake mixer;
+    // The power source; a test changes it with setOnBattery, which tells the program.
+    bool battery = false;
+    int keepAwakeReleases = 0;  // releaseKeepAwake calls
     // Registry keys under the current user: key path -> value name -> integer (nothing: a
     // value of another type).
     std::map<std::string, std::map<std::string, std::optional<std::uint32_t>>> registry;
@@ -188,7 +194,8 @@ class HeadlessPlatform final : public platform::Platform {
     std::vector<OpenRecord> opens;
     int mediaCloses = 0;
     // Every play, pause, resume, stop and close that reached an open engine, in order, as
-    // "<request> <file>".
+    // "<request> <file>"; also "audible", "silent", "seek <ms>", "volume <percent>",
+    // "fade <from>-<to> <ms>" (weights in hundredths) before the file.
     std::vector<std::string> mediaRequests;
     int enginesAlive = 0;
     std::vector<platform::Message> delivered;  // messages dispatched to their window
@@ -284,6 +291,7 @@ class HeadlessPlatform final : public platform::Platform {
     void setScreenSaverRunning(bool running) override;
     std::string windowsDirectory() override { return windowsDir; }
     std::string localAppDataDirectory() override { return localAppDataDir; }
+    std::string stateDirectory() override { return stateDir; }
     std::string systemDirectory() override { return systemDir; }
     char pathSeparator() const override;
     int platformId() override { return platformIdValue; }
@@ -307,6 +315,14 @@ class HeadlessPlatform final : public platform::Platform {
                                   bool value) override;
 
     std::unique_ptr<media::MediaEngine> createMediaEngine() override;
+
+    bool onBattery() override { return battery; }
+    void setPowerSourceHandler(std::function<void()> handler) override {
+        powerHandler_ = std::move(handler);
+    }
+    void releaseKeepAwake() override { ++keepAwakeReleases; }
+    // The power source changes; the program hears of it as its next message.
+    void setOnBattery(bool onBattery);
 
     // --- Used by the driver and the fakes ---------------------------------------------------
     // Queues a message, or an action that runs on the program's thread like a message.
@@ -359,6 +375,7 @@ class HeadlessPlatform final : public platform::Platform {
     std::string title_;
     MessageHandler handler_;
     std::function<void()> endRequestHandler_;
+    std::function<void()> powerHandler_;
     bool quitRequested_ = false;
     std::int64_t nowMs_ = 0;
     std::int64_t targetMs_ = 0;

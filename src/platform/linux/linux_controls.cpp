@@ -177,6 +177,7 @@ GtkWidget* LinuxPlatform::makeControl(ControlData& data) {
             gtk_entry_set_text(GTK_ENTRY(data.inner), caption);
             Style(data.inner, "* { min-height: 0; padding-top: 0; padding-bottom: 0; }");
             return data.inner;
+        case ControlKind::Slider:
         case ControlKind::ScrollBar:
             data.adjustment =
                 gtk_adjustment_new(0, 0, 100, design.smallChange, design.largeChange, 0);
@@ -289,6 +290,7 @@ void LinuxPlatform::connectSignals(Handle handle, ControlData& data) {
                     }),
                     handle, &Design::onDoubleClick);
             break;
+        case ControlKind::Slider:
         case ControlKind::ScrollBar:
             connect(data.adjustment, "value-changed",
                     G_CALLBACK(+[](GtkAdjustment*, gpointer hook) {

@@ -108,6 +108,11 @@ class LinuxPlatform final : public platform::Platform {
     void setScreenSaverRunning(bool /*running*/) override {}  // no such flag on X11
     std::string windowsDirectory() override;
     std::string localAppDataDirectory() override { return {}; }
+    // Not yet: the state folder and the power source.
+    std::string stateDirectory() override { return {}; }
+    bool onBattery() override { return false; }
+    void setPowerSourceHandler(std::function<void()> /*handler*/) override {}
+    void releaseKeepAwake() override {}
     std::string systemDirectory() override { return {}; }
     char pathSeparator() const override { return '/'; }
     int platformId() override { return 2; }  // no password components to ask for

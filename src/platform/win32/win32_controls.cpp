@@ -64,6 +64,7 @@ ClassAndStyle ControlClass(const platform::ControlSpec& design) {
                     WS_EX_CLIENTEDGE};
         case ControlKind::Edit:
             return {L"EDIT", child | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+        case ControlKind::Slider:
         case ControlKind::ScrollBar:
             return {L"SCROLLBAR", child | WS_TABSTOP | SBS_HORZ, 0};
     }

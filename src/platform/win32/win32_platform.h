@@ -114,6 +114,11 @@ class Win32Platform final : public platform::Platform {
     // --- System (system_service.h): win32_system.cpp -------------------------------------
     std::string windowsDirectory() override;
     std::string localAppDataDirectory() override;
+    // Not yet: the state folder and the power source.
+    std::string stateDirectory() override { return {}; }
+    bool onBattery() override { return false; }
+    void setPowerSourceHandler(std::function<void()> /*handler*/) override {}
+    void releaseKeepAwake() override {}
     std::string systemDirectory() override;
     char pathSeparator() const override { return '\\'; }
     bool fileExists(const std::string& path) override;
