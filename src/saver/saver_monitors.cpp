@@ -3,6 +3,7 @@
 #include <string>
 #include <utility>
 
+#include "common/path.h"
 #include "saver/saver_window.h"
 
 namespace morvel::saver {
@@ -52,8 +53,13 @@ VideoScreen TForm1::CreateScreen(std::size_t monitor, Rect area) {
         design.background = Color::rgb(0, 0, 0);
         panel = platform_.createControl(handle(), design);
     }
-    return VideoScreen{panel, area,
-                       std::make_unique<media::MediaDevice>(platform_.createMediaEngine(), panel)};
+    VideoScreen screen{panel, area,
+                       std::make_unique<media::MediaDevice>(platform_.createMediaEngine(), panel),
+                       nullptr};
+    if (state_.FadeMs > 0) {
+        screen.spare = std::make_unique<media::MediaDevice>(platform_.createMediaEngine(), panel);
+    }
+    return screen;
 }
 
 // The same clip on every monitor: where the engine can, the primary's device draws into
@@ -64,8 +70,13 @@ std::vector<VideoScreen> TForm1::CreateSameOnEvery() {
     screens.push_back(CreateScreen(0, monitorAreas_.front()));
     for (std::size_t monitor = 1; monitor < monitorAreas_.size(); ++monitor) {
         VideoScreen screen = CreateScreen(monitor, monitorAreas_[monitor]);
-        if (screens.front().device->AddMirror(screen.panel)) {
+        VideoScreen& first = screens.front();
+        // Both of the first screen's devices draw into the mirror (its engines are alike):
+        // the clip before and the next are blended there too.
+        if (first.device->AddMirror(screen.panel) &&
+            (!first.spare || first.spare->AddMirror(screen.panel))) {
             screen.device.reset();
+            screen.spare.reset();
         }
         screens.push_back(std::move(screen));
     }
@@ -77,10 +88,13 @@ void TForm1::CreateVideos() {
     const OrderKind order = OrderFromSetting(state_.PlayOrder);
     const VideoLayout layout{state_.DisplaySize, state_.CustomWidth, state_.CustomHeight,
                              state_.Fit};
+    const PlaybackChoices choices{state_.FadeMs, state_.StartAt, state_.Volume};
+    LoadResumePoints();
     auto addVideo = [&](int sequenceStart, std::vector<VideoScreen> screens) {
         videos_.emplace_back(platform_, state_.PlayList, layout,
                              PlayOrder(order, state_.PlayListCount, sequenceStart, shuffler_),
-                             std::move(screens), videos_.empty());
+                             std::move(screens), videos_.empty(), choices, resume_.get(),
+                             shuffler_);
     };
     std::vector<VideoScreen> screens;
     switch (monitorMode_) {
@@ -107,6 +121,16 @@ void TForm1::CreateVideos() {
         }
     }
     addVideo(1, std::move(screens));
+}
+
+// The saver's own state file, read once: where each long clip was left.
+void TForm1::LoadResumePoints() {
+    const std::string folder = platform_.stateDirectory();
+    if (state_.StartAt != StartAtMode::WhereStopped || folder.empty()) {
+        return;
+    }
+    resumePath_ = joinPath(folder, platform_.pathSeparator(), kResumeFileName);
+    resume_ = std::make_unique<store::ResumePoints>(store::ResumePoints::Load(resumePath_));
 }
 
 void TForm1::SizeVideoPanel() {

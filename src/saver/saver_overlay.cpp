@@ -120,6 +120,15 @@ void SaverOverlay::start() {
     place();
 }
 
+void SaverOverlay::hide() {
+    captionShown_ = false;
+    for (const Handle line : {lbltime_, lbldate_, lblname_}) {
+        if (line && platform_.isVisible(line)) {
+            platform_.setVisible(line, false);
+        }
+    }
+}
+
 void SaverOverlay::clipStarted(const std::string& path) {
     if (!lblname_) {
         return;

@@ -57,6 +57,8 @@ class SaverOverlay {
     bool active() const { return clock_ != ClockMode::None || caption_; }
     // Shows the clock at once.
     void start();
+    // Nothing shows until the next start (the saver has gone dark).
+    void hide();
     // A new clip on the primary monitor: its name shows for its first five seconds.
     void clipStarted(const std::string& path);
     // Called about twice a second: a new minute shows, the caption goes, the overlay moves.

@@ -25,35 +25,16 @@ constexpr int kVideoTimerIntervalMs = 50;
 // The clock changes within half a second of the minute.
 constexpr int kClockTimerId = 3;
 constexpr int kClockTimerIntervalMs = 500;
+// Dark's minutes are counted one at a time: a timer of a day's length is not one every
+// platform keeps.
+constexpr int kDarkTimerId = 4;
+constexpr int kMinuteMs = 60 * 1000;
 
 constexpr Rect kNoticeBounds{68, 47, 469, 106};
 
 constexpr const char* kNoVideosCaption =
     "You have not entered any video files for display. Simply click the \"settings\" button, "
     "and add your video files for viewing. ";
-
-constexpr const char* kPasswordLibrary = "PASSWORD.CPL";
-constexpr const char* kPasswordEntryPoint = "VerifyScreenSavePwd";
-constexpr const char* kDesktopKey = "Control Panel\\desktop";
-constexpr const char* kUsePasswordValue = "ScreenSaveUsePassword";
-constexpr int kNtPlatformId = 2;
-constexpr std::uintptr_t kRightArrow = 0x27;  // VK_RIGHT
-
-bool IsQualifyingInput(std::uint32_t id) {
-    namespace msg = platform::msg;
-    switch (id) {
-        case msg::kKeyDown:
-        case msg::kKeyUp:
-        case msg::kSysKeyDown:
-        case msg::kSysKeyUp:
-        case msg::kLButtonDown:
-        case msg::kRButtonDown:
-        case msg::kMButtonDown:
-            return true;
-        default:
-            return false;
-    }
-}
 
 bool IsBlank(const std::string& text) {
     return std::all_of(text.begin(), text.end(), [](char c) { return c == ' ' || c == '\t'; });
@@ -102,6 +83,8 @@ TForm1::TForm1(platform::Platform& platform)
                                                      kTimer1IntervalMs, [this] { Timer1Timer(); });
     ClockTimer = std::make_unique<platform::WindowTimer>(
         platform_, handle(), kClockTimerId, kClockTimerIntervalMs, [this] { ClockTimerTimer(); });
+    DarkTimer = std::make_unique<platform::WindowTimer>(
+        platform_, handle(), kDarkTimerId, kMinuteMs, [this] { DarkTimerTimer(); });
     platform::invokeHandler(platform_, [this] { FormCreate(); });
     platform_.showWindow(handle(), true);
 }
@@ -109,6 +92,7 @@ TForm1::TForm1(platform::Platform& platform)
 TForm1::~TForm1() {
     platform_.setMessageHandler(nullptr);
     platform_.setEndRequestHandler(nullptr);
+    platform_.setPowerSourceHandler(nullptr);
 }
 
 platform::WindowSpec TForm1::windowSpec() {
@@ -165,9 +149,6 @@ void TForm1::FormCreate() {
     platform_.setEndRequestHandler([this] { HostEndRequest(); });
     ReadSettings();
     ApplyMuteChoice(platform_, state_.StartMuteChoice);
-    if (state_.SoundOn) {
-        StartBackgroundSound();
-    }
     if (state_.PlayListCount > 0) {
         CreateVideos();
         SizeVideoPanel();
@@ -175,12 +156,28 @@ void TForm1::FormCreate() {
         // at once into a window that shows, and into a hidden one not at all, so the
         // picture would wait for a later frame (a tenth of a second and more).
         platform_.showWindow(handle(), true);
+    } else {
+        ShowNotice();
+    }
+    StartPower();
+    if (darkForBattery_) {
+        GoDark();
+    } else {
+        StartPlaying();
+    }
+}
+
+// The background sound, the first videos and the overlay: at the start, and again when the
+// mains comes back to a saver that went dark on battery.
+void TForm1::StartPlaying() {
+    if (state_.SoundOn) {
+        StartBackgroundSound();
+    }
+    if (!videos_.empty()) {
         StartFirstVideo();
         // Started first, so that where both are due the video moves on before the sound.
         VideoTimer->setEnabled(true);
         Timer1->setEnabled(true);
-    } else {
-        ShowNotice();
     }
     StartOverlay();
 }
@@ -188,9 +185,11 @@ void TForm1::FormCreate() {
 // The clock and the caption go over whatever shows, the notice included, but never over
 // its text.
 void TForm1::StartOverlay() {
-    overlay_ =
-        std::make_unique<SaverOverlay>(platform_, handle(), monitorAreas_.front(), state_.Clock,
-                                       state_.Caption, platform_.bounds(lblinfo_));
+    if (!overlay_) {
+        overlay_ = std::make_unique<SaverOverlay>(platform_, handle(), monitorAreas_.front(),
+                                                  state_.Clock, state_.Caption,
+                                                  platform_.bounds(lblinfo_));
+    }
     if (!overlay_->active()) {
         return;
     }
@@ -208,8 +207,8 @@ void TForm1::ClockTimerTimer() {
 }
 
 // Starts the chosen clip; the primary's name goes on the caption.
-void TForm1::StartClip(MonitorVideo& video) {
-    video.startCurrent();
+void TForm1::StartClip(MonitorVideo& video, Transition transition) {
+    video.startCurrent(transition);
     if (overlay_ && &video == &videos_.front()) {
         overlay_->clipStarted(video.fileName());
     }
@@ -237,6 +236,13 @@ void TForm1::ReadSettings() {
     state_.Clock = ClockFromSetting(ini.readInteger("Options", "Clock", 0));
     state_.Caption = ini.readInteger("Options", "Caption", 0) == 1;
     state_.NextKey = ini.readInteger("Options", "NextKey", 0) == 1;
+    state_.FadeMs = FadeFromSetting(ini.readInteger("Options", "Fade", 0));
+    state_.StartAt = StartAtFromSetting(ini.readInteger("Options", "StartAt", 0));
+    const int volume = ini.readInteger("Options", "Volume", 100);
+    state_.Volume = volume >= 0 && volume <= 100 ? volume : 100;
+    const int dark = ini.readInteger("Options", "Dark", 0);
+    state_.DarkMinutes = dark >= 1 && dark <= kMaxDarkMinutes ? dark : 0;
+    state_.DarkOnBattery = ini.readInteger("Options", "Battery", 0) == 1;
     state_.SoundOn = ini.readBool("Options", "Sound", true);
     state_.RepeatSound = ini.readBool("Options", "Repeat", true);
 
@@ -270,9 +276,12 @@ void TForm1::ReadSettings() {
 
 void TForm1::StartFirstVideo() {
     for (MonitorVideo& video : videos_) {
+        if (video.halted()) {
+            continue;  // coming back from dark: a monitor whose clip failed stays halted
+        }
         video.chooseNext(ShownElsewhere(video), platform_.millisecondsSinceMidnight());
         try {
-            video.startCurrent();
+            video.startCurrent(Transition::FromBlack);
         } catch (const std::exception&) {
             // A first video that cannot start is not reported: its device stays not ready,
             // so that monitor never moves on, and the background sound goes on.
@@ -287,20 +296,30 @@ void TForm1::VideoTimerTimer() {
         if (state_.Finished) {
             return;
         }
-        if (!video.halted() && video.clipEnded()) {
-            MoveOn(video);
+        if (video.halted()) {
+            continue;
+        }
+        video.settleDissolve();
+        if (video.dissolveDue() || video.clipEnded()) {
+            MoveOn(video, true);
         }
     }
 }
 
-void TForm1::MoveOn(MonitorVideo& video) {
-    video.closeClip();
+// The next clip, dissolving in where the one on screen can, else cut in.
+void TForm1::MoveOn(MonitorVideo& video, bool playedToItsEnd) {
+    video.leaveClip(playedToItsEnd);
+    const Transition transition = video.canDissolve() ? Transition::Dissolve : Transition::Cut;
+    if (transition == Transition::Cut) {
+        video.closeClip();
+    }
     video.chooseNext(ShownElsewhere(video), platform_.millisecondsSinceMidnight());
     try {
-        StartClip(video);
+        StartClip(video, transition);
     } catch (const std::exception&) {
         ReportCorruptVideo(video);
     }
+    SaveResumePoints();
 }
 
 void TForm1::Timer1Timer() {
@@ -359,100 +378,23 @@ void TForm1::FinishSaver() {
     VideoTimer->setEnabled(false);
     Timer1->setEnabled(false);
     ClockTimer->setEnabled(false);
+    DarkTimer->setEnabled(false);
     if (MediaPlayer1->Mode() == media::kPlaying) {
         MediaPlayer1->Stop();
     }
     for (MonitorVideo& video : videos_) {
         video.stop();
     }
+    if (!darkForTime_ && !darkForBattery_) {
+        for (MonitorVideo& video : videos_) {
+            video.leaveClip(false);
+        }
+        SaveResumePoints();
+    }
     platform_.setScreenSaverRunning(false);
     ApplyMuteChoice(platform_, state_.EndMuteChoice);
     platform_.closeWindow(handle());
     platform_.quit();
 }
-
-bool TForm1::IsNTPlatform() {
-    return platform_.platformId() == kNtPlatformId;
-}
-
-// The right arrow, where it is chosen: its press moves every monitor on to its next clip,
-// and neither its press nor its release ends the saver.
-bool TForm1::TakeNextKey(const platform::Message& message) {
-    namespace msg = platform::msg;
-    if (!state_.NextKey || message.wParam != kRightArrow ||
-        (message.id != msg::kKeyDown && message.id != msg::kKeyUp)) {
-        return false;
-    }
-    if (message.id == msg::kKeyDown) {
-        for (MonitorVideo& video : videos_) {
-            if (state_.Finished) {
-                break;  // a box one monitor showed ran the saver's end inside it
-            }
-            if (!video.halted()) {
-                MoveOn(video);
-            }
-        }
-    }
-    return true;
-}
-
-void TForm1::deactivate(const platform::Message& message, bool& /*handled*/) {
-    if (state_.Dismissing || TakeNextKey(message)) {
-        return;
-    }
-    state_.Dismissing = IsQualifyingInput(message.id);
-    if (!state_.Dismissing) {
-        return;
-    }
-    if (IsNTPlatform()) {
-        FinishSaver();
-    } else if (auto desktopKey = platform_.openCurrentUserKey(kDesktopKey)) {
-        if (!desktopKey->hasValue(kUsePasswordValue)) {
-            FinishSaver();
-        } else if (desktopKey->readInteger(kUsePasswordValue) == 0u) {
-            FinishSaver();
-        } else {
-            // A value of another type is taken as "on": the platform's dialog decides.
-            CheckPassword();
-        }
-    } else {
-        FinishSaver();
-    }
-    state_.Dismissing = false;
-}
-
-// The host that lent the saver its window ends it; it asked for any password itself.
-void TForm1::HostEndRequest() {
-    state_.Dismissing = true;
-    FinishSaver();
-    state_.Dismissing = false;
-}
-
-void TForm1::CheckPassword() {
-    platform_.showCursor(true);
-    const std::string path =
-        joinPath(platform_.systemDirectory(), platform_.pathSeparator(), kPasswordLibrary);
-    if (auto library = platform_.loadLibrary(path)) {
-        // Without the entry point nobody could ever get past the saver: it ends as it does
-        // when the library itself is missing.
-        if (!library->hasEntryPoint(kPasswordEntryPoint) ||
-            library->verifyScreenSavePassword(handle())) {
-            FinishSaver();
-        }
-    } else {
-        FinishSaver();
-    }
-    platform_.showCursor(false);
-}
-
-void TForm1::FormCloseQuery(bool& canClose) {
-    platform_.showCursor(true);
-    platform_.processMessages();
-    canClose = true;
-}
-
-void TForm1::FormKeyDown(int /*key*/) {}
-
-void TForm1::FormMouseDown(int /*button*/, int /*x*/, int /*y*/) {}
 
 }  // namespace morvel::saver

@@ -12,9 +12,11 @@
 #include "media/media_device.h"
 #include "platform/platform.h"
 #include "platform/window.h"
+#include "saver/clip_timing.h"
 #include "saver/monitor_video.h"
 #include "saver/panel_geometry.h"
 #include "saver/saver_overlay.h"
+#include "store/resume_file.h"
 #include "store/store_path.h"
 
 namespace morvel::saver {
@@ -22,6 +24,9 @@ namespace morvel::saver {
 inline constexpr const char* kSaverClassName = "TForm1";
 inline constexpr const char* kSaverCaption = "Frmmorvel33";
 inline constexpr int kMaxVideos = 500;
+inline constexpr int kMaxDarkMinutes = 24 * 60;
+// In the state folder: where long clips were left.
+inline constexpr const char* kResumeFileName = "resume-points";
 
 // What the monitors show (Monitors in the settings); read before the window is made, for the
 // monitors present then.
@@ -51,6 +56,11 @@ struct SaverState {
     ClockMode Clock = ClockMode::None;
     bool Caption = false;               // the name of each clip for its first seconds
     bool NextKey = false;               // the right arrow moves every monitor on instead of ending
+    std::uint32_t FadeMs = 0;           // the dissolve between clips; 0 a cut
+    StartAtMode StartAt = StartAtMode::Beginning;
+    int Volume = 100;         // the videos' own sound, per cent
+    int DarkMinutes = 0;      // black after this long; 0 never
+    bool DarkOnBattery = false;
     std::vector<std::string> PlayList;  // PlayList[0] is entry 1
     int PlayListCount = 0;
     std::string SoundFile;
@@ -79,6 +89,8 @@ class TForm1 {
     void Timer1Timer();
     void ClockTimerTimer();
     void VideoTimerTimer();
+    void DarkTimerTimer();
+    void PowerSourceChanged();
     void deactivate(const platform::Message& message, bool& handled);
     void FormCloseQuery(bool& canClose);
     void FormKeyDown(int key);
@@ -100,12 +112,18 @@ class TForm1 {
     VideoScreen CreateScreen(std::size_t monitor, platform::Rect area);
     std::vector<VideoScreen> CreateSameOnEvery();
     void ShowNotice();
-    void MoveOn(MonitorVideo& video);
+    void MoveOn(MonitorVideo& video, bool playedToItsEnd);
+    void LoadResumePoints();
+    void SaveResumePoints();
+    void StartPlaying();
+    void StartPower();
+    void GoDark();
+    void ComeBackFromDark();
     std::vector<int> ShownElsewhere(const MonitorVideo& video) const;
     void CheckPassword();
     void ReportCorruptVideo(MonitorVideo& video);
     void StartOverlay();
-    void StartClip(MonitorVideo& video);
+    void StartClip(MonitorVideo& video, Transition transition);
     bool TakeNextKey(const platform::Message& message);
 
     platform::Platform& platform_;
@@ -126,6 +144,13 @@ class TForm1 {
     std::unique_ptr<platform::WindowTimer> Timer1;      // the background sound
     std::unique_ptr<SaverOverlay> overlay_;             // the clock and the clip's name
     std::unique_ptr<platform::WindowTimer> ClockTimer;  // their changes
+    std::unique_ptr<platform::WindowTimer> DarkTimer;   // Dark's minutes
+    // Where long clips were left, with StartAt WhereStopped and a state folder; else null.
+    std::unique_ptr<store::ResumePoints> resume_;
+    std::string resumePath_;
+    bool darkForTime_ = false;     // Dark's minutes have passed: black until the end
+    bool darkForBattery_ = false;  // on battery, with DarkOnBattery: black until mains
+    int minutesShown_ = 0;         // counted by DarkTimer
 };
 
 }  // namespace morvel::saver
