@@ -77,10 +77,12 @@ TEST_F(SettingsOptionsTest, AFirstStartChoosesNothingAndWritesOnlyTheEmptyList) 
 
     pressOk();
     EXPECT_TRUE(sim.ended());
-    EXPECT_EQ(storeText(), slotsText() +
-                               "[Options]\r\nSound=0\r\nRepeat=0\r\nPicdis=1\r\nPicord=2\r\n"
-                               "Monitors=0\r\nHeight=25\r\nWidth=25\r\nFit=0\r\nClock=0\r\nCaption="
-                               "0\r\nNextKey=0\r\n[WavConfig]\r\nName1=\r\n");
+    EXPECT_EQ(storeText(),
+              slotsText() +
+                  "[Options]\r\nSound=0\r\nRepeat=0\r\nPicdis=1\r\nPicord=2\r\n"
+                  "Monitors=0\r\nHeight=25\r\nWidth=25\r\nFit=0\r\nClock=0\r\nCaption="
+                  "0\r\nNextKey=0\r\nFade=0\r\nStartAt=0\r\nDark=0\r\nBattery=0\r\nVolume=100\r\n"
+                  "[WavConfig]\r\nName1=\r\n");
 }
 
 TEST_F(SettingsOptionsTest, AFileWithoutOptionsShowsTheDefaultChoices) {
@@ -98,10 +100,12 @@ TEST_F(SettingsOptionsTest, AFileWithoutOptionsShowsTheDefaultChoices) {
     EXPECT_FALSE(os.control("TFrmMore", "chkname")->checked);
     EXPECT_EQ(caption("Lblwidth"), "25");
     pressOk();
-    EXPECT_EQ(storeText(), slotsText() +
-                               "[Options]\r\nSound=1\r\nRepeat=1\r\nPicdis=5\r\nPicord=2\r\n"
-                               "Monitors=0\r\nHeight=25\r\nWidth=25\r\nFit=0\r\nClock=0\r\nCaption="
-                               "0\r\nNextKey=0\r\n[WavConfig]\r\nName1=\r\n");
+    EXPECT_EQ(storeText(),
+              slotsText() +
+                  "[Options]\r\nSound=1\r\nRepeat=1\r\nPicdis=5\r\nPicord=2\r\n"
+                  "Monitors=0\r\nHeight=25\r\nWidth=25\r\nFit=0\r\nClock=0\r\nCaption="
+                  "0\r\nNextKey=0\r\nFade=0\r\nStartAt=0\r\nDark=0\r\nBattery=0\r\nVolume=100\r\n"
+                  "[WavConfig]\r\nName1=\r\n");
 }
 
 TEST_F(SettingsOptionsTest, StoredOptionsLoadClampedAndSaveInPlace) {
@@ -129,7 +133,8 @@ TEST_F(SettingsOptionsTest, StoredOptionsLoadClampedAndSaveInPlace) {
     EXPECT_EQ(storeText(), slotsText() +
                                "[Options]\r\nStarton=1\r\nSound=0\r\nRepeat=0\r\nPicdis=3\r\n"
                                "Picord=1\r\nHeight=768\r\nWidth=25\r\nMonitors=0\r\nFit=0\r\nClock="
-                               "0\r\nCaption=0\r\nNextKey=0\r\n[WavConfig]\r\nName1=" +
+                               "0\r\nCaption=0\r\nNextKey=0\r\nFade=0\r\nStartAt=0\r\nDark=0\r\n"
+                               "Battery=0\r\nVolume=100\r\n[WavConfig]\r\nName1=" +
                                sound + "\r\n");
 }
 
@@ -362,7 +367,9 @@ TEST_F(SettingsOptionsTest, TheVideoSoundDialogKeepsItsChoicesUntilOk) {
 }
 
 TEST_F(SettingsOptionsTest, MoreOptionsLoadTheirKeysAndSaveThemOnOkOnly) {
-    writeStore(slotsText() + "[Options]\r\nFit=2\r\nClock=1\r\nCaption=1\r\nNextKey=1\r\n");
+    writeStore(slotsText() +
+               "[Options]\r\nFit=2\r\nClock=1\r\nCaption=1\r\nNextKey=1\r\nFade=500\r\n"
+               "StartAt=2\r\nDark=30\r\nBattery=1\r\nVolume=40\r\n");
     startSettings();
     click("CmdMore");
     const headless::WindowState* more = os.window("TFrmMore");
@@ -372,34 +379,64 @@ TEST_F(SettingsOptionsTest, MoreOptionsLoadTheirKeysAndSaveThemOnOkOnly) {
         return os.control("TFrmMore", name)->checked;
     };
     EXPECT_TRUE(moreChecked("Radfitfill") && moreChecked("Radshowtime") && moreChecked("chkname") &&
-                moreChecked("chknext"));
-    sim.click("TFrmMore", "Radfitwhole");
-    sim.click("TFrmMore", "Radshowdate");
-    sim.click("TFrmMore", "chkname");
-    EXPECT_FALSE(moreChecked("Radfitfill") || moreChecked("Radshowtime") || moreChecked("chkname"));
+                moreChecked("chknext") && moreChecked("Radfadehalf") &&
+                moreChecked("Radstartstopped") && moreChecked("chkbattery"));
+    EXPECT_EQ(os.control("TFrmMore", "txtdark")->caption, "30");
+    EXPECT_EQ(os.control("TFrmMore", "sldvolume")->scrollPos, 40);
+    EXPECT_EQ(os.control("TFrmMore", "lblvolume")->caption, "40%");
+    for (const char* name :
+         {"Radfitwhole", "Radshowdate", "chkname", "Radfadetwo", "Radstartrandom", "chkbattery"}) {
+        sim.click("TFrmMore", name);
+    }
+    EXPECT_FALSE(moreChecked("Radfitfill") || moreChecked("Radshowtime") ||
+                 moreChecked("chkname") || moreChecked("Radfadehalf") || moreChecked("chkbattery"));
+    sim.scrollTo("sldvolume", 75);
+    EXPECT_EQ(os.control("TFrmMore", "lblvolume")->caption, "75%");
+    // Minutes the saver does not take are said on Return, and the dialog stays.
+    const platform::Handle minutes = os.control("TFrmMore", "txtdark")->handle;
+    sim.runOnProgramThread([&] { os.setCaption(minutes, "1441"); });
+    sim.click("TFrmMore", "BitBtn1");
+    const headless::Prompt* box = sim.openPrompt();
+    ASSERT_NE(box, nullptr);
+    EXPECT_NE(box->text.find("1440"), std::string::npos);
+    sim.answer();
+    EXPECT_TRUE(os.window("TFrmMore")->visible);
+    sim.runOnProgramThread([&] { os.setCaption(minutes, "45"); });
     sim.click("TFrmMore", "BitBtn1");
     EXPECT_FALSE(os.window("TFrmMore")->visible);
     EXPECT_EQ(storedInteger("Fit"), 2);  // Return saves nothing
 
     pressOk();
-    EXPECT_EQ(storedInteger("Fit"), 1);
-    EXPECT_EQ(storedInteger("Clock"), 2);
-    EXPECT_EQ(storedInteger("Caption"), 0);
-    EXPECT_EQ(storedInteger("NextKey"), 1);
+    const std::map<std::string, int> stored{{"Fit", 1},     {"Clock", 2},   {"Caption", 0},
+                                            {"NextKey", 1}, {"Fade", 2000}, {"StartAt", 1},
+                                            {"Dark", 45},   {"Battery", 0}, {"Volume", 75}};
+    for (const auto& [key, value] : stored) {
+        EXPECT_EQ(storedInteger(key), value) << key;
+    }
 }
 
 // A value the saver does not know checks nothing, and OK stores what the saver reads it as.
+// A dissolve the dialog has no button for (a hand-edited file's) is saved again as it was,
+// the saver playing it as it did.
 TEST_F(SettingsOptionsTest, MoreOptionsOfUnknownValuesCheckNothingAndSaveTheDefault) {
-    writeStore(slotsText() + "[Options]\r\nFit=9\r\nClock=-1\r\nCaption=5\r\nNextKey=2\r\n");
+    writeStore(slotsText() +
+               "[Options]\r\nFit=9\r\nClock=-1\r\nCaption=5\r\nNextKey=2\r\nFade=1500\r\n"
+               "StartAt=7\r\nDark=5000\r\nBattery=3\r\nVolume=140\r\n");
     startSettings();
-    for (const char* name : {"Radfitstretch", "Radfitwhole", "Radfitfill", "Radshownone",
-                             "Radshowtime", "Radshowdate", "chkname", "chknext"}) {
+    for (const char* name :
+         {"Radfitstretch", "Radfitwhole", "Radfitfill", "Radshownone", "Radshowtime", "Radshowdate",
+          "chkname", "chknext", "Radfadecut", "Radfadehalf", "Radfadeone", "Radfadetwo",
+          "Radstartbegin", "Radstartrandom", "Radstartstopped", "chkbattery"}) {
         EXPECT_FALSE(os.control("TFrmMore", name)->checked) << name;
     }
+    EXPECT_EQ(os.control("TFrmMore", "sldvolume")->scrollPos, 100);
     pressOk();
-    EXPECT_EQ(storedInteger("Fit"), 0);
-    EXPECT_EQ(storedInteger("Clock"), 0);
-    EXPECT_EQ(storedInteger("Caption"), 0);
+    const std::map<std::string, int> stored{{"Fit", 0},     {"Clock", 0},   {"Caption", 0},
+                                            {"Fade", 1500}, {"StartAt", 0}, {"Dark", 0},
+                                            {"Battery", 0}, {"Volume", 100}};
+    for (const auto& [key, value] : stored) {
+        EXPECT_EQ(storedInteger(key), value) << key;
+    }
 }
 
 TEST_F(SettingsOptionsTest, AGroupWithoutChoiceKeepsItsStoredValue) {

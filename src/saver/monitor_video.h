@@ -112,11 +112,11 @@ class MonitorVideo {
     std::mt19937& random_;
     int current_ = 0;
     bool halted_ = false;
-    bool seenPlaying_ = false;  // the current clip
-    int pollsStopped_ = 0;      // polls that found it stopped without having seen it play
-    std::uint32_t lengthMs_ = 0;  // the current clip's; 0: not known
-    bool fades_ = false;          // the current clip's pictures can be faded on every screen
-    bool dissolving_ = false;     // the clip before still fades out on the spares
+    bool seenPlaying_ = false;           // the current clip
+    int pollsStopped_ = 0;               // polls that found it stopped without having seen it play
+    std::uint32_t lengthMs_ = 0;         // the current clip's; 0: not known
+    bool fades_ = false;                 // the current clip's pictures can be faded on every screen
+    bool dissolving_ = false;            // the clip before still fades out on the spares
     std::uint32_t dissolveStartMs_ = 0;  // the clock at the dissolve's start
     std::uint32_t dissolveMs_ = 0;       // its length
 };

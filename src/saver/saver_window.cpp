@@ -83,8 +83,8 @@ TForm1::TForm1(platform::Platform& platform)
                                                      kTimer1IntervalMs, [this] { Timer1Timer(); });
     ClockTimer = std::make_unique<platform::WindowTimer>(
         platform_, handle(), kClockTimerId, kClockTimerIntervalMs, [this] { ClockTimerTimer(); });
-    DarkTimer = std::make_unique<platform::WindowTimer>(
-        platform_, handle(), kDarkTimerId, kMinuteMs, [this] { DarkTimerTimer(); });
+    DarkTimer = std::make_unique<platform::WindowTimer>(platform_, handle(), kDarkTimerId,
+                                                        kMinuteMs, [this] { DarkTimerTimer(); });
     platform::invokeHandler(platform_, [this] { FormCreate(); });
     platform_.showWindow(handle(), true);
 }
@@ -186,9 +186,9 @@ void TForm1::StartPlaying() {
 // its text.
 void TForm1::StartOverlay() {
     if (!overlay_) {
-        overlay_ = std::make_unique<SaverOverlay>(platform_, handle(), monitorAreas_.front(),
-                                                  state_.Clock, state_.Caption,
-                                                  platform_.bounds(lblinfo_));
+        overlay_ =
+            std::make_unique<SaverOverlay>(platform_, handle(), monitorAreas_.front(), state_.Clock,
+                                           state_.Caption, platform_.bounds(lblinfo_));
     }
     if (!overlay_->active()) {
         return;

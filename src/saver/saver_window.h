@@ -54,12 +54,12 @@ struct SaverState {
     int CustomWidth = -1;
     FitMode Fit = FitMode::Stretch;
     ClockMode Clock = ClockMode::None;
-    bool Caption = false;               // the name of each clip for its first seconds
-    bool NextKey = false;               // the right arrow moves every monitor on instead of ending
-    std::uint32_t FadeMs = 0;           // the dissolve between clips; 0 a cut
+    bool Caption = false;      // the name of each clip for its first seconds
+    bool NextKey = false;      // the right arrow moves every monitor on instead of ending
+    std::uint32_t FadeMs = 0;  // the dissolve between clips; 0 a cut
     StartAtMode StartAt = StartAtMode::Beginning;
-    int Volume = 100;         // the videos' own sound, per cent
-    int DarkMinutes = 0;      // black after this long; 0 never
+    int Volume = 100;     // the videos' own sound, per cent
+    int DarkMinutes = 0;  // black after this long; 0 never
     bool DarkOnBattery = false;
     std::vector<std::string> PlayList;  // PlayList[0] is entry 1
     int PlayListCount = 0;

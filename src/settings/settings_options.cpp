@@ -60,9 +60,17 @@ void TForm2::LoadSettings() {
     FrmSound->LoadChoices(starton, endon);
     // A file of an earlier version, without the keys, shows what the saver does without
     // them: stretched, nothing over the video.
-    FrmMore->LoadChoices(ini.readInteger(kOptions, "Fit", 0), ini.readInteger(kOptions, "Clock", 0),
-                         ini.readInteger(kOptions, "Caption", 0),
-                         ini.readInteger(kOptions, "NextKey", 0));
+    MoreChoices more;
+    more.fit = ini.readInteger(kOptions, "Fit", 0);
+    more.clock = ini.readInteger(kOptions, "Clock", 0);
+    more.caption = ini.readInteger(kOptions, "Caption", 0);
+    more.nextKey = ini.readInteger(kOptions, "NextKey", 0);
+    more.fade = ini.readInteger(kOptions, "Fade", 0);
+    more.startAt = ini.readInteger(kOptions, "StartAt", 0);
+    more.dark = ini.readInteger(kOptions, "Dark", 0);
+    more.battery = ini.readInteger(kOptions, "Battery", 0);
+    more.volume = ini.readInteger(kOptions, "Volume", 100);
+    FrmMore->LoadChoices(more);
 
     platform_.setChecked(ini.readBool(kOptions, "Sound", true) ? radsndon_ : radsndof_, true);
     platform_.setChecked(ini.readBool(kOptions, "Repeat", true) ? radrepon_ : radrepoff_, true);
@@ -175,10 +183,16 @@ void TForm2::SaveSettings() {
     changes.integer(kOptions, "Height", labelNumber(Lblheight_));
     changes.integer(kOptions, "Width", labelNumber(Lblwidth_));
     if (FrmMore) {
-        changes.integer(kOptions, "Fit", FrmMore->FitChoice());
-        changes.integer(kOptions, "Clock", FrmMore->ClockChoice());
-        changes.integer(kOptions, "Caption", FrmMore->CaptionChoice());
-        changes.integer(kOptions, "NextKey", FrmMore->NextKeyChoice());
+        const MoreChoices more = FrmMore->Choices();
+        changes.integer(kOptions, "Fit", more.fit);
+        changes.integer(kOptions, "Clock", more.clock);
+        changes.integer(kOptions, "Caption", more.caption);
+        changes.integer(kOptions, "NextKey", more.nextKey);
+        changes.integer(kOptions, "Fade", more.fade);
+        changes.integer(kOptions, "StartAt", more.startAt);
+        changes.integer(kOptions, "Dark", more.dark);
+        changes.integer(kOptions, "Battery", more.battery);
+        changes.integer(kOptions, "Volume", more.volume);
     }
     changes.text("WavConfig", "Name1", platform_.caption(edwav_));
     Store().writeAll(changes.list());

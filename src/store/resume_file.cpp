@@ -53,8 +53,7 @@ ResumePoints ResumePoints::Parse(std::string_view text) {
     if (!last.starts_with(kTrailer) || !last.ends_with("]")) {
         return points;
     }
-    const auto count =
-        ParseNumber(last.substr(kTrailer.size(), last.size() - kTrailer.size() - 1));
+    const auto count = ParseNumber(last.substr(kTrailer.size(), last.size() - kTrailer.size() - 1));
     if (!count || *count != lines.size() - 2 || *count > kMaxFiles) {
         return points;
     }
