@@ -60,13 +60,16 @@ const std::string& MonitorVideo::fileName() const {
 }
 
 void MonitorVideo::startCurrent(Transition transition) {
-    const bool dissolve = transition == Transition::Dissolve && canDissolve();
     std::uint32_t remainingMs = 0;
+    if (transition == Transition::Dissolve && canDissolve()) {
+        const std::uint32_t position = screens_.front().device->Position();
+        remainingMs = lengthMs_ > position ? lengthMs_ - position : 0;
+    }
+    // A clip that has played out (or never told its length) has nothing left to fade.
+    const bool dissolve = remainingMs > 0;
     if (dissolve) {
         // The clip on screen plays on in the spares; one still fading out from before goes.
         closeSpares();
-        const std::uint32_t position = screens_.front().device->Position();
-        remainingMs = lengthMs_ > position ? lengthMs_ - position : 0;
         for (VideoScreen& screen : screens_) {
             std::swap(screen.device, screen.spare);
         }
