@@ -14,7 +14,7 @@ import contextlib
 import re
 import shutil
 
-from winelab import (ROOT, SCREEN, SECOND_SCREEN, SINK, Program, ScreenLab,
+from winelab import (LIME_FIRST_SECONDS, ROOT, SCREEN, SECOND_SCREEN, SINK, Program, ScreenLab,
                      make_tone_and_corrupt_clip, make_wmv_clip, run, settings_text)
 
 PROGRAM = ROOT / "build" / "native" / "morvel"
@@ -130,25 +130,26 @@ class LinuxLab(ScreenLab):
         """Solid-colour clips, so one pixel says which clip shows: H.264 in MP4, MPEG-1, WMV,
         a one-second WAV and a file of noise. The long ones outlast any test."""
         clips = self.clips
-        if (clips / ".complete-3").exists():
+        if (clips / ".complete-4").exists():
             return clips
         clips.mkdir(parents=True, exist_ok=True)
 
-        def video(name, colour, size, seconds, codec):
+        def video(name, colour, size, seconds, codec, then=""):
             run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                 f"color=c={colour}:s={size}:d={seconds}:r=10", *codec, str(clips / name)])
+                 f"color=c={colour}:s={size}:d={seconds}:r=10{then}", *codec, str(clips / name)])
 
         h264 = ["-c:v", "libx264", "-pix_fmt", "yuv420p"]
         video("red.mp4", "red", "320x240", 3, h264)
         video("blue.mp4", "blue", "320x240", 3, h264)
         video("lime.mp4", "lime", "320x240", 120, h264)
         video("yellow-own-size.mp4", "yellow", "324x244", 120, h264)
+        video("lime-then-red.mp4", "red", "320x240", 120, h264, LIME_FIRST_SECONDS)
         mpeg1 = ["-c:v", "mpeg1video", "-q:v", "2", "-r", "25"]
         video("cyan.mpg", "cyan", "320x240", 120, mpeg1)
         video("magenta.mpg", "magenta", "320x240", 3, mpeg1)
         make_wmv_clip(clips)
         make_tone_and_corrupt_clip(clips, "corrupt.mp4")
-        (clips / ".complete-3").write_text("")
+        (clips / ".complete-4").write_text("")
         return clips
 
     def clip(self, name):

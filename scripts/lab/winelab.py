@@ -21,6 +21,11 @@ SCR = ROOT / "build" / "mingw" / "morvel.scr"
 SCREEN = (1024, 768)
 SECOND_SCREEN = (800, 600)  # the monitor to the right of the first, when there are two
 SINK = "silent"  # the null sink of the lab's sound server
+# The filter that makes a long clip lime for its first seconds and its colour after: where it
+# starts shows whether it started at its start.
+LIME_SECONDS = 5
+LIME_FIRST_SECONDS = (",drawbox=x=0:y=0:w=iw:h=ih:color=lime:t=fill:"
+                      f"enable='lt(t\\,{LIME_SECONDS})'")
 
 # Named colours of the clips and of what the saver paints, for reading screenshots.
 COLOURS = {
@@ -572,13 +577,13 @@ class Lab(ScreenLab):
         """Solid-colour clips, so one pixel says which clip shows. Video-1 is a codec Wine's
         own AVI player decodes; it codes 4x4 blocks, so sizes are multiples of 4."""
         clips = self.clips
-        if (clips / ".complete-5").exists():
+        if (clips / ".complete-6").exists():
             return clips
         clips.mkdir(parents=True, exist_ok=True)
 
-        def video(name, colour, size, seconds):
+        def video(name, colour, size, seconds, then=""):
             run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
-                 f"color=c={colour}:s={size}:d={seconds}:r=10", "-c:v", "msvideo1",
+                 f"color=c={colour}:s={size}:d={seconds}:r=10{then}", "-c:v", "msvideo1",
                  str(clips / name)])
 
         video("red.avi", "red", "320x240", 3)
@@ -586,6 +591,7 @@ class Lab(ScreenLab):
         video("lime.avi", "lime", "320x240", 120)
         video("magenta.avi", "magenta", "320x240", 120)
         video("yellow-own-size.avi", "yellow", "324x244", 120)
+        video("lime-then-red.avi", "red", "320x240", 120, LIME_FIRST_SECONDS)
         for name, seconds in (("cyan.mpg", 120), ("magenta.mpg", 3)):
             run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
                  f"color=c={name[:-4]}:s=320x240:d={seconds}:r=25", "-c:v", "mpeg1video", "-q:v",
@@ -599,7 +605,7 @@ class Lab(ScreenLab):
                  "yuv420p", "-c:a", "aac", "-shortest", str(clips / name)])
         make_wmv_clip(clips)
         make_tone_and_corrupt_clip(clips, "corrupt.avi")
-        (clips / ".complete-5").write_text("")
+        (clips / ".complete-6").write_text("")
         return clips
 
     def write_settings(self, videos, options=None, sound="Null"):
