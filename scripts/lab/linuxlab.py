@@ -11,8 +11,12 @@ default sink, our null sink. Without an answering server ALSA's default stays th
 sound card, which this machine does not have."""
 
 import contextlib
+import json
+import os
 import re
 import shutil
+import subprocess
+import time
 
 from winelab import (LIME_FIRST_SECONDS, ROOT, SCREEN, SECOND_SCREEN, SINK, Program, ScreenLab,
                      make_tone_and_corrupt_clip, make_wmv_clip, run, settings_text)
@@ -154,3 +158,52 @@ class LinuxLab(ScreenLab):
 
     def clip(self, name):
         return str(self.clips / name)
+
+
+class PowerStandIn:
+    """UPower on a private bus of its own (python3-dbusmock's template): the saver is given
+    its address as the system bus, and the test switches between battery and mains."""
+
+    def __init__(self, work, on_battery):
+        self.socket = work / "system-bus"
+        self.socket.unlink(missing_ok=True)
+        self.address = f"unix:path={self.socket}"
+        self.bus = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--nopidfile",
+                                     f"--address={self.address}"])
+        deadline = time.monotonic() + 10
+        while not self.socket.exists() and time.monotonic() < deadline:
+            time.sleep(0.05)
+        env = dict(os.environ, DBUS_SYSTEM_BUS_ADDRESS=self.address)
+        self.mock = subprocess.Popen(
+            ["/usr/bin/python3", "-m", "dbusmock", "--system", "--template", "upower",
+             "--parameters", json.dumps({"OnBattery": on_battery})],
+            env=env, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.wait_for_service()
+
+    def call(self, *args):
+        return subprocess.run(["gdbus", "call", "--address", self.address, "--dest",
+                               "org.freedesktop.UPower", "--object-path",
+                               "/org/freedesktop/UPower", *args],
+                              capture_output=True, text=True, timeout=10)
+
+    def wait_for_service(self):
+        deadline = time.monotonic() + 15
+        while time.monotonic() < deadline:
+            answer = self.call("--method", "org.freedesktop.DBus.Properties.Get",
+                               "org.freedesktop.UPower", "OnBattery")
+            if answer.returncode == 0:
+                return
+            time.sleep(0.1)
+        raise RuntimeError("the UPower stand-in did not come up")
+
+    def set_on_battery(self, on_battery):
+        value = "true" if on_battery else "false"
+        answer = self.call("--method", "org.freedesktop.DBus.Mock.UpdateProperties",
+                           "org.freedesktop.UPower", f"{{'OnBattery': <{value}>}}")
+        if answer.returncode != 0:
+            raise RuntimeError(f"UpdateProperties failed: {answer.stderr}")
+
+    def close(self):
+        for process in (self.mock, self.bus):
+            process.terminate()
+            process.wait(timeout=10)

@@ -2,10 +2,14 @@
 long clips starting at a random point and where they were left, and the saver going dark.
 The clips are solid colours, so the centre's colour says which clip shows and how much."""
 
+import contextlib
 import sys
 import time
 
-from winelab import LIME_SECONDS, ROOT, Failure, wait_until
+import pytest
+
+from linuxlab import PowerStandIn
+from winelab import LIME_SECONDS, ROOT, Failure, hold, wait_until
 
 CENTRE = (512, 384)
 LARGE = {"Picdis": 1}
@@ -112,3 +116,26 @@ def test_the_saver_goes_dark_after_a_minute_and_a_key_still_ends_it(program):
     program.expect_no_report(saver)
     program.end_with(saver, "key", "a")
 
+
+
+@pytest.mark.only("linux")
+def test_on_battery_the_saver_is_black_until_the_mains_comes_back(program):
+    """Battery=1 with UPower (a stand-in on a bus of its own) saying battery: black; mains
+    brings the clip on, battery again takes it away; a key ends the saver."""
+    lab = program.lab
+    with contextlib.closing(PowerStandIn(lab.work, on_battery=True)) as power:
+        program.write_settings(["lime"], dict(LARGE, Battery=1))
+        saver = program.start(program.switch,
+                              env=dict(lab.env, DBUS_SYSTEM_BUS_ADDRESS=power.address))
+        lab.wait_colours({CENTRE: "black"}, program.start_timeout, "black on battery")
+
+        def still_black():
+            colour = lab.screenshot().colour(*CENTRE)
+            return colour == "black", colour
+        hold("black on battery", still_black, 3)
+        power.set_on_battery(False)
+        lab.wait_colours({CENTRE: "lime"}, program.start_timeout, "the clip on mains")
+        power.set_on_battery(True)
+        lab.wait_colours({CENTRE: "black"}, 10, "black on battery again")
+        program.expect_no_report(saver)
+        program.end_with(saver, "key", "a")
