@@ -128,4 +128,25 @@ class MediaEngine {
     virtual std::optional<std::string> errorText(std::uint32_t code) = 0;
 };
 
+// An engine whose devices cannot tell a clip's length, seek, set their own volume or fade:
+// it refuses those requests and takes the volume as it is.
+class BasicEngine : public MediaEngine {
+  public:
+    std::uint32_t length(std::uint32_t& ms) override {
+        ms = 0;
+        return kUnsupportedRequest;
+    }
+    std::uint32_t position(std::uint32_t& ms) override {
+        ms = 0;
+        return kUnsupportedRequest;
+    }
+    std::uint32_t seek(std::uint32_t /*ms*/) override { return kUnsupportedRequest; }
+    std::uint32_t setVolume(int /*percent*/) override { return 0; }
+    void preferBlending(bool /*blending*/) override {}
+    bool canFade() const override { return false; }
+    std::uint32_t fade(double /*from*/, double /*to*/, std::uint32_t /*durationMs*/) override {
+        return kUnsupportedRequest;
+    }
+};
+
 }  // namespace morvel::media

@@ -310,9 +310,6 @@ void TForm1::VideoTimerTimer() {
 void TForm1::MoveOn(MonitorVideo& video, bool playedToItsEnd) {
     video.leaveClip(playedToItsEnd);
     const Transition transition = video.canDissolve() ? Transition::Dissolve : Transition::Cut;
-    if (transition == Transition::Cut) {
-        video.closeClip();
-    }
     video.chooseNext(ShownElsewhere(video), platform_.millisecondsSinceMidnight());
     try {
         StartClip(video, transition);

@@ -15,7 +15,7 @@
 
 namespace morvel::linux_backend {
 
-class GstEngine final : public media::MediaEngine {
+class GstEngine final : public media::BasicEngine {
   public:
     GstEngine();
     ~GstEngine() override;
@@ -39,22 +39,6 @@ class GstEngine final : public media::MediaEngine {
     std::uint32_t setAudible(bool audible) override;
     std::uint32_t where(media::VideoRect& rect) override;
     std::uint32_t describe(media::VideoShape& shape) override;
-    // Not yet: length, position, seek, volume and fades.
-    std::uint32_t length(std::uint32_t& ms) override {
-        ms = 0;
-        return media::kUnsupportedRequest;
-    }
-    std::uint32_t position(std::uint32_t& ms) override {
-        ms = 0;
-        return media::kUnsupportedRequest;
-    }
-    std::uint32_t seek(std::uint32_t /*ms*/) override { return media::kUnsupportedRequest; }
-    std::uint32_t setVolume(int /*percent*/) override { return 0; }
-    void preferBlending(bool /*blending*/) override {}
-    bool canFade() const override { return false; }
-    std::uint32_t fade(double /*from*/, double /*to*/, std::uint32_t /*durationMs*/) override {
-        return media::kUnsupportedRequest;
-    }
     std::uint32_t play() override;  // returns at once
     std::uint32_t stop(bool wait) override;
     std::uint32_t pause() override;

@@ -36,21 +36,14 @@ class ChoosingEngine final : public media::MediaEngine {
     bool addMirror(std::uintptr_t display) override;
     std::uint32_t putMirror(std::size_t mirror, media::VideoRect rect) override;
     std::uint32_t setAudible(bool audible) override { return current_->setAudible(audible); }
-    // Not yet: length, position, seek, volume and fades.
-    std::uint32_t length(std::uint32_t& ms) override {
-        ms = 0;
-        return media::kUnsupportedRequest;
-    }
-    std::uint32_t position(std::uint32_t& ms) override {
-        ms = 0;
-        return media::kUnsupportedRequest;
-    }
-    std::uint32_t seek(std::uint32_t /*ms*/) override { return media::kUnsupportedRequest; }
-    std::uint32_t setVolume(int /*percent*/) override { return 0; }
-    void preferBlending(bool /*blending*/) override {}
-    bool canFade() const override { return false; }
-    std::uint32_t fade(double /*from*/, double /*to*/, std::uint32_t /*durationMs*/) override {
-        return media::kUnsupportedRequest;
+    std::uint32_t length(std::uint32_t& ms) override { return current_->length(ms); }
+    std::uint32_t position(std::uint32_t& ms) override { return current_->position(ms); }
+    std::uint32_t seek(std::uint32_t ms) override { return current_->seek(ms); }
+    std::uint32_t setVolume(int percent) override { return current_->setVolume(percent); }
+    void preferBlending(bool blending) override { current_->preferBlending(blending); }
+    bool canFade() const override { return current_->canFade(); }
+    std::uint32_t fade(double from, double to, std::uint32_t durationMs) override {
+        return current_->fade(from, to, durationMs);
     }
     std::uint32_t play() override;
     std::uint32_t stop(bool wait) override;

@@ -31,7 +31,7 @@ namespace morvel::win32 {
 template <typename T>
 using ComPtr = Microsoft::WRL::ComPtr<T>;
 
-class MfEngine final : public media::MediaEngine {
+class MfEngine final : public media::BasicEngine {
   public:
     // `imports`: what the engine needs of the system; without any of it every open fails
     // with kFoundationMissing and no Media Foundation call is ever made.
@@ -49,22 +49,6 @@ class MfEngine final : public media::MediaEngine {
     std::uint32_t setAudible(bool audible) override;
     std::uint32_t where(media::VideoRect& rect) override;
     std::uint32_t describe(media::VideoShape& shape) override;
-    // Not yet: length, position, seek, volume and fades.
-    std::uint32_t length(std::uint32_t& ms) override {
-        ms = 0;
-        return media::kUnsupportedRequest;
-    }
-    std::uint32_t position(std::uint32_t& ms) override {
-        ms = 0;
-        return media::kUnsupportedRequest;
-    }
-    std::uint32_t seek(std::uint32_t /*ms*/) override { return media::kUnsupportedRequest; }
-    std::uint32_t setVolume(int /*percent*/) override { return 0; }
-    void preferBlending(bool /*blending*/) override {}
-    bool canFade() const override { return false; }
-    std::uint32_t fade(double /*from*/, double /*to*/, std::uint32_t /*durationMs*/) override {
-        return media::kUnsupportedRequest;
-    }
     std::uint32_t play() override;
     std::uint32_t stop(bool wait) override;
     std::uint32_t pause() override;
