@@ -1,6 +1,9 @@
 // The forms' controls: GTK widgets placed by pixel in their parent's GtkFixed, styled with
 // the fonts and colours the forms ask for.
+#include <algorithm>
 #include <stdexcept>
+#include <string>
+#include <string_view>
 
 #include "platform/linux/linux_platform.h"
 
@@ -67,6 +70,25 @@ std::string StyleFor(const platform::Font* font, const platform::Color* backgrou
         css += " background-color: " + HexColor(*background) + "; background-image: none;";
     }
     return css + " }";
+}
+
+// An entry that takes digits only: typed or pasted text with anything else in it is refused
+// whole, as the other platform's number edit does.
+void RefuseAllButDigits(GtkWidget* entry) {
+    g_signal_connect(entry, "insert-text",
+                     G_CALLBACK(+[](GtkEditable* editable, const gchar* text, gint length,
+                                    gpointer /*position*/, gpointer) {
+                         const std::string_view typed(
+                             text, length < 0 ? std::char_traits<char>::length(text)
+                                              : static_cast<std::size_t>(length));
+                         if (!std::all_of(typed.begin(), typed.end(), [](char c) {
+                                 return c >= '0' && c <= '9';
+                             })) {
+                             g_signal_stop_emission_by_name(editable, "insert-text");
+                             gtk_widget_error_bell(GTK_WIDGET(editable));
+                         }
+                     }),
+                     nullptr);
 }
 
 }  // namespace
@@ -175,9 +197,22 @@ GtkWidget* LinuxPlatform::makeControl(ControlData& data) {
         case ControlKind::Edit:
             data.inner = gtk_entry_new();
             gtk_entry_set_text(GTK_ENTRY(data.inner), caption);
+            gtk_editable_set_editable(GTK_EDITABLE(data.inner), design.editable);
+            if (design.digitsOnly) {
+                RefuseAllButDigits(data.inner);
+            }
             Style(data.inner, "* { min-height: 0; padding-top: 0; padding-bottom: 0; }");
             return data.inner;
         case ControlKind::Slider:
+            // A scale without its value drawn: arrows take the small step, Page Up and Page
+            // Down the large one, and a click in the trough moves the knob there.
+            data.adjustment =
+                gtk_adjustment_new(0, 0, 100, design.smallChange, design.largeChange, 0);
+            data.inner = gtk_scale_new(GTK_ORIENTATION_HORIZONTAL, data.adjustment);
+            gtk_scale_set_draw_value(GTK_SCALE(data.inner), FALSE);
+            gtk_range_set_round_digits(GTK_RANGE(data.inner), 0);
+            gtk_widget_set_can_focus(data.inner, TRUE);
+            return data.inner;
         case ControlKind::ScrollBar:
             data.adjustment =
                 gtk_adjustment_new(0, 0, 100, design.smallChange, design.largeChange, 0);
@@ -209,98 +244,6 @@ GtkWidget* LinuxPlatform::makeControl(ControlData& data) {
             return data.inner;
     }
     throw std::invalid_argument("Unknown control kind");
-}
-
-// A control's signal and the handler of its design it runs. The control is found by handle
-// each time: a handler may have destroyed it.
-struct LinuxPlatform::SignalHook {
-    LinuxPlatform* platform;
-    Handle handle;
-    std::function<void()> platform::ControlSpec::*handler;
-};
-
-void LinuxPlatform::Fire(const SignalHook& hook) {
-    LinuxPlatform& self = *hook.platform;
-    auto found = self.controls_.find(hook.handle);
-    if (found == self.controls_.end() || self.quiet_) {
-        return;  // gone, or a change the program made itself
-    }
-    const auto handler = found->second->design.*hook.handler;  // a copy, as above
-    self.runHandler(handler);
-}
-
-void LinuxPlatform::connect(gpointer instance, const char* signal, GCallback callback,
-                            Handle handle, std::function<void()> platform::ControlSpec::*handler) {
-    auto hook = std::make_unique<SignalHook>(SignalHook{this, handle, handler});
-    g_signal_connect_data(
-        instance, signal, callback, hook.release(),
-        +[](gpointer raw, GClosure*) {
-            std::unique_ptr<SignalHook>(static_cast<SignalHook*>(raw));
-        },
-        GConnectFlags{});
-}
-
-void LinuxPlatform::connectSignals(Handle handle, ControlData& data) {
-    using Design = platform::ControlSpec;
-    switch (data.design.kind) {
-        case ControlKind::Button:
-            connect(data.inner, "clicked", G_CALLBACK(+[](GtkWidget*, gpointer hook) {
-                        Fire(*static_cast<SignalHook*>(hook));
-                    }),
-                    handle, &Design::onClick);
-            break;
-        case ControlKind::CheckBox:
-            connect(data.inner, "toggled", G_CALLBACK(+[](GtkWidget*, gpointer hook) {
-                        Fire(*static_cast<SignalHook*>(hook));
-                    }),
-                    handle, &Design::onClick);
-            break;
-        case ControlKind::RadioButton:
-            // Each click of a set runs for the button that goes on, not for the one going off.
-            connect(data.inner, "clicked", G_CALLBACK(+[](GtkWidget* radio, gpointer hook) {
-                        if (gtk_toggle_button_get_active(GTK_TOGGLE_BUTTON(radio))) {
-                            Fire(*static_cast<SignalHook*>(hook));
-                        }
-                    }),
-                    handle, &Design::onClick);
-            break;
-        case ControlKind::Label:
-            gtk_widget_add_events(data.outer, GDK_BUTTON_PRESS_MASK);
-            connect(data.outer, "button-press-event",
-                    G_CALLBACK(+[](GtkWidget*, GdkEventButton* event, gpointer raw) -> gboolean {
-                        SignalHook hook = *static_cast<SignalHook*>(raw);
-                        if (event->button == 1) {
-                            hook.handler = event->type == GDK_2BUTTON_PRESS ? &Design::onDoubleClick
-                                                                            : &Design::onClick;
-                            Fire(hook);
-                        }
-                        return FALSE;
-                    }),
-                    handle, &Design::onClick);
-            break;
-        case ControlKind::ListBox:
-            connect(gtk_tree_view_get_selection(GTK_TREE_VIEW(data.inner)), "changed",
-                    G_CALLBACK(+[](GtkTreeSelection*, gpointer hook) {
-                        Fire(*static_cast<SignalHook*>(hook));
-                    }),
-                    handle, &Design::onClick);
-            connect(data.inner, "row-activated",
-                    G_CALLBACK(+[](GtkTreeView*, GtkTreePath*, GtkTreeViewColumn*, gpointer hook) {
-                        Fire(*static_cast<SignalHook*>(hook));
-                    }),
-                    handle, &Design::onDoubleClick);
-            break;
-        case ControlKind::Slider:
-        case ControlKind::ScrollBar:
-            connect(data.adjustment, "value-changed",
-                    G_CALLBACK(+[](GtkAdjustment*, gpointer hook) {
-                        Fire(*static_cast<SignalHook*>(hook));
-                    }),
-                    handle, &Design::onScroll);
-            break;
-        default:
-            break;
-    }
 }
 
 Handle LinuxPlatform::createControl(Handle window, const platform::ControlSpec& design) {

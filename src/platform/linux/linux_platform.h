@@ -9,9 +9,10 @@
 // input, cursor and boxes are there, its host says (linux_host.h).
 //
 // One file per service: linux_loop.cpp (events, loops, timers, the end), linux_windows.cpp
-// (forms, covers, the screen and cursor), linux_controls.cpp, linux_lists.cpp,
-// linux_dialogs.cpp (boxes, choosers), linux_system.cpp (folders, files, clock, window
-// search, shell, media), linux_mixer.cpp; linux_host.cpp and linux_hack.cpp the hosts.
+// (forms, covers, the screen and cursor), linux_controls.cpp and linux_signals.cpp (their
+// handlers), linux_lists.cpp, linux_dialogs.cpp (boxes, choosers), linux_system.cpp
+// (folders, files, clock, window search, shell, media), linux_power.cpp (UPower),
+// linux_mixer.cpp; linux_host.cpp and linux_hack.cpp the hosts.
 #pragma once
 
 #include <gtk/gtk.h>
@@ -25,6 +26,7 @@
 #include "platform/linux/linux_common.h"
 #include "platform/linux/linux_host.h"
 #include "platform/linux/linux_overlay.h"
+#include "platform/linux/linux_power.h"
 #include "platform/platform.h"
 
 namespace morvel::linux_backend {
@@ -108,10 +110,12 @@ class LinuxPlatform final : public platform::Platform {
     void setScreenSaverRunning(bool /*running*/) override {}  // no such flag on X11
     std::string windowsDirectory() override;
     std::string localAppDataDirectory() override { return {}; }
-    // Not yet: the state folder and the power source.
-    std::string stateDirectory() override { return {}; }
-    bool onBattery() override { return false; }
-    void setPowerSourceHandler(std::function<void()> /*handler*/) override {}
+    std::string stateDirectory() override;
+    // --- Power (linux_power.cpp) -----------------------------------------------------------
+    bool onBattery() override;
+    void setPowerSourceHandler(std::function<void()> handler) override;
+    // The program asks nothing of the system to stay awake (no inhibitor, no hold on the X
+    // screen saver or DPMS): a host that blanks a saver with nothing to show may do so.
     void releaseKeepAwake() override {}
     std::string systemDirectory() override { return {}; }
     char pathSeparator() const override { return '/'; }
@@ -187,6 +191,7 @@ class LinuxPlatform final : public platform::Platform {
     WindowData& windowData(Handle window) const;
     ControlData& controlData(Handle control) const;
     GtkWidget* makeControl(ControlData& data);
+    // The controls' signals (linux_signals.cpp).
     struct SignalHook;
     static void Fire(const SignalHook& hook);
     void connect(gpointer instance, const char* signal, GCallback callback, Handle handle,
@@ -209,6 +214,7 @@ class LinuxPlatform final : public platform::Platform {
     [[nodiscard]] ScopedFlag quietly() { return ScopedFlag(quiet_); }
 
     std::unique_ptr<Host> host_;  // before the windows: released after them
+    std::unique_ptr<PowerWatch> power_;  // from the first question about the power source
     bool endRequested_ = false;
     bool quitPending_ = false;  // a quit before the program's loop ends that loop at once
 

@@ -8,7 +8,9 @@
 #include <gdk/gdkx.h>
 
 #include <langinfo.h>
+#include <sys/stat.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
@@ -59,6 +61,18 @@ bool SearchWindows(Display* display, Window parent, const std::string& className
     return found;
 }
 
+// Makes `folder` and whichever of its parents are missing, each new one the user's alone
+// (0700), as the base directory rules ask; folders already there keep their modes.
+void MakeOwnFolders(const std::filesystem::path& folder) {
+    std::filesystem::path made;
+    for (const auto& part : folder) {
+        made /= part;
+        if (::mkdir(made.c_str(), 0700) != 0 && errno != EEXIST) {
+            return;  // the writer meets the same failure and keeps no state
+        }
+    }
+}
+
 }  // namespace
 
 // --- Files and folders -----------------------------------------------------------------------
@@ -75,6 +89,22 @@ std::string LinuxPlatform::windowsDirectory() {
     }
     std::error_code error;
     std::filesystem::create_directories(folder, error);
+    return folder;
+}
+
+// $XDG_STATE_HOME/morvel, else ~/.local/state/morvel; a relative $XDG_STATE_HOME is to be
+// ignored, as the base directory rules say.
+std::string LinuxPlatform::stateDirectory() {
+    std::string base;
+    if (const char* state = std::getenv("XDG_STATE_HOME"); state != nullptr && *state == '/') {
+        base = state;
+    } else if (const char* home = std::getenv("HOME"); home != nullptr && *home != 0) {
+        base = std::string(home) + "/.local/state";
+    } else {
+        return {};
+    }
+    const std::string folder = base + "/morvel";
+    MakeOwnFolders(folder);
     return folder;
 }
 
