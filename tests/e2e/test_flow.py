@@ -120,7 +120,6 @@ def test_the_saver_goes_dark_after_a_minute_and_a_key_still_ends_it(program):
 
 
 
-@pytest.mark.skip(reason="the backends do not blend, seek or read UPower yet")
 @pytest.mark.only("linux")
 def test_on_battery_the_saver_is_black_until_the_mains_comes_back(program):
     """Battery=1 with UPower (a stand-in on a bus of its own) saying battery: black; mains

@@ -81,9 +81,8 @@ void RefuseAllButDigits(GtkWidget* entry) {
                          const std::string_view typed(
                              text, length < 0 ? std::char_traits<char>::length(text)
                                               : static_cast<std::size_t>(length));
-                         if (!std::all_of(typed.begin(), typed.end(), [](char c) {
-                                 return c >= '0' && c <= '9';
-                             })) {
+                         if (!std::all_of(typed.begin(), typed.end(),
+                                          [](char c) { return c >= '0' && c <= '9'; })) {
                              g_signal_stop_emission_by_name(editable, "insert-text");
                              gtk_widget_error_bell(GTK_WIDGET(editable));
                          }
@@ -204,8 +203,8 @@ GtkWidget* LinuxPlatform::makeControl(ControlData& data) {
             Style(data.inner, "* { min-height: 0; padding-top: 0; padding-bottom: 0; }");
             return data.inner;
         case ControlKind::Slider:
-            // A scale without its value drawn: arrows take the small step, Page Up and Page
-            // Down the large one, and a click in the trough moves the knob there.
+            // A scale without its value drawn: arrows take the small step, and Page Up, Page
+            // Down and a click beside the knob the large one.
             data.adjustment =
                 gtk_adjustment_new(0, 0, 100, design.smallChange, design.largeChange, 0);
             data.inner = gtk_scale_new(GTK_ORIENTATION_HORIZONTAL, data.adjustment);

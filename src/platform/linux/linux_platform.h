@@ -213,7 +213,7 @@ class LinuxPlatform final : public platform::Platform {
     // Programmatic changes run no handler while the returned guard lives.
     [[nodiscard]] ScopedFlag quietly() { return ScopedFlag(quiet_); }
 
-    std::unique_ptr<Host> host_;  // before the windows: released after them
+    std::unique_ptr<Host> host_;         // before the windows: released after them
     std::unique_ptr<PowerWatch> power_;  // from the first question about the power source
     bool endRequested_ = false;
     bool quitPending_ = false;  // a quit before the program's loop ends that loop at once

@@ -25,8 +25,18 @@ bool BooleanIn(GVariant* value, bool otherwise) {
 }  // namespace
 
 PowerWatch::PowerWatch() {
+    // A connection of its own, not the process's shared one, which would end the process
+    // if the bus went away.
     GError* error = nullptr;
-    bus_ = g_bus_get_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
+    gchar* address = g_dbus_address_get_for_bus_sync(G_BUS_TYPE_SYSTEM, nullptr, &error);
+    if (address != nullptr) {
+        bus_ = g_dbus_connection_new_for_address_sync(
+            address,
+            static_cast<GDBusConnectionFlags>(G_DBUS_CONNECTION_FLAGS_AUTHENTICATION_CLIENT |
+                                              G_DBUS_CONNECTION_FLAGS_MESSAGE_BUS_CONNECTION),
+            nullptr, nullptr, &error);
+        g_free(address);
+    }
     if (bus_ == nullptr) {
         g_clear_error(&error);
         return;  // no system bus: mains
@@ -41,6 +51,7 @@ PowerWatch::PowerWatch() {
 PowerWatch::~PowerWatch() {
     if (bus_ != nullptr) {
         g_dbus_connection_signal_unsubscribe(bus_, subscription_);
+        g_dbus_connection_close_sync(bus_, nullptr, nullptr);
         g_object_unref(bus_);
     }
 }
