@@ -1,7 +1,7 @@
 // The controls of a form (platform/control_service.h): standard child windows of their form,
 // and the panel, a window class of our own. Their creation, placement, colour and
-// properties; list boxes and scroll bars are in win32_lists.cpp, and the panel's and the
-// group box's window procedures in win32_windows.cpp.
+// properties; list boxes, scroll bars and sliders are in win32_lists.cpp, the panel's window
+// procedure in win32_windows.cpp and the group box's in win32_group_box.cpp.
 #include "platform/win32/win32_platform.h"
 
 #include <commctrl.h>
@@ -62,9 +62,13 @@ ClassAndStyle ControlClass(const platform::ControlSpec& design) {
                     child | WS_TABSTOP | WS_VSCROLL | LBS_NOTIFY | LBS_NOINTEGRALHEIGHT |
                         LBS_HASSTRINGS,
                     WS_EX_CLIENTEDGE};
-        case ControlKind::Edit:
-            return {L"EDIT", child | WS_TABSTOP | ES_READONLY | ES_AUTOHSCROLL, WS_EX_CLIENTEDGE};
+        case ControlKind::Edit: {
+            const DWORD typing = (design.editable ? 0u : static_cast<DWORD>(ES_READONLY)) |
+                                 (design.digitsOnly ? static_cast<DWORD>(ES_NUMBER) : 0u);
+            return {L"EDIT", child | WS_TABSTOP | ES_AUTOHSCROLL | typing, WS_EX_CLIENTEDGE};
+        }
         case ControlKind::Slider:
+            return {TRACKBAR_CLASSW, child | WS_TABSTOP | TBS_HORZ | TBS_NOTICKS, 0};
         case ControlKind::ScrollBar:
             return {L"SCROLLBAR", child | WS_TABSTOP | SBS_HORZ, 0};
     }
@@ -141,8 +145,13 @@ Handle Win32Platform::createControl(Handle window, const platform::ControlSpec& 
     if (design.kind == ControlKind::ListBox && design.listRowHeight > 0) {
         SendMessageW(control, LB_SETITEMHEIGHT, 0, design.listRowHeight);
     }
-    if (design.kind == ControlKind::ScrollBar) {
+    if (design.kind == ControlKind::ScrollBar || design.kind == ControlKind::Slider) {
         setScrollRange(ToHandle(control), stored.scrollMin, stored.scrollMax);
+    }
+    if (design.kind == ControlKind::Slider) {
+        // The arrow keys' step, and that of Page Up, Page Down and a click beside the thumb.
+        SendMessageW(control, TBM_SETLINESIZE, 0, design.smallChange);
+        SendMessageW(control, TBM_SETPAGESIZE, 0, design.largeChange);
     }
     applyImage(control, stored);
     fitNaturalSize(control, stored);

@@ -1,6 +1,8 @@
-// List boxes and scroll bars (platform/control_service.h): their items, selection and
-// position, and what a scroll bar does with the user's scroll requests.
+// List boxes, scroll bars and sliders (platform/control_service.h): their items, selection
+// and position, and what a scroll bar does with the user's scroll requests.
 #include "platform/win32/win32_platform.h"
+
+#include <commctrl.h>
 
 #include <algorithm>
 #include <stdexcept>
@@ -67,6 +69,11 @@ void Win32Platform::setScrollRange(Handle bar, int minimum, int maximum) {
     ControlData& data = controlData(bar);
     data.scrollMin = minimum;
     data.scrollMax = std::max(minimum, maximum);
+    if (data.design.kind == platform::ControlKind::Slider) {
+        SendMessageW(ToHwnd(bar), TBM_SETRANGEMIN, FALSE, data.scrollMin);
+        SendMessageW(ToHwnd(bar), TBM_SETRANGEMAX, TRUE, data.scrollMax);
+        return;  // the trackbar keeps its position within its range itself
+    }
     SCROLLINFO info{};
     info.cbSize = sizeof(info);
     info.fMask = SIF_RANGE;
@@ -78,6 +85,11 @@ void Win32Platform::setScrollRange(Handle bar, int minimum, int maximum) {
 
 void Win32Platform::setScrollPosition(Handle bar, int position) {
     const ControlData& data = controlData(bar);
+    if (data.design.kind == platform::ControlKind::Slider) {
+        SendMessageW(ToHwnd(bar), TBM_SETPOS, TRUE,
+                     std::clamp(position, data.scrollMin, data.scrollMax));
+        return;
+    }
     SCROLLINFO info{};
     info.cbSize = sizeof(info);
     info.fMask = SIF_POS;
@@ -86,7 +98,9 @@ void Win32Platform::setScrollPosition(Handle bar, int position) {
 }
 
 int Win32Platform::scrollPosition(Handle bar) const {
-    controlData(bar);
+    if (controlData(bar).design.kind == platform::ControlKind::Slider) {
+        return static_cast<int>(SendMessageW(ToHwnd(bar), TBM_GETPOS, 0, 0));
+    }
     SCROLLINFO info{};
     info.cbSize = sizeof(info);
     info.fMask = SIF_POS;
@@ -96,6 +110,13 @@ int Win32Platform::scrollPosition(Handle bar) const {
 
 void Win32Platform::onHorizontalScroll(HWND bar, WORD request) {
     ControlData* control = findControl(bar);
+    if (control != nullptr && control->design.kind == platform::ControlKind::Slider) {
+        // The trackbar has moved itself already; the end of a drag or key moves nothing.
+        if (request != TB_ENDTRACK) {
+            platform::invokeHandler(*this, std::function<void()>(control->design.onScroll));
+        }
+        return;
+    }
     if (control == nullptr || control->design.kind != platform::ControlKind::ScrollBar) {
         return;
     }

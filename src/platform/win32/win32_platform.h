@@ -114,11 +114,7 @@ class Win32Platform final : public platform::Platform {
     // --- System (system_service.h): win32_system.cpp -------------------------------------
     std::string windowsDirectory() override;
     std::string localAppDataDirectory() override;
-    // Not yet: the state folder and the power source.
-    std::string stateDirectory() override { return {}; }
-    bool onBattery() override { return false; }
-    void setPowerSourceHandler(std::function<void()> /*handler*/) override {}
-    void releaseKeepAwake() override {}
+    std::string stateDirectory() override;
     std::string systemDirectory() override;
     char pathSeparator() const override { return '\\'; }
     bool fileExists(const std::string& path) override;
@@ -129,6 +125,11 @@ class Win32Platform final : public platform::Platform {
     std::string codePageToUtf8(std::string_view text) override;
     std::intptr_t shellOpen(Handle parent, const std::string& target,
                             platform::ShowCommand show) override;
+
+    // --- Power (power_service.h): win32_power.cpp -----------------------------------------
+    bool onBattery() override;
+    void setPowerSourceHandler(std::function<void()> handler) override;
+    void releaseKeepAwake() override;
 
     // --- Mixer (mixer_service.h): win32_mixer.cpp ----------------------------------------
     std::uint32_t mixerFindLine(std::uint32_t mixerId, std::uint32_t componentType,
@@ -201,7 +202,8 @@ class Win32Platform final : public platform::Platform {
     void rememberFocus(HWND form, WindowData& data);
 
     // Forms and the window procedures: the form's, one handler per message (the scroll bars'
-    // in win32_lists.cpp), the panel's and the group box's (win32_windows.cpp).
+    // in win32_lists.cpp) and the panel's (win32_windows.cpp), the group box's
+    // (win32_group_box.cpp).
     static LRESULT CALLBACK FormProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK PanelProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam);
     static LRESULT CALLBACK GroupBoxProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam,
@@ -217,6 +219,7 @@ class Win32Platform final : public platform::Platform {
     void onCommand(HWND control, WORD notification);
     void onHorizontalScroll(HWND bar, WORD request);
     void onClose(HWND window);
+    void onPowerBroadcast(WPARAM event);
     void onKeyDown(const WindowData& data, WPARAM key);
     void onMouseDown(const WindowData& data, UINT id, LPARAM lParam);
 
@@ -255,6 +258,8 @@ class Win32Platform final : public platform::Platform {
     std::vector<HWND> creationOrder_;  // top-level windows, oldest first
     std::map<FontKey, OwnedFont> fonts_;
     int nextSequence_ = 0;
+    std::function<void()> powerSourceHandler_;
+    bool lastOnBattery_ = false;  // the power source the handler last heard of
 };
 
 template <typename Body>

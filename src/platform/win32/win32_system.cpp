@@ -58,6 +58,18 @@ std::string Win32Platform::localAppDataDirectory() {
     return Narrow(folder.get());
 }
 
+// The user's Local AppData and "Morvel Screensaver", made when it is missing (its parent is
+// the system's to make).
+std::string Win32Platform::stateDirectory() {
+    const std::string appData = localAppDataDirectory();
+    if (appData.empty()) {
+        return {};
+    }
+    const std::string folder = appData + "\\Morvel Screensaver";
+    CreateDirectoryW(Widen(folder).c_str(), nullptr);  // fails harmlessly where it exists
+    return folder;
+}
+
 std::string Win32Platform::systemDirectory() {
     wchar_t path[MAX_PATH + 1] = {};
     const UINT length = GetSystemDirectoryW(path, MAX_PATH);

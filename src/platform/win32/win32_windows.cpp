@@ -1,6 +1,6 @@
 // Top-level windows (platform/window_service.h): the forms and their modal loop. And the
-// window procedures: the form's, which hands each message to a handler of its own, the
-// panel's and the group box's.
+// window procedures: the form's, which hands each message to a handler of its own, and the
+// panel's (the group box's is in win32_group_box.cpp).
 #include "platform/win32/win32_platform.h"
 
 #include <commctrl.h>
@@ -287,6 +287,9 @@ LRESULT Win32Platform::handleFormMessage(HWND window, WindowData& data, UINT id,
         case WM_CLOSE:
             onClose(window);
             return 0;
+        case WM_POWERBROADCAST:
+            onPowerBroadcast(wParam);
+            return TRUE;
         case WM_KEYDOWN:
             onKeyDown(data, wParam);
             return 0;
@@ -449,46 +452,6 @@ LRESULT Win32Platform::handlePanelMessage(HWND window, UINT id, WPARAM wParam, L
         default:
             return DefWindowProcW(window, id, wParam, lParam);
     }
-}
-
-// --- Group boxes ---------------------------------------------------------------------------
-
-// A group box paints only its frame and caption, and the form clips its children out of its
-// own background, so the group fills what lies inside its frame itself.
-LRESULT CALLBACK Win32Platform::GroupBoxProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam,
-                                             UINT_PTR subclassId, DWORD_PTR self) {
-    auto& backend = *reinterpret_cast<Win32Platform*>(self);
-    if (id == WM_NCDESTROY) {
-        RemoveWindowSubclass(window, GroupBoxProc, subclassId);
-    } else if (id == WM_ERASEBKGND) {
-        return backend.reportingExceptions(
-            [&] { return backend.eraseGroupBox(window, reinterpret_cast<HDC>(wParam)); });
-    }
-    return DefSubclassProc(window, id, wParam, lParam);
-}
-
-LRESULT Win32Platform::eraseGroupBox(HWND group, HDC dc) {
-    const ControlData* data = findControl(group);
-    if (data == nullptr) {
-        return DefSubclassProc(group, WM_ERASEBKGND, reinterpret_cast<WPARAM>(dc), 0);
-    }
-    // What the group holds are its siblings above it: they paint themselves.
-    const int saved = SaveDC(dc);
-    for (HWND above = GetWindow(group, GW_HWNDPREV); above != nullptr;
-         above = GetWindow(above, GW_HWNDPREV)) {
-        if (!IsWindowVisible(above)) {
-            continue;
-        }
-        RECT area;
-        GetWindowRect(above, &area);
-        MapWindowPoints(nullptr, group, reinterpret_cast<POINT*>(&area), 2);
-        ExcludeClipRect(dc, area.left, area.top, area.right, area.bottom);
-    }
-    RECT client;
-    GetClientRect(group, &client);
-    FillRect(dc, &client, backgroundBrush(*data));
-    RestoreDC(dc, saved);
-    return 1;
 }
 
 }  // namespace morvel::win32
