@@ -197,6 +197,7 @@ GtkWidget* LinuxPlatform::makeControl(ControlData& data) {
             data.inner = gtk_entry_new();
             gtk_entry_set_text(GTK_ENTRY(data.inner), caption);
             gtk_editable_set_editable(GTK_EDITABLE(data.inner), design.editable);
+            gtk_entry_set_width_chars(GTK_ENTRY(data.inner), 1);  // as narrow as its bounds
             if (design.digitsOnly) {
                 RefuseAllButDigits(data.inner);
             }
