@@ -4,6 +4,7 @@
 
 #include <digitalv.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 
@@ -90,7 +91,13 @@ std::uint32_t MciEngine::openDevice(const std::string& file, const char* type, b
     device_ = parameters.wDeviceID;
     file_ = file;
     type_ = type;
+    volume_ = 100;
     hasVideo_ = queryHasVideo();
+    // Lengths, positions and seeks in milliseconds; a device that has no other format keeps
+    // its own, which is milliseconds too (the wave device's default is bytes).
+    MCI_SET_PARMS format{};
+    format.dwTimeFormat = MCI_FORMAT_MILLISECONDS;
+    send(MCI_SET, MCI_SET_TIME_FORMAT | MCI_WAIT, &format);
     return 0;
 }
 
@@ -208,15 +215,52 @@ std::uint32_t MciEngine::setAudible(bool audible) {
     if (set == MCIERR_INVALID_DEVICE_ID) {
         return set;
     }
-    MCI_DGV_SETAUDIO_PARMSA volume{};
-    volume.dwItem = MCI_DGV_SETAUDIO_VOLUME;
-    volume.dwValue = audible ? kNormalVolume : 0;
     const std::uint32_t setAudio =
-        send(MCI_SETAUDIO, MCI_DGV_SETAUDIO_ITEM | MCI_DGV_SETAUDIO_VALUE | MCI_WAIT, &volume);
+        sendVolume(audible ? static_cast<DWORD>(volume_) * kNormalVolume / 100 : 0);
     if (set == 0 || setAudio == 0 || !queryHasAudio()) {
         return 0;  // a file without sound has nothing to silence, whatever its device says
     }
     return set;
+}
+
+std::uint32_t MciEngine::status(DWORD_PTR item, std::uint32_t& value) {
+    MCI_STATUS_PARMS parameters{};
+    parameters.dwItem = item;
+    const std::uint32_t result = send(MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT, &parameters);
+    value = result == 0 ? static_cast<std::uint32_t>(parameters.dwReturn) : 0;
+    return result;
+}
+
+std::uint32_t MciEngine::length(std::uint32_t& ms) {
+    return status(MCI_STATUS_LENGTH, ms);
+}
+
+std::uint32_t MciEngine::position(std::uint32_t& ms) {
+    return status(MCI_STATUS_POSITION, ms);
+}
+
+std::uint32_t MciEngine::seek(std::uint32_t ms) {
+    MCI_SEEK_PARMS parameters{};
+    parameters.dwTo = ms;
+    return send(MCI_SEEK, MCI_TO | MCI_WAIT, &parameters);
+}
+
+std::uint32_t MciEngine::sendVolume(DWORD level) {
+    MCI_DGV_SETAUDIO_PARMSA volume{};
+    volume.dwItem = MCI_DGV_SETAUDIO_VOLUME;
+    volume.dwValue = level;
+    return send(MCI_SETAUDIO, MCI_DGV_SETAUDIO_ITEM | MCI_DGV_SETAUDIO_VALUE | MCI_WAIT, &volume);
+}
+
+// Only the digital-video devices take a volume (Wine's MPEG device honours it); a device that
+// refuses it plays at its own volume, and a file without sound has none to set.
+std::uint32_t MciEngine::setVolume(int percent) {
+    if (device_ == 0) {
+        return MCIERR_INVALID_DEVICE_ID;
+    }
+    volume_ = std::clamp(percent, 0, 100);
+    sendVolume(static_cast<DWORD>(volume_) * kNormalVolume / 100);
+    return 0;
 }
 
 std::uint32_t MciEngine::whereRect(DWORD_PTR which, RECT& rect) {

@@ -2,7 +2,11 @@
 //
 // A file is opened on the device its extension names. A file that must not be heard, and may
 // have a sound track, moves to the MPEG (DirectShow) device, whose volume every system
-// honours: Wine's AVI and wave devices accept "audio off" and play on aloud.
+// honours: Wine's AVI and wave devices accept "audio off" and play on aloud, and take a
+// volume as they take it, without a change.
+//
+// Every device counts time in milliseconds. MCI devices draw straight into their window, so
+// their pictures cannot be blended: they cannot fade.
 #pragma once
 
 #include <windows.h>
@@ -27,6 +31,10 @@ class MciEngine final : public media::BasicEngine {
     std::uint32_t setWindow(std::uintptr_t display) override;
     std::uint32_t put(media::VideoRect rect) override;
     std::uint32_t setAudible(bool audible) override;
+    std::uint32_t length(std::uint32_t& ms) override;
+    std::uint32_t position(std::uint32_t& ms) override;
+    std::uint32_t seek(std::uint32_t ms) override;
+    std::uint32_t setVolume(int percent) override;
     std::uint32_t where(media::VideoRect& rect) override;
     std::uint32_t describe(media::VideoShape& shape) override;
     std::uint32_t play() override;
@@ -47,11 +55,14 @@ class MciEngine final : public media::BasicEngine {
     bool withoutSoundTrack();
     std::uint32_t whereRect(DWORD_PTR which, RECT& rect);
     void takenAsEdges(const media::VideoRect& rect);
+    std::uint32_t status(DWORD_PTR item, std::uint32_t& value);
+    std::uint32_t sendVolume(DWORD level);
 
     UINT device_ = 0;  // 0: no device open
     bool hasVideo_ = false;
     std::string file_;            // of the open device
     const char* type_ = nullptr;  // the device type it was opened on, if one was named
+    int volume_ = 100;            // percent of the device's full volume, while heard
     HWND window_ = nullptr;       // the open device draws here
     PanelMark panel_;             // of the window drawn into, while a file is open
     // Receives the completion notices of play requests; nothing else goes there.

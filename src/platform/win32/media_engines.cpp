@@ -47,6 +47,14 @@ std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
         current_->close(true);
         current_ = &mci_;
     }
+    // Media Foundation's answer, where it was asked first.
+    std::optional<std::uint32_t> foundation;
+    if (blending_) {
+        foundation = openOnFoundation(file, wait);
+        if (*foundation == 0) {
+            return 0;
+        }
+    }
     // MCI cannot turn a picture: a file that asks for a turn goes to Media Foundation.
     const bool turned = ReadMp4PictureOfFile(file).rotation != 0;
     const std::uint32_t refused =
@@ -58,6 +66,16 @@ std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
         }
         return mirrored;
     }
+    const std::uint32_t result = foundation ? *foundation : openOnFoundation(file, wait);
+    if (result == 0) {
+        return 0;
+    }
+    // A device that knows the type speaks best about why the file did not open; else Media
+    // Foundation does, also when the system has none (kFoundationMissing).
+    return NoDeviceForType(refused) ? result : refused;
+}
+
+std::uint32_t ChoosingEngine::openOnFoundation(const std::string& file, bool wait) {
     if (!foundation_) {
         foundation_ = std::make_unique<MfEngine>(foundationImports_);
         for (const MciMirror& mirror : mciMirrors_) {
@@ -71,11 +89,8 @@ std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
     const std::uint32_t result = foundation_->open(file, wait);
     if (result == 0) {
         current_ = foundation_.get();
-        return 0;
     }
-    // A device that knows the type speaks best about why the file did not open; else Media
-    // Foundation does, also when the system has none (kFoundationMissing).
-    return NoDeviceForType(refused) ? result : refused;
+    return result;
 }
 
 // Only the first device is heard: two sound tracks never play at once.
@@ -126,6 +141,10 @@ std::uint32_t ChoosingEngine::everyDevice(Request request) {
         }
     }
     return result;
+}
+
+std::uint32_t ChoosingEngine::seek(std::uint32_t ms) {
+    return everyDevice([ms](media::MediaEngine& engine) { return engine.seek(ms); });
 }
 
 std::uint32_t ChoosingEngine::play() {
