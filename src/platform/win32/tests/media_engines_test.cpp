@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -13,6 +14,7 @@
 
 #include "platform/win32/media_engines.h"
 #include "platform/win32/owned.h"
+#include "platform/win32/panel_compositor.h"
 
 namespace morvel::win32 {
 namespace {
@@ -300,6 +302,96 @@ TEST(ChoosingEngineTest, WhenBothRefuseTheEngineThatKnowsTheTypeGivesTheReason) 
     }
     int mode = -1;
     EXPECT_NE(engine.mode(mode), 0u);
+}
+
+// With blending preferred the files MCI would take (AVI, MPEG-1) go to Media Foundation,
+// whose pictures can fade; without, to MCI as ever, which cannot.
+TEST(ChoosingEngineTest, WithBlendingPreferredMciFilesGoToMediaFoundationAndCanFade) {
+    OwnedWindow panel(CreateWindowExA(0, "STATIC", nullptr, WS_POPUP | WS_VISIBLE, 0, 0, 320, 240,
+                                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr));
+    ChoosingEngine engine(GetModuleHandleA(nullptr));
+    EXPECT_EQ(engine.setWindow(ToHandle(panel.get())), 0u);
+    for (const char* name : {"red.avi", "cyan.mpg"}) {
+        SCOPED_TRACE(name);
+        const std::string clip = Clip(name);
+        if (clip.empty()) {
+            GTEST_SKIP() << "C:\\clips\\" << name << " is missing";
+        }
+        for (const bool blending : {false, true}) {
+            engine.preferBlending(blending);
+            ASSERT_EQ(engine.open(clip, true), 0u);
+            EXPECT_EQ(engine.canFade(), blending);
+            EXPECT_EQ(engine.fade(0, 1, 100) == 0, blending);
+            EXPECT_EQ(engine.close(true), 0u);
+        }
+    }
+}
+
+// A 2-minute clip, lime for its first seconds and red after, on either engine: its length is
+// told, and a seek before play makes the first picture the one there.
+TEST(ChoosingEngineTest, ALongClipTellsItsLengthAndStartsWhereItWasSought) {
+    const std::string clip = Clip("lime-then-red.avi");
+    if (clip.empty()) {
+        GTEST_SKIP() << "C:\\clips\\lime-then-red.avi is missing";
+    }
+    OwnedWindow panel(CreateWindowExA(0, "STATIC", nullptr, WS_POPUP | WS_VISIBLE, 0, 0, 320, 240,
+                                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr));
+    for (const bool blending : {false, true}) {
+        SCOPED_TRACE(blending ? "Media Foundation" : "MCI");
+        ChoosingEngine engine(GetModuleHandleA(nullptr));
+        engine.preferBlending(blending);
+        ASSERT_EQ(engine.open(clip, true), 0u);
+        EXPECT_EQ(engine.setWindow(ToHandle(panel.get())), 0u);
+        EXPECT_EQ(engine.put({320, 240}), 0u);
+        std::uint32_t length = 0;
+        EXPECT_EQ(engine.length(length), 0u);
+        EXPECT_NEAR(length, 120'000, 1'000);
+        EXPECT_EQ(engine.seek(60'000), 0u);
+        EXPECT_EQ(engine.play(), 0u);
+        bool lime = false;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!Shows(panel.get(), RGB(255, 0, 0)) && std::chrono::steady_clock::now() < deadline) {
+            lime = lime || Shows(panel.get(), RGB(0, 255, 0));
+            MSG message;
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageA(&message);
+            }
+            Sleep(5);
+        }
+        EXPECT_TRUE(Shows(panel.get(), RGB(255, 0, 0))) << std::hex << CentreOf(panel.get());
+        EXPECT_FALSE(lime);  // never the clip's start
+        std::uint32_t position = 0;
+        EXPECT_EQ(engine.position(position), 0u);
+        EXPECT_GE(position, 60'000u);
+        EXPECT_LT(position, 70'000u);
+        EXPECT_EQ(engine.close(true), 0u);
+    }
+}
+
+// The pictures of a dissolve add up over black: half of red and half of blue is purple, and
+// a picture smaller than the panel has black around it.
+TEST(PanelCompositorTest, WeightedPicturesAddUpOverBlack) {
+    const SIZE panel{4, 4};
+    const std::uint32_t red = 0xFF0000;
+    const std::uint32_t blue = 0x0000FF;
+    std::vector<std::uint32_t> sum(16, 0);
+    AddWeighted(sum, panel, PixelsView{&red, SIZE{1, 1}}, {4, 4}, kWholeWeight / 2);
+    AddWeighted(sum, panel, PixelsView{&blue, SIZE{1, 1}}, {4, 4}, kWholeWeight / 2);
+    EXPECT_EQ(sum, std::vector<std::uint32_t>(16, 0x7F007F));
+
+    std::vector<std::uint32_t> framed(16, 0);
+    const std::uint32_t picture[] = {red, blue};  // 2 x 1, stretched to 2 x 2 at (1, 1)
+    AddWeighted(framed, panel, PixelsView{picture, SIZE{2, 1}}, {2, 2, 1, 1}, kWholeWeight);
+    const std::vector<std::uint32_t> expected = {0, 0,   0,    0,  //
+                                                 0, red, blue, 0,  //
+                                                 0, red, blue, 0,  //
+                                                 0, 0,   0,    0};
+    EXPECT_EQ(framed, expected);
+    // A picture reaching past the panel is cut off by it, and nothing past it is touched.
+    std::vector<std::uint32_t> cut(16, 0);
+    AddWeighted(cut, panel, PixelsView{&red, SIZE{1, 1}}, {4, 4, 2, 2}, kWholeWeight);
+    EXPECT_EQ(std::count(cut.begin(), cut.end(), red), 4);
+    EXPECT_EQ(cut[15], red);
 }
 
 }  // namespace
