@@ -93,6 +93,8 @@ std::uint32_t MciEngine::openDevice(const std::string& file, const char* type, b
     type_ = type;
     volume_ = 100;
     hasVideo_ = queryHasVideo();
+    blends_ = blending_ && hasVideo_ && !onMpegDevice();
+    blendedTo_ = media::VideoRect{};
     // Lengths, positions and seeks in milliseconds; a device that has no other format keeps
     // its own, which is milliseconds too (the wave device's default is bytes).
     MCI_SET_PARMS format{};
@@ -153,8 +155,12 @@ bool MciEngine::queryHasAudio() {
 
 std::uint32_t MciEngine::setWindow(std::uintptr_t display) {
     window_ = ToHwnd(display);
+    if (blends_ && !hiddenWindow_) {
+        hiddenWindow_ = OwnedWindow(CreateWindowExA(0, "STATIC", nullptr, WS_POPUP, 0, 0, 1, 1,
+                                                    nullptr, nullptr, nullptr, nullptr));
+    }
     MCI_DGV_WINDOW_PARMSA parameters{};
-    parameters.hWnd = window_;
+    parameters.hWnd = blends_ ? hiddenWindow_.get() : window_;
     const std::uint32_t result = send(MCI_WINDOW, MCI_DGV_WINDOW_HWND | MCI_WAIT, &parameters);
     if (result == 0) {
         panel_.drawInto(window_);
@@ -163,6 +169,18 @@ std::uint32_t MciEngine::setWindow(std::uintptr_t display) {
 }
 
 std::uint32_t MciEngine::put(media::VideoRect rect) {
+    if (blends_) {
+        // The device keeps drawing at its own size, unseen; the pump puts the picture.
+        media::VideoShape shape;
+        const std::uint32_t result = describe(shape);
+        if (result == 0) {
+            blendedTo_ = rect.right != 0 || rect.bottom != 0
+                             ? rect
+                             : media::VideoRect{shape.width, shape.height};
+            pump_.setDestination(blendedTo_);
+        }
+        return result;
+    }
     MCI_DGV_PUT_PARMS parameters{};
     DWORD_PTR flags = MCI_DGV_PUT_DESTINATION | MCI_WAIT;
     if (rect.right != 0 || rect.bottom != 0) {
@@ -273,6 +291,10 @@ std::uint32_t MciEngine::whereRect(DWORD_PTR which, RECT& rect) {
 }
 
 std::uint32_t MciEngine::where(media::VideoRect& rect) {
+    if (blends_ && device_ != 0 && blendedTo_.right != 0) {
+        rect = blendedTo_;
+        return 0;
+    }
     RECT destination{};
     const std::uint32_t result = whereRect(MCI_DGV_WHERE_DESTINATION, destination);
     if (result == 0) {
@@ -292,7 +314,21 @@ std::uint32_t MciEngine::describe(media::VideoShape& shape) {
     return result;
 }
 
+std::uint32_t MciEngine::fade(double from, double to, std::uint32_t durationMs) {
+    if (!canFade()) {
+        return media::kUnsupportedRequest;
+    }
+    pump_.fade(from, to, durationMs);
+    return 0;
+}
+
 std::uint32_t MciEngine::play() {
+    if (blends_ && device_ != 0) {
+        media::VideoShape shape;
+        if (describe(shape) == 0) {
+            pump_.start(device_, SIZE{shape.width, shape.height}, window_);
+        }
+    }
     MCI_PLAY_PARMS parameters{};
     parameters.dwCallback = reinterpret_cast<DWORD_PTR>(notifyWindow_.get());
     return send(MCI_PLAY, MCI_NOTIFY, &parameters);
@@ -322,6 +358,7 @@ std::uint32_t MciEngine::close(bool wait) {
     if (ownWindow != nullptr) {
         ShowWindow(ownWindow, SW_HIDE);
     }
+    pump_.stop();
     MCI_GENERIC_PARMS parameters{};
     const std::uint32_t result = send(MCI_CLOSE, WaitFlag(wait), &parameters);
     if (result != 0 && ownWindow != nullptr) {
@@ -333,6 +370,7 @@ std::uint32_t MciEngine::close(bool wait) {
         hasVideo_ = false;
         file_.clear();
         type_ = nullptr;
+        blends_ = false;
     }
     return result;
 }

@@ -5,8 +5,10 @@
 // honours: Wine's AVI and wave devices accept "audio off" and play on aloud, and take a
 // volume as they take it, without a change.
 //
-// Every device counts time in milliseconds. MCI devices draw straight into their window, so
-// their pictures cannot be blended: they cannot fade.
+// Every device counts time in milliseconds. MCI devices draw straight into their window; with
+// blending preferred, a file on the AVI device draws unseen and its frames are copied into
+// the panel (see mci_frame_pump.h), so that it can fade. Wine's AVI device takes no volume:
+// its sound does not fade.
 #pragma once
 
 #include <windows.h>
@@ -14,12 +16,13 @@
 #include <string>
 
 #include "media/media_engine.h"
+#include "platform/win32/mci_frame_pump.h"
 #include "platform/win32/owned.h"
 #include "platform/win32/video_panel.h"
 
 namespace morvel::win32 {
 
-class MciEngine final : public media::BasicEngine {
+class MciEngine final : public media::MediaEngine {
   public:
     explicit MciEngine(HINSTANCE instance);
     ~MciEngine() override;
@@ -35,6 +38,9 @@ class MciEngine final : public media::BasicEngine {
     std::uint32_t position(std::uint32_t& ms) override;
     std::uint32_t seek(std::uint32_t ms) override;
     std::uint32_t setVolume(int percent) override;
+    void preferBlending(bool blending) override { blending_ = blending; }
+    bool canFade() const override { return device_ != 0 && blends_; }
+    std::uint32_t fade(double from, double to, std::uint32_t durationMs) override;
     std::uint32_t where(media::VideoRect& rect) override;
     std::uint32_t describe(media::VideoShape& shape) override;
     std::uint32_t play() override;
@@ -63,10 +69,15 @@ class MciEngine final : public media::BasicEngine {
     std::string file_;            // of the open device
     const char* type_ = nullptr;  // the device type it was opened on, if one was named
     int volume_ = 100;            // percent of the device's full volume, while heard
+    bool blending_ = false;       // preferred: AVI pictures go through the pump
+    bool blends_ = false;         // the open device's pictures go through the pump
+    media::VideoRect blendedTo_;  // where the pump puts them in the panel
+    OwnedWindow hiddenWindow_;    // where a blended device draws, unseen
     HWND window_ = nullptr;       // the open device draws here
     PanelMark panel_;             // of the window drawn into, while a file is open
     // Receives the completion notices of play requests; nothing else goes there.
     OwnedWindow notifyWindow_;
+    MciFramePump pump_{notifyWindow_.get()};  // its timer goes to the notice window
 };
 
 }  // namespace morvel::win32

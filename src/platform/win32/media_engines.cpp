@@ -40,6 +40,13 @@ std::uint32_t OpenThroughMci(MciEngine& mci, const std::string& file, bool wait)
     return shortPath.empty() || shortPath == file ? result : mci.open(shortPath, wait);
 }
 
+// MCI opens an .avi file on its AVI device, whose pictures can be blended (Wine's Media
+// Foundation has no decoder for Video 1 AVI files); its other devices' cannot.
+bool OnMciAviDevice(const std::string& file) {
+    const std::size_t dot = file.find_last_of('.');
+    return dot != std::string::npos && lstrcmpiA(file.substr(dot).c_str(), ".avi") == 0;
+}
+
 }  // namespace
 
 std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
@@ -49,7 +56,7 @@ std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
     }
     // Media Foundation's answer, where it was asked first.
     std::optional<std::uint32_t> foundation;
-    if (blending_) {
+    if (blending_ && !OnMciAviDevice(file)) {
         foundation = openOnFoundation(file, wait);
         if (*foundation == 0) {
             return 0;
@@ -122,6 +129,7 @@ bool ChoosingEngine::addMirror(std::uintptr_t display) {
         return false;  // a file is open
     }
     mciMirrors_.push_back(MciMirror{display, std::make_unique<MciEngine>(instance_)});
+    mciMirrors_.back().engine->preferBlending(blending_);
     return true;
 }
 
@@ -141,6 +149,19 @@ std::uint32_t ChoosingEngine::everyDevice(Request request) {
         }
     }
     return result;
+}
+
+void ChoosingEngine::preferBlending(bool blending) {
+    blending_ = blending;
+    mci_.preferBlending(blending);
+    for (MciMirror& mirror : mciMirrors_) {
+        mirror.engine->preferBlending(blending);
+    }
+}
+
+std::uint32_t ChoosingEngine::fade(double from, double to, std::uint32_t durationMs) {
+    return everyDevice(
+        [=](media::MediaEngine& engine) { return engine.fade(from, to, durationMs); });
 }
 
 std::uint32_t ChoosingEngine::seek(std::uint32_t ms) {

@@ -5,10 +5,11 @@
 // each; an MCI device draws into one window only, so for a file on MCI each mirror has a
 // silent MCI device of its own, opened, commanded and closed with the first.
 //
-// MCI devices draw their pictures straight into the window, where they cannot be blended.
-// With blending preferred every file goes to Media Foundation first (Wine's plays the AVI and
-// MPEG files MCI would take, too); one it cannot play goes to MCI, which cannot fade, and
-// the program cuts to it.
+// MCI devices draw their pictures straight into the window, where they cannot be blended,
+// but for the AVI device, which can hand over its frames (see mci_frame_pump.h). With
+// blending preferred an AVI file goes to MCI as ever, every other file to Media Foundation
+// first (Wine's plays MPEG-1 and MP4, not Video 1 AVI); a file it cannot play goes to MCI,
+// whose other devices cannot fade, and the program cuts to it.
 #pragma once
 
 #include <windows.h>
@@ -46,11 +47,9 @@ class ChoosingEngine final : public media::MediaEngine {
     std::uint32_t seek(std::uint32_t ms) override;
     // Only the first device is heard; its mirrors' stay silent.
     std::uint32_t setVolume(int percent) override { return current_->setVolume(percent); }
-    void preferBlending(bool blending) override { blending_ = blending; }
+    void preferBlending(bool blending) override;
     bool canFade() const override { return current_->canFade(); }
-    std::uint32_t fade(double from, double to, std::uint32_t durationMs) override {
-        return current_->fade(from, to, durationMs);
-    }
+    std::uint32_t fade(double from, double to, std::uint32_t durationMs) override;
     std::uint32_t play() override;
     std::uint32_t stop(bool wait) override;
     std::uint32_t pause() override;

@@ -304,13 +304,13 @@ TEST(ChoosingEngineTest, WhenBothRefuseTheEngineThatKnowsTheTypeGivesTheReason) 
     EXPECT_NE(engine.mode(mode), 0u);
 }
 
-// With blending preferred the files MCI would take (AVI, MPEG-1) go to Media Foundation,
-// whose pictures can fade; without, to MCI as ever, which cannot.
-TEST(ChoosingEngineTest, WithBlendingPreferredMciFilesGoToMediaFoundationAndCanFade) {
+// With blending preferred an MPEG-1 file goes to Media Foundation rather than MCI's MPEG
+// device, and an AVI file's frames are copied from MCI's AVI device: both can fade. Without,
+// they go to MCI as ever, straight into the window, and cannot.
+TEST(ChoosingEngineTest, WithBlendingPreferredMciFilesCanFade) {
     OwnedWindow panel(CreateWindowExA(0, "STATIC", nullptr, WS_POPUP | WS_VISIBLE, 0, 0, 320, 240,
                                       nullptr, nullptr, GetModuleHandleA(nullptr), nullptr));
     ChoosingEngine engine(GetModuleHandleA(nullptr));
-    EXPECT_EQ(engine.setWindow(ToHandle(panel.get())), 0u);
     for (const char* name : {"red.avi", "cyan.mpg"}) {
         SCOPED_TRACE(name);
         const std::string clip = Clip(name);
@@ -320,6 +320,7 @@ TEST(ChoosingEngineTest, WithBlendingPreferredMciFilesGoToMediaFoundationAndCanF
         for (const bool blending : {false, true}) {
             engine.preferBlending(blending);
             ASSERT_EQ(engine.open(clip, true), 0u);
+            EXPECT_EQ(engine.setWindow(ToHandle(panel.get())), 0u);
             EXPECT_EQ(engine.canFade(), blending);
             EXPECT_EQ(engine.fade(0, 1, 100) == 0, blending);
             EXPECT_EQ(engine.close(true), 0u);
