@@ -328,22 +328,33 @@ TEST(ChoosingEngineTest, WithBlendingPreferredMciFilesCanFade) {
     }
 }
 
-// A 2-minute clip, lime for its first seconds and red after, on either engine: its length is
-// told, and a seek before play makes the first picture the one there.
+// 2-minute clips on every engine: MCI's AVI device, drawing itself or through its frames'
+// copies, and Media Foundation (an MP4 with sound, an MPEG-1 file with blending preferred).
+// The length is told, and a seek before play makes the first picture the one there: the AVI
+// clip is lime for its first seconds only.
 TEST(ChoosingEngineTest, ALongClipTellsItsLengthAndStartsWhereItWasSought) {
-    const std::string clip = Clip("lime-then-red.avi");
-    if (clip.empty()) {
-        GTEST_SKIP() << "C:\\clips\\lime-then-red.avi is missing";
-    }
+    struct Case {
+        const char* name;
+        bool blending;
+        COLORREF colour;
+    };
     OwnedWindow panel(CreateWindowExA(0, "STATIC", nullptr, WS_POPUP | WS_VISIBLE, 0, 0, 320, 240,
                                       nullptr, nullptr, GetModuleHandleA(nullptr), nullptr));
-    for (const bool blending : {false, true}) {
-        SCOPED_TRACE(blending ? "Media Foundation" : "MCI");
+    for (const Case& test :
+         {Case{"lime-then-red.avi", false, RGB(255, 0, 0)},
+          Case{"lime-then-red.avi", true, RGB(255, 0, 0)},
+          Case{"yellow.mov", false, RGB(255, 255, 0)}, Case{"cyan.mpg", true, RGB(0, 255, 255)}}) {
+        SCOPED_TRACE(std::string(test.name) + (test.blending ? ", blending" : ""));
+        const std::string clip = Clip(test.name);
+        if (clip.empty()) {
+            GTEST_SKIP() << "C:\\clips\\" << test.name << " is missing";
+        }
         ChoosingEngine engine(GetModuleHandleA(nullptr));
-        engine.preferBlending(blending);
+        engine.preferBlending(test.blending);
         ASSERT_EQ(engine.open(clip, true), 0u);
         EXPECT_EQ(engine.setWindow(ToHandle(panel.get())), 0u);
         EXPECT_EQ(engine.put({320, 240}), 0u);
+        EXPECT_EQ(engine.setVolume(50), 0u);
         std::uint32_t length = 0;
         EXPECT_EQ(engine.length(length), 0u);
         EXPECT_NEAR(length, 120'000, 1'000);
@@ -351,7 +362,7 @@ TEST(ChoosingEngineTest, ALongClipTellsItsLengthAndStartsWhereItWasSought) {
         EXPECT_EQ(engine.play(), 0u);
         bool lime = false;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-        while (!Shows(panel.get(), RGB(255, 0, 0)) && std::chrono::steady_clock::now() < deadline) {
+        while (!Shows(panel.get(), test.colour) && std::chrono::steady_clock::now() < deadline) {
             lime = lime || Shows(panel.get(), RGB(0, 255, 0));
             MSG message;
             while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
@@ -359,7 +370,7 @@ TEST(ChoosingEngineTest, ALongClipTellsItsLengthAndStartsWhereItWasSought) {
             }
             Sleep(5);
         }
-        EXPECT_TRUE(Shows(panel.get(), RGB(255, 0, 0))) << std::hex << CentreOf(panel.get());
+        EXPECT_TRUE(Shows(panel.get(), test.colour)) << std::hex << CentreOf(panel.get());
         EXPECT_FALSE(lime);  // never the clip's start
         std::uint32_t position = 0;
         EXPECT_EQ(engine.position(position), 0u);
