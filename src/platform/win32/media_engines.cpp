@@ -2,6 +2,8 @@
 
 #include <mmsystem.h>
 
+#include <algorithm>
+
 #include "platform/win32/mp4_picture.h"
 #include "platform/win32/win32_text.h"
 
@@ -157,6 +159,17 @@ void ChoosingEngine::preferBlending(bool blending) {
     for (MciMirror& mirror : mciMirrors_) {
         mirror.engine->preferBlending(blending);
     }
+}
+
+// An MCI mirror may have moved to the MPEG device to be silent (see mci_engine.h): then the
+// clip cannot fade on every monitor, and the program cuts.
+bool ChoosingEngine::canFade() const {
+    if (!current_->canFade()) {
+        return false;
+    }
+    return !onMci() ||
+           std::all_of(mciMirrors_.begin(), mciMirrors_.end(),
+                       [](const MciMirror& mirror) { return mirror.engine->canFade(); });
 }
 
 std::uint32_t ChoosingEngine::fade(double from, double to, std::uint32_t durationMs) {

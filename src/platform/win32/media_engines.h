@@ -48,7 +48,7 @@ class ChoosingEngine final : public media::MediaEngine {
     // Only the first device is heard; its mirrors' stay silent.
     std::uint32_t setVolume(int percent) override { return current_->setVolume(percent); }
     void preferBlending(bool blending) override;
-    bool canFade() const override { return current_->canFade(); }
+    bool canFade() const override;
     std::uint32_t fade(double from, double to, std::uint32_t durationMs) override;
     std::uint32_t play() override;
     std::uint32_t stop(bool wait) override;
