@@ -275,13 +275,14 @@ GstBuffer* PanelCompositor::compose(FadeRamp::Clock::time_point now) {
                                  GST_MAP_READ)) {
             continue;
         }
-        entry.picture = {static_cast<const std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&entry.frame, 0)),
-                         GST_VIDEO_FRAME_PLANE_STRIDE(&entry.frame, 0),
-                         GST_VIDEO_FRAME_WIDTH(&entry.frame),
-                         GST_VIDEO_FRAME_HEIGHT(&entry.frame),
-                         layer.drawn.x,
-                         layer.drawn.y,
-                         weight};
+        entry.picture = {
+            static_cast<const std::uint8_t*>(GST_VIDEO_FRAME_PLANE_DATA(&entry.frame, 0)),
+            GST_VIDEO_FRAME_PLANE_STRIDE(&entry.frame, 0),
+            GST_VIDEO_FRAME_WIDTH(&entry.frame),
+            GST_VIDEO_FRAME_HEIGHT(&entry.frame),
+            layer.drawn.x,
+            layer.drawn.y,
+            weight};
         mapped.push_back(entry);
     }
     GstBuffer* sum = nullptr;
@@ -331,7 +332,8 @@ int PanelCompositor::PanelDrawn(void* /*widget*/, void* /*cairo*/, void* self) {
                 auto& waiting = *static_cast<PanelCompositor*>(data);
                 waiting.redrawSource_ = 0;
                 if (waiting.panel_ != nullptr) {
-                    gdk_display_flush(gtk_widget_get_display(static_cast<GtkWidget*>(waiting.panel_)));
+                    gdk_display_flush(
+                        gtk_widget_get_display(static_cast<GtkWidget*>(waiting.panel_)));
                     gst_video_overlay_expose(GST_VIDEO_OVERLAY(waiting.sink_));
                 }
                 return G_SOURCE_REMOVE;

@@ -45,9 +45,8 @@ GstElement* VideoOutput::makeBranch(bool queued, unsigned long hidden, bool blen
         callbacks.new_preroll = +[](GstAppSink* from, gpointer self) {
             return FirstFrameReady(GST_ELEMENT(from), self);
         };
-        callbacks.new_sample = +[](GstAppSink* from, gpointer self) {
-            return FrameReady(GST_ELEMENT(from), self);
-        };
+        callbacks.new_sample =
+            +[](GstAppSink* from, gpointer self) { return FrameReady(GST_ELEMENT(from), self); };
         gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
     } else {
         // Left to itself the sink watches the window on a thread that looks every 50 ms, and
