@@ -18,6 +18,8 @@ namespace {
 // A leader that has not drawn for this long (paused, or ended while the other fades) no
 // longer holds up the others' frames.
 constexpr std::chrono::milliseconds kLeaderLate{80};
+// The sums in the X output's hands at once: queued (2), drawn, kept for a redraw, and one made.
+constexpr std::size_t kSumBuffers = 5;
 
 // The compositors alive, by panel widget.
 std::map<void*, std::weak_ptr<PanelCompositor>>& Compositors() {
@@ -40,31 +42,80 @@ int FixedWeight(double weight) {
     return static_cast<int>(std::lround(std::clamp(weight, 0.0, 1.0) * 256.0));
 }
 
+namespace {
+
+// In 16 bits (255 x 256 + 128 fits), with rows that do not overlap, the compiler does
+// these many bytes at a time.
+void WeighRow(std::uint8_t* __restrict out, const std::uint8_t* __restrict in, std::size_t bytes,
+              std::uint16_t weight) {
+    for (std::size_t byte = 0; byte < bytes; ++byte) {
+        const auto product = static_cast<std::uint16_t>(in[byte] * weight + 128u);
+        out[byte] = static_cast<std::uint8_t>(product >> 8);
+    }
+}
+
+void AddWeighedRow(std::uint8_t* __restrict out, const std::uint8_t* __restrict in,
+                   std::size_t bytes, std::uint16_t weight) {
+    for (std::size_t byte = 0; byte < bytes; ++byte) {
+        const auto product = static_cast<std::uint16_t>(in[byte] * weight + 128u);
+        const auto sum = static_cast<std::uint16_t>(out[byte] + (product >> 8));
+        out[byte] = static_cast<std::uint8_t>(sum > 255 ? 255 : sum);
+    }
+}
+
+// A picture's part inside the panel.
+struct Span {
+    int left = 0;
+    int top = 0;
+    int right = 0;
+    int bottom = 0;
+};
+
+Span Inside(const WeightedPicture& picture, int width, int height) {
+    return {std::max(picture.x, 0), std::max(picture.y, 0),
+            std::min(picture.x + picture.width, width),
+            std::min(picture.y + picture.height, height)};
+}
+
+}  // namespace
+
+// Row by row: the first picture across a row sets it (black either side), the others add to
+// it, so each byte is written once more than there are pictures over it, and never cleared
+// first.
 void ComposeOverBlack(std::uint8_t* panel, int stride, int width, int height,
                       const std::vector<WeightedPicture>& pictures) {
-    for (int row = 0; row < height; ++row) {
-        std::memset(panel + static_cast<std::ptrdiff_t>(row) * stride, 0,
-                    static_cast<std::size_t>(width) * 4);
-    }
+    std::vector<std::pair<const WeightedPicture*, Span>> drawn;
     for (const WeightedPicture& picture : pictures) {
-        const int left = std::max(picture.x, 0);
-        const int top = std::max(picture.y, 0);
-        const int right = std::min(picture.x + picture.width, width);
-        const int bottom = std::min(picture.y + picture.height, height);
-        if (picture.weight <= 0 || left >= right || top >= bottom) {
-            continue;
+        const Span span = Inside(picture, width, height);
+        if (picture.weight > 0 && span.left < span.right && span.top < span.bottom) {
+            drawn.emplace_back(&picture, span);
         }
-        const auto weight = static_cast<unsigned>(std::min(picture.weight, 256));
-        const auto bytes = static_cast<std::size_t>(right - left) * 4;
-        for (int row = top; row < bottom; ++row) {
-            std::uint8_t* out = panel + static_cast<std::ptrdiff_t>(row) * stride + left * 4;
-            const std::uint8_t* in = picture.pixels +
-                                     static_cast<std::ptrdiff_t>(row - picture.y) * picture.stride +
-                                     (left - picture.x) * 4;
-            for (std::size_t byte = 0; byte < bytes; ++byte) {
-                const unsigned sum = out[byte] + ((in[byte] * weight + 128) >> 8);
-                out[byte] = static_cast<std::uint8_t>(std::min(sum, 255u));
+    }
+    const auto rowBytes = static_cast<std::size_t>(width) * 4;
+    for (int row = 0; row < height; ++row) {
+        std::uint8_t* out = panel + static_cast<std::ptrdiff_t>(row) * stride;
+        bool set = false;
+        for (const auto& [picture, span] : drawn) {
+            if (row < span.top || row >= span.bottom) {
+                continue;
             }
+            const auto weight = static_cast<std::uint16_t>(std::min(picture->weight, 256));
+            const std::uint8_t* in =
+                picture->pixels + static_cast<std::ptrdiff_t>(row - picture->y) * picture->stride +
+                (span.left - picture->x) * 4;
+            const auto bytes = static_cast<std::size_t>(span.right - span.left) * 4;
+            if (set) {
+                AddWeighedRow(out + span.left * 4, in, bytes, weight);
+                continue;
+            }
+            std::memset(out, 0, static_cast<std::size_t>(span.left) * 4);
+            WeighRow(out + span.left * 4, in, bytes, weight);
+            std::memset(out + span.right * 4, 0,
+                        rowBytes - static_cast<std::size_t>(span.right) * 4);
+            set = true;
+        }
+        if (!set) {
+            std::memset(out, 0, rowBytes);
         }
     }
 }
@@ -156,6 +207,9 @@ PanelCompositor::~PanelCompositor() {
         if (layer.latest != nullptr) {
             gst_sample_unref(layer.latest);
         }
+    }
+    for (GstBuffer* buffer : sumBuffers_) {
+        gst_buffer_unref(buffer);
     }
     // The panel's window takes ours with it when it goes: that destroy is then refused.
     if (Display* display = XDisplay(); display != nullptr && window_ != 0) {
@@ -296,11 +350,14 @@ GstBuffer* PanelCompositor::compose(FadeRamp::Clock::time_point now) {
         for (const Mapped& entry : mapped) {
             pictures.push_back(entry.picture);
         }
-        sum = gst_buffer_new_allocate(nullptr, bytes, nullptr);
+        sum = freeSumBuffer(bytes);
         GstMapInfo out;
         if (gst_buffer_map(sum, &out, GST_MAP_WRITE)) {
             ComposeOverBlack(out.data, width_ * 4, width_, height_, pictures);
             gst_buffer_unmap(sum, &out);
+        }
+        if (std::find(sumBuffers_.begin(), sumBuffers_.end(), sum) != sumBuffers_.end()) {
+            gst_buffer_ref(sum);
         }
     }
     for (Mapped& entry : mapped) {
@@ -317,6 +374,33 @@ GstBuffer* PanelCompositor::compose(FadeRamp::Clock::time_point now) {
         pushedHeight_ = height_;
     }
     return sum;
+}
+
+// A frame's worth of memory is not taken from the system 30 times a second: the sums' buffers
+// are used again once the X output has let go of them.
+// Written while only this list holds it (a buffer of two holders cannot be written), then
+// handed on with a reference of its own.
+GstBuffer* PanelCompositor::freeSumBuffer(gsize bytes) {
+    for (GstBuffer* buffer : sumBuffers_) {
+        if (GST_MINI_OBJECT_REFCOUNT_VALUE(buffer) == 1 && gst_buffer_get_size(buffer) == bytes) {
+            return buffer;
+        }
+    }
+    GstBuffer* made = gst_buffer_new_allocate(nullptr, bytes, nullptr);
+    if (sumBuffers_.size() < kSumBuffers) {
+        sumBuffers_.push_back(made);
+        return made;
+    }
+    // A new size: the old ones go as they come free.
+    auto stale = std::find_if(sumBuffers_.begin(), sumBuffers_.end(), [&](GstBuffer* kept) {
+        return gst_buffer_get_size(kept) != bytes && GST_MINI_OBJECT_REFCOUNT_VALUE(kept) == 1;
+    });
+    if (stale != sumBuffers_.end()) {
+        gst_buffer_unref(*stale);
+        *stale = made;
+        return made;
+    }
+    return made;  // all in use: this one goes when the X output is done with it
 }
 
 void PanelCompositor::push(GstBuffer* frame) {

@@ -91,6 +91,7 @@ class PanelCompositor {
     void resizeWindow(int width, int height);
     bool leadsOrLeaderIsLate(int layer, FadeRamp::Clock::time_point now) const;
     GstBuffer* compose(FadeRamp::Clock::time_point now);
+    GstBuffer* freeSumBuffer(gsize bytes);
     void push(GstBuffer* frame);
     static int PanelDrawn(void* widget, void* cairo, void* self);
 
@@ -103,6 +104,7 @@ class PanelCompositor {
     FadeRamp::Clock::time_point lastSum_{};
     int pushedWidth_ = 0;
     int pushedHeight_ = 0;
+    std::vector<GstBuffer*> sumBuffers_;  // owned; see freeSumBuffer
 
     GstOwned<GstElement> pipeline_;  // appsrc into the X output
     GstElement* source_ = nullptr;   // owned by the pipeline
