@@ -22,6 +22,7 @@ VideoOutput::~VideoOutput() {
 GstElement* VideoOutput::makeBranch(bool queued, unsigned long hidden, bool blending) {
     forgetBranch();
     blending_ = blending;
+    ramp_ = {};
     GstElement* queue = queued ? gst_element_factory_make("queue", nullptr) : nullptr;
     GstElement* flip = gst_element_factory_make("videoflip", nullptr);
     GstElement* crop = gst_element_factory_make("videocrop", nullptr);
@@ -375,11 +376,13 @@ void VideoOutput::joinCompositor(void* widget) {
     compositor_ = std::move(compositor);
     if (compositor_ && layer_ == 0) {
         layer_ = compositor_->join();
+        compositor_->fade(layer_, ramp_);  // a fade asked for before the panel was known
     }
 }
 
 void VideoOutput::fade(const FadeRamp& ramp) {
     const std::lock_guard hold(feedLock_);
+    ramp_ = ramp;
     if (compositor_ && layer_ != 0) {
         compositor_->fade(layer_, ramp);
     }

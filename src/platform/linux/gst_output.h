@@ -98,6 +98,7 @@ class VideoOutput {
     std::mutex feedLock_;
     std::shared_ptr<PanelCompositor> compositor_;
     int layer_ = 0;  // in compositor_, while a blending branch is there
+    FadeRamp ramp_;  // the branch's latest fade
 };
 
 }  // namespace morvel::linux_backend
