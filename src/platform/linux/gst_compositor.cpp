@@ -403,11 +403,18 @@ GstBuffer* PanelCompositor::freeSumBuffer(gsize bytes) {
     return made;  // all in use: this one goes when the X output is done with it
 }
 
+bool PanelCompositor::hasLayers() {
+    const std::lock_guard hold(lock_);
+    return !layers_.empty();
+}
+
 void PanelCompositor::push(GstBuffer* frame) {
     gst_app_src_push_buffer(GST_APP_SRC(source_), frame);  // takes it
 }
 
-// GTK has drawn the panel (mapped, uncovered): the last sum goes up again once that is done.
+// GTK has drawn the panel (mapped, uncovered): the last sum goes up again once that is done,
+// while an engine draws here. With none (the saver gone dark, the panel hidden and shown
+// again) the picture of before does not come back.
 int PanelCompositor::PanelDrawn(void* /*widget*/, void* /*cairo*/, void* self) {
     auto& compositor = *static_cast<PanelCompositor*>(self);
     if (compositor.redrawSource_ == 0) {
@@ -415,7 +422,7 @@ int PanelCompositor::PanelDrawn(void* /*widget*/, void* /*cairo*/, void* self) {
             +[](gpointer data) -> gboolean {
                 auto& waiting = *static_cast<PanelCompositor*>(data);
                 waiting.redrawSource_ = 0;
-                if (waiting.panel_ != nullptr) {
+                if (waiting.panel_ != nullptr && waiting.hasLayers()) {
                     gdk_display_flush(
                         gtk_widget_get_display(static_cast<GtkWidget*>(waiting.panel_)));
                     gst_video_overlay_expose(GST_VIDEO_OVERLAY(waiting.sink_));

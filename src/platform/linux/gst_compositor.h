@@ -92,6 +92,7 @@ class PanelCompositor {
     bool leadsOrLeaderIsLate(int layer, FadeRamp::Clock::time_point now) const;
     GstBuffer* compose(FadeRamp::Clock::time_point now);
     GstBuffer* freeSumBuffer(gsize bytes);
+    bool hasLayers();
     void push(GstBuffer* frame);
     static int PanelDrawn(void* widget, void* cairo, void* self);
 
