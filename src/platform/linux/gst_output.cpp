@@ -157,11 +157,12 @@ bool VideoOutput::attach(std::uintptr_t panel) {
 }
 
 // The sink asks for frames of its window's size, and the first frame was made while it drew
-// in the hidden window: at that window's size, not the video's.
+// in the hidden window: at that window's size, not the video's. A blending branch asks for
+// no size: its first frame has the video's own.
 void VideoOutput::startAt(media::VideoRect own) {
     rect_ = own;
     stored_ = own;
-    prepared_ = {};
+    prepared_ = blending_ ? own : media::VideoRect{};
 }
 
 // The panel's size is the one the saver asked for: GTK gives it only at its next layout.
