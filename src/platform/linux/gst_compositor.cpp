@@ -29,15 +29,6 @@ std::map<void*, std::weak_ptr<PanelCompositor>>& Compositors() {
 
 }  // namespace
 
-double FadeRamp::weightAt(Clock::time_point now) const {
-    if (duration.count() <= 0 || doneAt(now)) {
-        return to;
-    }
-    const double elapsed = std::chrono::duration<double, std::milli>(now - start).count();
-    const double part = std::clamp(elapsed / static_cast<double>(duration.count()), 0.0, 1.0);
-    return from + (to - from) * part;
-}
-
 int FixedWeight(double weight) {
     return static_cast<int>(std::lround(std::clamp(weight, 0.0, 1.0) * 256.0));
 }

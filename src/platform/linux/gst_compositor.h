@@ -12,22 +12,13 @@
 #include <mutex>
 #include <vector>
 
+#include "media/fade_ramp.h"
 #include "platform/linux/gst_picture.h"
 #include "platform/linux/gst_pipeline.h"
 
 namespace morvel::linux_backend {
 
-// A weight that moves from `from` to `to` over `duration` from `start`, and stays at `to`.
-struct FadeRamp {
-    using Clock = std::chrono::steady_clock;
-    double from = 1.0;
-    double to = 1.0;
-    Clock::time_point start{};
-    std::chrono::milliseconds duration{0};
-
-    double weightAt(Clock::time_point now) const;
-    bool doneAt(Clock::time_point now) const { return now >= start + duration; }
-};
+using media::FadeRamp;
 
 // One picture, BGRx, to be added at (x, y) of the panel with weight 0 to 256 (256: whole).
 struct WeightedPicture {

@@ -78,8 +78,7 @@ std::uint32_t GstEngine::fade(double from, double to, std::uint32_t durationMs) 
     if (!canFade()) {
         return media::kUnsupportedRequest;
     }
-    ramp_ = {std::clamp(from, 0.0, 1.0), std::clamp(to, 0.0, 1.0), FadeRamp::Clock::now(),
-             std::chrono::milliseconds(durationMs)};
+    ramp_.start(from, to, durationMs, FadeRamp::Clock::now());
     for (const auto& output : outputs_) {
         output->fade(ramp_);
     }

@@ -10,11 +10,13 @@
 
 #include <cstdint>
 
+#include "media/fade_ramp.h"
 #include "media/media_engine.h"
-#include "platform/win32/fade_ramp.h"
 #include "platform/win32/owned.h"
 
 namespace morvel::win32 {
+
+using media::FadeRamp;
 
 struct MemoryDcCloser {
     void operator()(HDC dc) const { DeleteDC(dc); }

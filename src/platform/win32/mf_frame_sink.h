@@ -19,10 +19,12 @@
 #include <utility>
 #include <vector>
 
+#include "media/fade_ramp.h"
 #include "media/media_engine.h"
-#include "platform/win32/fade_ramp.h"
 
 namespace morvel::win32 {
+
+using media::FadeRamp;
 
 // Called by the sample grabber on Media Foundation's threads. It holds no references of its
 // own: its engine owns it and shuts the session down before it goes.

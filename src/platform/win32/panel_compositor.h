@@ -14,10 +14,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "media/fade_ramp.h"
 #include "media/media_engine.h"
-#include "platform/win32/fade_ramp.h"
 
 namespace morvel::win32 {
+
+using media::FadeRamp;
 
 // A picture in memory, 32 bits a pixel, top row first.
 struct PixelsView {

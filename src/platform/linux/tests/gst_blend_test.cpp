@@ -72,21 +72,6 @@ TEST(ComposeOverBlack, AddsWeightedPicturesOnlyWhereTheyLieAndKeepsTheRestBlack)
     }
 }
 
-TEST(FadeRamp, MovesFromItsStartToItsEndOverItsLengthAndStaysThere) {
-    const auto start = FadeRamp::Clock::now();
-    const FadeRamp in{0.0, 1.0, start, milliseconds(1000)};
-    EXPECT_DOUBLE_EQ(in.weightAt(start), 0.0);
-    EXPECT_NEAR(in.weightAt(start + milliseconds(250)), 0.25, 1e-9);
-    EXPECT_NEAR(in.weightAt(start + milliseconds(750)), 0.75, 1e-9);
-    EXPECT_DOUBLE_EQ(in.weightAt(start + milliseconds(5000)), 1.0);
-    const FadeRamp out{1.0, 0.0, start, milliseconds(1000)};
-    EXPECT_NEAR(out.weightAt(start + milliseconds(250)), 0.75, 1e-9);
-    const FadeRamp atOnce{0.3, 0.6, start, milliseconds(0)};
-    EXPECT_DOUBLE_EQ(atOnce.weightAt(start), 0.6);
-    EXPECT_FALSE(in.doneAt(start + milliseconds(999)));
-    EXPECT_TRUE(in.doneAt(start + milliseconds(1000)));
-}
-
 class GstBlendTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {

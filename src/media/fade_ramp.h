@@ -7,7 +7,7 @@
 #include <chrono>
 #include <cstdint>
 
-namespace morvel::win32 {
+namespace morvel::media {
 
 class FadeRamp {
   public:
@@ -30,6 +30,8 @@ class FadeRamp {
         return from_ + (to_ - from_) * done;
     }
 
+    bool doneAt(Clock::time_point now) const { return now >= start_ + duration_; }
+
     // At its last value for good: a whole picture needs no blending.
     bool settledWhole(Clock::time_point now) const {
         return to_ >= 1.0 && now >= start_ + duration_;
@@ -42,4 +44,4 @@ class FadeRamp {
     std::chrono::milliseconds duration_{0};
 };
 
-}  // namespace morvel::win32
+}  // namespace morvel::media
