@@ -1,7 +1,6 @@
 // How one clip follows another: dissolves, where long clips start, the state file that
 // remembers where they were left, the videos' volume, how the pictures are drawn, and the
-// saver going dark after a while
-// or on battery.
+// saver going dark after a while or on battery.
 #include <gtest/gtest.h>
 
 #include <algorithm>
