@@ -1,0 +1,128 @@
+// The Direct3D 11 renderer of a window: layers added over black, placed and turned, read
+// back from the back buffer; a lost device reported, and a new one made after it. Runs under
+// Wine with a display (Mesa's software OpenGL is enough), as the backend's other tests.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <vector>
+
+#include "platform/win32/d3d_window.h"
+#include "win32_platform_fixture.h"
+
+namespace morvel::win32 {
+namespace {
+
+constexpr std::uint32_t kRed = 0xffff0000;
+constexpr std::uint32_t kBlue = 0xff0000ff;
+
+struct Picture {
+    int width;
+    int height;
+    std::vector<std::uint32_t> pixels;
+
+    D3dLayer layer(media::VideoRect place, double weight) const {
+        D3dLayer made;
+        made.pixels = pixels.data();
+        made.stride = width * 4;
+        made.width = width;
+        made.height = height;
+        made.place = place;
+        made.weight = weight;
+        return made;
+    }
+};
+
+Picture Plain(std::uint32_t colour) {
+    return {8, 8, std::vector<std::uint32_t>(64, colour)};
+}
+
+class D3dWindowTest : public Win32PlatformTest {
+  protected:
+    void SetUp() override {
+        window_ = form("TD3dTest");  // 400 x 300
+        platform_.showWindow(window_, true);
+        renderer_ = D3dWindow::Create(ToHwnd(window_));
+        ASSERT_NE(renderer_, nullptr) << "no Direct3D 11 device or swap chain";
+    }
+    void TearDown() override {
+        renderer_.reset();
+        platform_.destroyWindow(window_);
+    }
+
+    // The back buffer's colour at (x, y), as 0xRRGGBB, after composing these layers.
+    std::uint32_t composedAt(const std::vector<D3dLayer>& layers, int x, int y) {
+        EXPECT_TRUE(renderer_->compose(layers));
+        int width = 0;
+        int height = 0;
+        EXPECT_TRUE(renderer_->readBackBuffer(pixels_, width, height));
+        EXPECT_EQ(width, 400);
+        EXPECT_EQ(height, 300);
+        return pixels_.at(static_cast<std::size_t>(y * width + x)) & 0xffffff;
+    }
+
+    static bool Near(std::uint32_t colour, std::uint32_t expected) {
+        for (int shift : {0, 8, 16}) {
+            const int got = static_cast<int>((colour >> shift) & 0xff);
+            const int want = static_cast<int>((expected >> shift) & 0xff);
+            if (std::abs(got - want) > 2) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    Handle window_ = 0;
+    std::unique_ptr<D3dWindow> renderer_;
+    std::vector<std::uint32_t> pixels_;
+};
+
+// Red at half weight over all of the window, blue at half over its left half: the left is
+// their sum, the right red alone over black; a picture turned a quarter clockwise shows its
+// left column at the top.
+TEST_F(D3dWindowTest, LayersAddUpOverBlackWhereTheyArePlacedAndTurned) {
+    const Picture red = Plain(kRed);
+    const Picture blue = Plain(kBlue);
+    const std::vector<D3dLayer> dissolve{red.layer({400, 300, 0, 0}, 0.5),
+                                         blue.layer({200, 300, 0, 0}, 0.5)};
+    EXPECT_PRED2(Near, composedAt(dissolve, 100, 150), 0x800080u);
+    EXPECT_PRED2(Near, pixels_[150 * 400 + 300] & 0xffffff, 0x800000u);
+    EXPECT_TRUE(renderer_->present());
+
+    const std::vector<D3dLayer> small{red.layer({100, 100, 50, 50}, 1.0)};
+    EXPECT_PRED2(Near, composedAt(small, 100, 100), 0xff0000u);
+    EXPECT_PRED2(Near, pixels_[10 * 400 + 10] & 0xffffff, 0x000000u) << "black around it";
+
+    // Stored: red on the left, blue on the right; turned: red above, blue below.
+    Picture halves{2, 1, {kRed, kBlue}};
+    const std::vector<D3dLayer> turned{halves.layer({400, 300, 0, 0, 90}, 1.0)};
+    EXPECT_PRED2(Near, composedAt(turned, 200, 20), 0xff0000u);
+    EXPECT_PRED2(Near, pixels_[280 * 400 + 200] & 0xffffff, 0x0000ffu);
+    EXPECT_TRUE(renderer_->present());
+}
+
+// A lost device fails the next show without a word; the next window gets a new device.
+TEST_F(D3dWindowTest, ALostDeviceIsReportedAndANewOneServesTheNextWindow) {
+    const Picture red = Plain(kRed);
+    const std::vector<D3dLayer> layers{red.layer({400, 300, 0, 0}, 1.0)};
+    ASSERT_TRUE(renderer_->show(layers));
+    const std::shared_ptr<D3dDevice> lost = renderer_->device();
+    lost->forceLossForTesting();
+    EXPECT_FALSE(renderer_->show(layers));
+    EXPECT_FALSE(renderer_->show(layers)) << "stays failed";
+
+    const std::shared_ptr<D3dDevice> next = SharedD3dDevice();
+    ASSERT_NE(next, nullptr);
+    EXPECT_NE(next, lost);
+    renderer_.reset();
+    renderer_ = D3dWindow::Create(ToHwnd(window_));
+    ASSERT_NE(renderer_, nullptr);
+    EXPECT_EQ(renderer_->device(), next);
+    EXPECT_PRED2(Near, composedAt(layers, 200, 150), 0xff0000u);
+    EXPECT_TRUE(renderer_->present());
+}
+
+}  // namespace
+}  // namespace morvel::win32
