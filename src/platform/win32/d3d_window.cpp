@@ -57,9 +57,13 @@ LayerConstants ConstantsFor(const D3dLayer& layer, int windowWidth, int windowHe
 
 }  // namespace
 
-std::unique_ptr<D3dWindow> D3dWindow::Create(HWND window) {
+std::unique_ptr<D3dWindow> D3dWindow::Create(HWND window, platform::Renderer renderer) {
+    if (renderer == platform::Renderer::Gdi) {
+        return nullptr;
+    }
     std::shared_ptr<D3dDevice> device = SharedD3dDevice();
-    if (!device || device->lost()) {
+    if (!device || device->lost() ||
+        (renderer == platform::Renderer::Automatic && device->software())) {
         return nullptr;
     }
     auto made = std::make_unique<D3dWindow>(window, std::move(device));

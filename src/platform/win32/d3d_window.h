@@ -26,6 +26,7 @@
 #include <vector>
 
 #include "media/media_engine.h"
+#include "platform/media_service.h"
 #include "platform/win32/d3d_device.h"
 
 namespace morvel::win32 {
@@ -47,8 +48,11 @@ struct D3dLayer {
 
 class D3dWindow {
   public:
-    // nullptr where no device or swap chain can be made for the window.
-    static std::unique_ptr<D3dWindow> Create(HWND window);
+    // nullptr where the saver's choice is GDI, where no device or swap chain can be made for
+    // the window, and under the automatic choice where the device is the system's software
+    // one (WARP draws on the CPU, at no less cost than GDI): GDI draws the window then.
+    static std::unique_ptr<D3dWindow> Create(
+        HWND window, platform::Renderer renderer = platform::Renderer::Direct3D);
     ~D3dWindow();
     D3dWindow(const D3dWindow&) = delete;
     D3dWindow& operator=(const D3dWindow&) = delete;

@@ -101,6 +101,11 @@ TEST_F(D3dWindowTest, LayersAddUpOverBlackWhereTheyArePlacedAndTurned) {
     EXPECT_PRED2(Near, composedAt(turned, 200, 20), 0xff0000u);
     EXPECT_PRED2(Near, pixels_[280 * 400 + 200] & 0xffffff, 0x0000ffu);
     EXPECT_TRUE(renderer_->present());
+
+    renderer_.reset();  // a window has one swap chain at a time
+    EXPECT_EQ(D3dWindow::Create(ToHwnd(window_), platform::Renderer::Gdi), nullptr);
+    EXPECT_NE(D3dWindow::Create(ToHwnd(window_), platform::Renderer::Automatic), nullptr)
+        << "Wine's device is no software one";
 }
 
 // A lost device fails the next show without a word; the next window gets a new device.
