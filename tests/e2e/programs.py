@@ -181,7 +181,7 @@ class WindowsProgram(Program):
     clip_files = {"red": "red.avi", "blue": "blue.avi", "lime": "lime.avi", "cyan": "cyan.mpg",
                   "magenta-mpeg": "magenta.mpg", "yellow-own-size": "yellow-own-size.avi", "tone": "tone.wav",
                   "wmv": "magenta.wmv",
-                  "corrupt": "corrupt.avi", "gone": "gone.avi"}
+                  "corrupt": "corrupt.avi", "gone": "gone.avi", "lime-then-red": "lime-then-red.avi"}
     # Wine keeps the mixer's mute to itself: the saver ending with code 0 and no report is
     # what says that mute and un-mute went through.
     mute_seen_on_sink = False
