@@ -141,8 +141,8 @@ class Win32Platform final : public platform::Platform {
 
     // --- Media (media_service.h): win32_platform.cpp -------------------------------------
     std::unique_ptr<media::MediaEngine> createMediaEngine() override;
-    void preferRenderer(platform::Renderer renderer) override { renderer_ = renderer; }
-    platform::Renderer preferredRenderer() const { return renderer_; }
+    // Every panel's video follows it (d3d_panels.h).
+    void preferRenderer(platform::Renderer renderer) override;
 
   private:
     struct WindowData {
@@ -262,7 +262,6 @@ class Win32Platform final : public platform::Platform {
     int nextSequence_ = 0;
     std::function<void()> powerSourceHandler_;
     bool lastOnBattery_ = false;  // the power source the handler last heard of
-    platform::Renderer renderer_ = platform::Renderer::Automatic;
 };
 
 template <typename Body>
