@@ -48,7 +48,11 @@ platform::Renderer D3dPanels::Preferred() {
 bool D3dPanels::Show(HWND window, const void* owner, std::span<const D3dLayer> layers) {
     Panels& panels = AllPanels();
     const std::lock_guard lock(panels.mutex);
-    if (panels.renderer == platform::Renderer::Gdi || window == nullptr) {
+    // Only where Direct3D is asked for outright, for now: the panels are child windows, and
+    // under Wine (on Xvfb, with its OpenGL renderer) what a swap chain presents into a child
+    // window never shows, while the device and the swap chain are made without complaint, so
+    // no failure would hand the panel back to GDI. The automatic choice draws with GDI.
+    if (panels.renderer != platform::Renderer::Direct3D || window == nullptr) {
         return false;
     }
     ForgetDestroyedWindows(panels);

@@ -1,10 +1,11 @@
 // The panels whose video Direct3D 11 draws: each panel (or mirror window) a frame of video
-// goes into gets a D3dWindow on its first frame, where the saver's choice and the system
-// allow, and keeps it while any device draws there. The sample grabber's frames and the
-// panels' compositors hand their layers here first and draw with GDI, as ever, where this
-// says no: the choice is GDI, no device or swap chain can be made, or the device failed or
-// was lost (the panel then stays with GDI until every device has left it; the next file
-// tries the graphics card again, on a new device after a loss). Nothing is said to the user.
+// goes into gets a D3dWindow on its first frame, where the saver's choice (for now only
+// Direct3D asked for outright: see Show) and the system allow, and keeps it while any device draws
+// there. The sample grabber's frames and the panels' compositors hand their layers here first and
+// draw with GDI, as ever, where this says no: the choice is GDI, no device or swap chain can be
+// made, or the device failed or was lost (the panel then stays with GDI until every device has left
+// it; the next file tries the graphics card again, on a new device after a loss). Nothing is said
+// to the user.
 //
 // The pictures handed here are the CPU's; an engine whose frames are textures of the shared
 // device (d3d_device.h) hands those as its layers instead. Any thread; the panels share one
