@@ -42,6 +42,8 @@ def is_black(rgb):
 def test_a_red_clip_dissolves_into_a_blue_one_never_through_black(program):
     """Fade=1000, a 3 s red clip and a 3 s blue one at large size: once red has shown, the
     centre passes through blends of red and blue for about a second into blue, never black."""
+    if program.name == "windows":
+        pytest.skip("the Windows backend does not blend or seek yet")
     program.write_settings(["red", "blue"], dict(LARGE, Fade=1000))
     saver = program.start(program.switch)
     program.lab.wait_colours({CENTRE: "red"}, program.start_timeout, "the red clip")
@@ -77,6 +79,8 @@ def test_a_long_clip_starts_at_a_random_point_or_where_it_was_left(program):
     """StartAt=1: a random point of a 2-minute clip lies past its first seconds (lime) nearly
     always, so one of three starts shows red first. StartAt=2: left after its lime seconds,
     it starts red next time; with StartAt=0 it starts lime again."""
+    if program.name == "windows":
+        pytest.skip("the Windows backend does not blend or seek yet")
     firsts = []
     for _ in range(3):
         saver, colour = first_picture(program, {"StartAt": 1})
