@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/win32/d3d_panels.h"
 #include "platform/win32/d3d_window.h"
 #include "win32_platform_fixture.h"
 
@@ -143,6 +144,32 @@ TEST_F(D3dWindowTest, ALostDeviceIsReportedAndANewOneServesTheNextWindow) {
     EXPECT_EQ(renderer_->device(), next);
     EXPECT_PRED2(Near, composedAt(layers, 200, 150), 0xff0000u);
     EXPECT_TRUE(renderer_->present());
+}
+
+// A panel's frames go to the graphics card only where Direct3D is asked for; a device lost in
+// the middle of play hands the panel to GDI at once (the frame of the loss included) until
+// every device has left it; the next file draws on a new device.
+TEST_F(D3dWindowTest, APanelFallsBackToGdiWhenTheDeviceIsLostInPlay) {
+    renderer_.reset();  // the panel's own renderer takes the window
+    const HWND panel = ToHwnd(window_);
+    const std::vector<std::uint32_t> frame(64, kRed);
+    const int owner = 0;
+    const auto frameShown = [&] {
+        return D3dPanels::ShowPicture(panel, &owner, frame.data(), SIZE{8, 8}, {400, 300, 0, 0});
+    };
+    for (const platform::Renderer gdi : {platform::Renderer::Gdi, platform::Renderer::Automatic}) {
+        D3dPanels::Prefer(gdi);
+        EXPECT_FALSE(frameShown());
+    }
+    D3dPanels::Prefer(platform::Renderer::Direct3D);
+    ASSERT_TRUE(frameShown());
+    SharedD3dDevice()->forceLossForTesting();
+    EXPECT_FALSE(frameShown()) << "the lost frame goes to GDI";
+    EXPECT_FALSE(frameShown()) << "and the ones after it";
+    D3dPanels::Release(panel, &owner);
+    EXPECT_TRUE(frameShown()) << "the next file, on a new device";
+    D3dPanels::Release(panel, &owner);
+    D3dPanels::Prefer(platform::Renderer::Automatic);
 }
 
 }  // namespace
