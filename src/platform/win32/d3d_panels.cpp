@@ -1,5 +1,6 @@
 #include "platform/win32/d3d_panels.h"
 
+#include <atomic>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -17,7 +18,8 @@ struct Panel {
 
 struct Panels {
     std::mutex mutex;
-    platform::Renderer renderer = platform::Renderer::Automatic;
+    // Read without the lock by Wanted, at every frame of every panel.
+    std::atomic<platform::Renderer> renderer = platform::Renderer::Automatic;
     std::map<HWND, Panel> byWindow;
 };
 
@@ -40,19 +42,21 @@ void D3dPanels::Prefer(platform::Renderer renderer) {
 }
 
 platform::Renderer D3dPanels::Preferred() {
-    Panels& panels = AllPanels();
-    const std::lock_guard lock(panels.mutex);
-    return panels.renderer;
+    return AllPanels().renderer;
+}
+
+bool D3dPanels::Wanted() {
+    // Only where Direct3D is asked for outright, for now: the panels are child windows, and
+    // under Wine (on Xvfb, with its OpenGL renderer) what a swap chain presents into a child
+    // window never shows, while the device and the swap chain are made without complaint, so
+    // no failure would hand the panel back to GDI. The automatic choice draws with GDI.
+    return Preferred() == platform::Renderer::Direct3D;
 }
 
 bool D3dPanels::Show(HWND window, const void* owner, std::span<const D3dLayer> layers) {
     Panels& panels = AllPanels();
     const std::lock_guard lock(panels.mutex);
-    // Only where Direct3D is asked for outright, for now: the panels are child windows, and
-    // under Wine (on Xvfb, with its OpenGL renderer) what a swap chain presents into a child
-    // window never shows, while the device and the swap chain are made without complaint, so
-    // no failure would hand the panel back to GDI. The automatic choice draws with GDI.
-    if (panels.renderer != platform::Renderer::Direct3D || window == nullptr) {
+    if (!Wanted() || window == nullptr) {
         return false;
     }
     ForgetDestroyedWindows(panels);

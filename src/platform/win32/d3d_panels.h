@@ -1,8 +1,8 @@
 // The panels whose video Direct3D 11 draws: each panel (or mirror window) a frame of video
 // goes into gets a D3dWindow on its first frame, where the saver's choice (for now only
-// Direct3D asked for outright: see Show) and the system allow, and keeps it while any device draws
-// there. The sample grabber's frames and the panels' compositors hand their layers here first and
-// draw with GDI, as ever, where this says no: the choice is GDI, no device or swap chain can be
+// Direct3D asked for outright: see Wanted) and the system allow, and keeps it while any device
+// draws there. The sample grabber's frames and the panels' compositors hand their layers here first
+// and draw with GDI, as ever, where this says no: the choice is GDI, no device or swap chain can be
 // made, or the device failed or was lost (the panel then stays with GDI until every device has left
 // it; the next file tries the graphics card again, on a new device after a loss). Nothing is said
 // to the user.
@@ -27,6 +27,9 @@ class D3dPanels {
     // The saver's choice, for every panel from the next frame on; automatic until told.
     static void Prefer(platform::Renderer renderer);
     static platform::Renderer Preferred();
+    // Whether any panel's frames go to the graphics card now: the callers skip gathering
+    // their layers where not.
+    static bool Wanted();
     // Draws the layers into `panel` for the device `owner`; false: GDI draws them.
     static bool Show(HWND panel, const void* owner, std::span<const D3dLayer> layers);
     // One picture of the CPU's (width x height, top row first, already turned) at its whole

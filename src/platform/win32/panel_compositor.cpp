@@ -74,6 +74,9 @@ void Compose(HWND window, Panel& panel) {
 // The graphics card adds the layers where it draws the panel (d3d_panels.h); the pictures
 // were turned on the CPU already.
 bool ComposeOnDevice(HWND window, const void* owner, const Panel& panel) {
+    if (!D3dPanels::Wanted()) {
+        return false;
+    }
     std::vector<D3dLayer> layers;
     const auto now = FadeRamp::Clock::now();
     for (const auto& [device, layer] : panel.layers) {
