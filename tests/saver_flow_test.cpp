@@ -1,6 +1,6 @@
 // How one clip follows another: dissolves, where long clips start, the state file that
-// remembers where they were left, the videos' volume, and the saver going dark after a while
-// or on battery.
+// remembers where they were left, the videos' volume, how the pictures are drawn, and the
+// saver going dark after a while or on battery.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -305,6 +305,28 @@ TEST_F(FlowTest, TheVideosVolumeGoesToTheHeardDeviceOnly) {
         run.start("morvel.scr /S");
         EXPECT_EQ(run.platform().mediaRequests, std::vector<std::string>{"play " + clip.string()})
             << volume;
+    }
+}
+
+// --- How the pictures are drawn ----------------------------------------------------------
+
+// The platform hears the stored choice once, with the other settings; a value the saver does
+// not know, or none, leaves the choice to the platform.
+TEST_F(FlowTest, TheStoredRendererReachesThePlatformOnce) {
+    using platform::Renderer;
+    const std::pair<const char*, Renderer> cases[] = {
+        {"Renderer=0\r\n", Renderer::Automatic},   {"Renderer=1\r\n", Renderer::Gdi},
+        {"Renderer=2\r\n", Renderer::Direct3D},    {"Renderer=3\r\n", Renderer::Automatic},
+        {"Renderer=gpu\r\n", Renderer::Automatic}, {"", Renderer::Automatic}};
+    for (const auto& [option, expected] : cases) {
+        CheckedSimulation run(option);
+        const std::filesystem::path clip = run.folder() / "a.mp4";
+        std::ofstream(clip) << "x";
+        run.platform().media[clip.string()] = {};
+        std::ofstream(run.folder() / "morvel4.ini", std::ios::binary)
+            << settingsText({clip.string()}, option);
+        run.start("morvel.scr /S");
+        EXPECT_EQ(run.platform().rendererChoices, std::vector<Renderer>{expected}) << option;
     }
 }
 

@@ -113,8 +113,9 @@ TEST_F(VideoListTest, AddVideoAndAddFolderStartInTheLastFolderAndCancelWritesNot
     EXPECT_EQ(dialog->request.initialDirectory, "C:\\clips\\");
     ASSERT_EQ(dialog->request.filters.size(), 5u);
     EXPECT_EQ(dialog->request.filters[0].label, "MPEG AVI MOV WMV");
-    EXPECT_EQ(dialog->request.filters[0].patterns,
-              "*.mpg;*.avi;*.mov;*.wmv;*.mpe;*.mpeg;*.mp4;*.m4v;*.mkv");
+    EXPECT_EQ(
+        dialog->request.filters[0].patterns,
+        "*.mpg;*.avi;*.mov;*.wmv;*.mpe;*.mpeg;*.mp4;*.m4v;*.mkv;*.webm;*.ts;*.m2ts;*.mts;*.3gp");
     EXPECT_EQ(dialog->request.filters[1].patterns, "*.mpg;*.mpe;*.mpeg");
     EXPECT_EQ(dialog->request.filters[4].label, "WMV");
     pick(std::nullopt);
@@ -253,14 +254,16 @@ TEST_F(VideoListTest, AWholeFolderAddsItsVideosInNameOrder) {
     const std::string a = video("a.avi");
     const fs::path folder =
         folderWith("clips", {"b.AVI", "a.mpg", "notes.txt", "d.MpEg", "c.mpeg.bak", "e.wmv",
-                             "g.MP4", "h.m4v", "i.mkv", "j.mp4a"});
+                             "g.MP4", "h.m4v", "i.mkv", "j.mp4a", "k.webm", "l.TS", "m.m2ts",
+                             "n.MTS", "o.3gp", "p.tsx", "q.3g2"});
     fs::create_directory(folder / "f.avi");  // a folder, not a video
     writeStore(slotsText({a}));
     startSettings();
     addFolder(folder);
-    expectBox(MessageBoxKind::Information, "Information", "7 videos were added to your list.");
+    expectBox(MessageBoxKind::Information, "Information", "12 videos were added to your list.");
     Videos added;
-    for (const char* name : {"a.mpg", "b.AVI", "d.MpEg", "e.wmv", "g.MP4", "h.m4v", "i.mkv"}) {
+    for (const char* name : {"a.mpg", "b.AVI", "d.MpEg", "e.wmv", "g.MP4", "h.m4v", "i.mkv",
+                             "k.webm", "l.TS", "m.m2ts", "n.MTS", "o.3gp"}) {
         added.push_back((folder / name).string());
     }
     Videos all{a};
@@ -274,7 +277,7 @@ TEST_F(VideoListTest, AWholeFolderAddsItsVideosInNameOrder) {
     addFolder(folderWith("empty", {"readme.txt"}));
     expectBox(MessageBoxKind::Information, "Information",
               "There are no video files (MPEG, AVI, MOV or WMV) in this folder.");
-    EXPECT_EQ(listed().size(), 8u);
+    EXPECT_EQ(listed().size(), 13u);
 }
 
 TEST_F(VideoListTest, AWholeFolderSaysHowManyDidNotFit) {

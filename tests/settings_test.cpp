@@ -77,12 +77,12 @@ TEST_F(SettingsOptionsTest, AFirstStartChoosesNothingAndWritesOnlyTheEmptyList) 
 
     pressOk();
     EXPECT_TRUE(sim.ended());
-    EXPECT_EQ(storeText(),
-              slotsText() +
-                  "[Options]\r\nSound=0\r\nRepeat=0\r\nPicdis=1\r\nPicord=2\r\n"
-                  "Monitors=0\r\nHeight=25\r\nWidth=25\r\nFit=0\r\nClock=0\r\nCaption="
-                  "0\r\nNextKey=0\r\nFade=0\r\nStartAt=0\r\nDark=0\r\nBattery=0\r\nVolume=100\r\n"
-                  "[WavConfig]\r\nName1=\r\n");
+    EXPECT_EQ(storeText(), slotsText() +
+                               "[Options]\r\nSound=0\r\nRepeat=0\r\nPicdis=1\r\nPicord=2\r\n"
+                               "Monitors=0\r\nHeight=25\r\nWidth=25\r\nFit=0\r\nClock=0\r\nCaption="
+                               "0\r\nNextKey=0\r\nFade=0\r\nStartAt=0\r\nDark=0\r\nBattery="
+                               "0\r\nVolume=100\r\nRenderer=0\r\n"
+                               "[WavConfig]\r\nName1=\r\n");
 }
 
 TEST_F(SettingsOptionsTest, AFileWithoutOptionsShowsTheDefaultChoices) {
@@ -100,12 +100,12 @@ TEST_F(SettingsOptionsTest, AFileWithoutOptionsShowsTheDefaultChoices) {
     EXPECT_FALSE(os.control("TFrmMore", "chkname")->checked);
     EXPECT_EQ(caption("Lblwidth"), "25");
     pressOk();
-    EXPECT_EQ(storeText(),
-              slotsText() +
-                  "[Options]\r\nSound=1\r\nRepeat=1\r\nPicdis=5\r\nPicord=2\r\n"
-                  "Monitors=0\r\nHeight=25\r\nWidth=25\r\nFit=0\r\nClock=0\r\nCaption="
-                  "0\r\nNextKey=0\r\nFade=0\r\nStartAt=0\r\nDark=0\r\nBattery=0\r\nVolume=100\r\n"
-                  "[WavConfig]\r\nName1=\r\n");
+    EXPECT_EQ(storeText(), slotsText() +
+                               "[Options]\r\nSound=1\r\nRepeat=1\r\nPicdis=5\r\nPicord=2\r\n"
+                               "Monitors=0\r\nHeight=25\r\nWidth=25\r\nFit=0\r\nClock=0\r\nCaption="
+                               "0\r\nNextKey=0\r\nFade=0\r\nStartAt=0\r\nDark=0\r\nBattery="
+                               "0\r\nVolume=100\r\nRenderer=0\r\n"
+                               "[WavConfig]\r\nName1=\r\n");
 }
 
 TEST_F(SettingsOptionsTest, StoredOptionsLoadClampedAndSaveInPlace) {
@@ -134,7 +134,7 @@ TEST_F(SettingsOptionsTest, StoredOptionsLoadClampedAndSaveInPlace) {
                                "[Options]\r\nStarton=1\r\nSound=0\r\nRepeat=0\r\nPicdis=3\r\n"
                                "Picord=1\r\nHeight=768\r\nWidth=25\r\nMonitors=0\r\nFit=0\r\nClock="
                                "0\r\nCaption=0\r\nNextKey=0\r\nFade=0\r\nStartAt=0\r\nDark=0\r\n"
-                               "Battery=0\r\nVolume=100\r\n[WavConfig]\r\nName1=" +
+                               "Battery=0\r\nVolume=100\r\nRenderer=0\r\n[WavConfig]\r\nName1=" +
                                sound + "\r\n");
 }
 
@@ -438,6 +438,40 @@ TEST_F(SettingsOptionsTest, MoreOptionsOfUnknownValuesCheckNothingAndSaveTheDefa
         EXPECT_EQ(storedInteger(key), value) << key;
     }
 }
+
+// The graphics card's box: checked for every value but 1 (the saver's automatic choice, or
+// the card asked for outright, which stays asked for while the box stays checked).
+struct RendererCase {
+    const char* stored;  // empty: no key
+    bool checked;
+    bool clicked;  // once, in More Options
+    int saved;
+};
+
+class RendererChoiceTest : public SettingsOptionsTest,
+                           public ::testing::WithParamInterface<RendererCase> {};
+
+TEST_P(RendererChoiceTest, TheGraphicsCardBoxShowsTheStoredRendererAndStoresItsOwn) {
+    const RendererCase& choice = GetParam();
+    writeStore(slotsText() + "[Options]\r\n" +
+               (*choice.stored ? std::string("Renderer=") + choice.stored + "\r\n" : ""));
+    startSettings();
+    EXPECT_EQ(os.control("TFrmMore", "chkgraphics")->checked, choice.checked);
+    if (choice.clicked) {
+        click("CmdMore");
+        sim.click("TFrmMore", "chkgraphics");
+        sim.click("TFrmMore", "BitBtn1");
+    }
+    pressOk();
+    EXPECT_EQ(storedInteger("Renderer"), choice.saved);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    StoredValues, RendererChoiceTest,
+    ::testing::Values(RendererCase{"", true, false, 0}, RendererCase{"", true, true, 1},
+                      RendererCase{"1", false, false, 1}, RendererCase{"1", false, true, 0},
+                      RendererCase{"2", true, false, 2}, RendererCase{"2", true, true, 1},
+                      RendererCase{"5", true, false, 0}));
 
 TEST_F(SettingsOptionsTest, AGroupWithoutChoiceKeepsItsStoredValue) {
     writeStore(slotsText() + "[Options]\r\nStarton=2\r\nEndon=0\r\n");

@@ -68,6 +68,12 @@ MonitorMode ReadMonitorMode(platform::Platform& platform) {
     }
 }
 
+// 1 and 2 as stored; anything else (also no key) lets the platform choose.
+platform::Renderer RendererFromSetting(int value) {
+    return value == 1 || value == 2 ? static_cast<platform::Renderer>(value)
+                                    : platform::Renderer::Automatic;
+}
+
 }  // namespace
 
 TForm1::TForm1(platform::Platform& platform)
@@ -243,6 +249,7 @@ void TForm1::ReadSettings() {
     const int dark = ini.readInteger("Options", "Dark", 0);
     state_.DarkMinutes = dark >= 1 && dark <= kMaxDarkMinutes ? dark : 0;
     state_.DarkOnBattery = ini.readInteger("Options", "Battery", 0) == 1;
+    platform_.preferRenderer(RendererFromSetting(ini.readInteger("Options", "Renderer", 0)));
     state_.SoundOn = ini.readBool("Options", "Sound", true);
     state_.RepeatSound = ini.readBool("Options", "Repeat", true);
 

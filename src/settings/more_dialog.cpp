@@ -46,7 +46,7 @@ void CheckIndex(platform::Platform& platform, const std::array<Handle, N>& butto
 
 TFrmMore::TFrmMore(platform::Platform& platform, Handle owner)
     : platform_(platform),
-      window_(platform, ReturnDialogSpec(kMoreDialogClassName, "More Options", {674, 396}, owner)) {
+      window_(platform, ReturnDialogSpec(kMoreDialogClassName, "More Options", {674, 406}, owner)) {
     createControls();
 }
 
@@ -58,7 +58,7 @@ void TFrmMore::createControls() {
     createPictureColumn();
     createFlowColumn();
 
-    platform::ControlSpec back = MakeSpec(ControlKind::Button, "BitBtn1", 0, Rect{581, 330, 75, 25},
+    platform::ControlSpec back = MakeSpec(ControlKind::Button, "BitBtn1", 0, Rect{581, 341, 75, 25},
                                           "Return", ArialPixels(12));
     back.defaultButton = true;
     back.onClick = [this] { BitBtn1Click(); };
@@ -142,6 +142,14 @@ void TFrmMore::createFlowColumn() {
     chkbattery_ =
         createChoice(ControlKind::CheckBox, "chkbattery", dark, 39, "Show Black on Battery",
                      "Nothing plays while the computer runs on its battery");
+
+    const Handle drawing =
+        createGroup("GroupBox8", Rect{kSecondColumn, 293, kColumnWidth, 40}, "Drawing");
+    chkgraphics_ =
+        createChoice(ControlKind::CheckBox, "chkgraphics", drawing, 16, "Use the Graphics Card",
+                     "Videos decoded and drawn by the graphics card where the computer has one; "
+                     "unchecked: by the processor");
+    platform_.setChecked(chkgraphics_, true);  // the saver's choice without the key
 }
 
 Handle TFrmMore::createGroup(const char* name, Rect bounds, const char* caption) {
@@ -173,6 +181,8 @@ void TFrmMore::LoadChoices(const MoreChoices& choices) {
     const bool volumeKnown = choices.volume >= 0 && choices.volume <= 100;
     platform_.setScrollPosition(sldvolume_, volumeKnown ? choices.volume : 100);
     sldvolumeScroll();
+    loadedRenderer_ = choices.renderer;
+    platform_.setChecked(chkgraphics_, choices.renderer != 1);
 }
 
 MoreChoices TFrmMore::Choices() const {
@@ -191,6 +201,7 @@ MoreChoices TFrmMore::Choices() const {
     choices.dark = TypedDarkMinutes().value_or(loadedDark_);
     choices.battery = platform_.isChecked(chkbattery_) ? 1 : 0;
     choices.volume = platform_.scrollPosition(sldvolume_);
+    choices.renderer = !platform_.isChecked(chkgraphics_) ? 1 : loadedRenderer_ == 2 ? 2 : 0;
     return choices;
 }
 

@@ -25,12 +25,13 @@ struct MoreChoices {
     int dark = 0;     // minutes; 0 never
     int battery = 0;  // 1 black on battery
     int volume = 100;
+    int renderer = 0;  // 0 the graphics card where it can, 1 never, 2 the card asked for
     friend bool operator==(const MoreChoices&, const MoreChoices&) = default;
 };
 
 class TFrmMore {
   public:
-    // Created hidden, owned by the settings dialog, with nothing checked.
+    // Created hidden, owned by the settings dialog, with nothing checked but the graphics card.
     TFrmMore(platform::Platform& platform, platform::Handle owner);
     TFrmMore(const TFrmMore&) = delete;
     TFrmMore& operator=(const TFrmMore&) = delete;
@@ -74,8 +75,10 @@ class TFrmMore {
     std::array<platform::Handle, 3> startButtons_{};
     platform::Handle txtdark_ = 0;
     platform::Handle chkbattery_ = 0;
-    int loadedFade_ = 0;  // as read: kept where no button shows it
-    int loadedDark_ = 0;  // as the saver reads it: kept where the minutes typed are not taken
+    platform::Handle chkgraphics_ = 0;
+    int loadedFade_ = 0;      // as read: kept where no button shows it
+    int loadedDark_ = 0;      // as the saver reads it: kept where the minutes typed are not taken
+    int loadedRenderer_ = 0;  // as read: a 2 stays while the graphics card stays checked
 };
 
 }  // namespace morvel::settings

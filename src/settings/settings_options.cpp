@@ -70,6 +70,7 @@ void TForm2::LoadSettings() {
     more.dark = ini.readInteger(kOptions, "Dark", 0);
     more.battery = ini.readInteger(kOptions, "Battery", 0);
     more.volume = ini.readInteger(kOptions, "Volume", 100);
+    more.renderer = ini.readInteger(kOptions, "Renderer", 0);
     FrmMore->LoadChoices(more);
 
     platform_.setChecked(ini.readBool(kOptions, "Sound", true) ? radsndon_ : radsndof_, true);
@@ -193,6 +194,7 @@ void TForm2::SaveSettings() {
         changes.integer(kOptions, "Dark", more.dark);
         changes.integer(kOptions, "Battery", more.battery);
         changes.integer(kOptions, "Volume", more.volume);
+        changes.integer(kOptions, "Renderer", more.renderer);
     }
     changes.text("WavConfig", "Name1", platform_.caption(edwav_));
     Store().writeAll(changes.list());

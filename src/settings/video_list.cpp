@@ -25,10 +25,12 @@ constexpr const char* kNotFoundInStore =
     "continues contact technical support.";
 constexpr const char* kFolderDialogTitle = "Choose a folder of videos to add to your list";
 
-// The patterns of the video open dialog's first filter: the files that count as videos.
-// MP4, M4V and MKV play as well (through Media Foundation on Windows); the filter's label
-// keeps the four names people know it by.
-constexpr const char* kVideoPatterns = "*.mpg;*.avi;*.mov;*.wmv;*.mpe;*.mpeg;*.mp4;*.m4v;*.mkv";
+// The patterns of the video open dialog's first filter: the files that count as videos, also
+// for a whole folder. Beside the four the filter's label names, what Windows 10 and 11 play
+// through Media Foundation: MP4, M4V, MKV, WebM, MPEG transport streams (a camcorder's
+// .mts and .m2ts), and 3GP from older phones.
+constexpr const char* kVideoPatterns =
+    "*.mpg;*.avi;*.mov;*.wmv;*.mpe;*.mpeg;*.mp4;*.m4v;*.mkv;*.webm;*.ts;*.m2ts;*.mts;*.3gp";
 
 std::vector<platform::FileFilter> VideoFilters() {
     return {{"MPEG AVI MOV WMV", kVideoPatterns},

@@ -198,7 +198,8 @@ class HeadlessPlatform final : public platform::Platform {
     // "fade <from>-<to> <ms>" (weights in hundredths) before the file.
     std::vector<std::string> mediaRequests;
     int enginesAlive = 0;
-    std::vector<platform::Message> delivered;  // messages dispatched to their window
+    std::vector<platform::Renderer> rendererChoices;  // every preferRenderer, in order
+    std::vector<platform::Message> delivered;         // messages dispatched to their window
     std::deque<Prompt> prompts;
     std::optional<std::string> fatalReport;
     // Calls made out of order, on unknown handles, with pictures the program does not have.
@@ -315,6 +316,9 @@ class HeadlessPlatform final : public platform::Platform {
                                   bool value) override;
 
     std::unique_ptr<media::MediaEngine> createMediaEngine() override;
+    void preferRenderer(platform::Renderer renderer) override {
+        rendererChoices.push_back(renderer);
+    }
 
     bool onBattery() override { return battery; }
     void setPowerSourceHandler(std::function<void()> handler) override {

@@ -144,6 +144,8 @@ class LinuxPlatform final : public platform::Platform {
 
     // --- Media (linux_system.cpp) --------------------------------------------------------
     std::unique_ptr<media::MediaEngine> createMediaEngine() override;
+    // GStreamer's sinks draw as they do, whatever is asked.
+    void preferRenderer(platform::Renderer /*renderer*/) override {}
 
   private:
     struct Timer;

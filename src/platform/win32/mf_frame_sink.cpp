@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/d3d_panels.h"
 #include "platform/win32/owned.h"
 #include "platform/win32/panel_compositor.h"
 
@@ -139,6 +140,9 @@ double FrameSink::weight() {
 
 void FrameSink::endFile() {
     const std::lock_guard lock(mutex_);
+    for (const Target& target : targets_) {
+        D3dPanels::Release(target.window, this);
+    }
     if (blending_) {
         for (const Target& target : targets_) {
             PanelCompositor::Leave(target.window, this);
@@ -204,6 +208,10 @@ bool FrameSink::draw(const BYTE* pixels, DWORD size) {
             PanelCompositor::Show(target.window, this,
                                   PixelsView{picture.pixels, SIZE{picture.width, picture.height}},
                                   target.destination, ramp_)) {
+            continue;
+        }
+        if (D3dPanels::ShowPicture(target.window, this, picture.pixels,
+                                   SIZE{picture.width, picture.height}, target.destination)) {
             continue;
         }
         RECT client{};

@@ -4,6 +4,7 @@
 #include <map>
 #include <mutex>
 
+#include "platform/win32/d3d_panels.h"
 #include "platform/win32/owned.h"
 
 namespace morvel::win32 {
@@ -70,6 +71,27 @@ void Compose(HWND window, Panel& panel) {
     panel.stale = false;
 }
 
+// The graphics card adds the layers where it draws the panel (d3d_panels.h); the pictures
+// were turned on the CPU already.
+bool ComposeOnDevice(HWND window, const void* owner, const Panel& panel) {
+    if (!D3dPanels::Wanted()) {
+        return false;
+    }
+    std::vector<D3dLayer> layers;
+    const auto now = FadeRamp::Clock::now();
+    for (const auto& [device, layer] : panel.layers) {
+        D3dLayer& added = layers.emplace_back();
+        added.pixels = layer.pixels.data();
+        added.stride = static_cast<int>(layer.size.cx) * 4;
+        added.width = layer.size.cx;
+        added.height = layer.size.cy;
+        added.place = layer.to;
+        added.place.rotation = 0;
+        added.weight = std::clamp(layer.ramp.weightAt(now), 0.0, 1.0);
+    }
+    return D3dPanels::Show(window, owner, layers);
+}
+
 }  // namespace
 
 unsigned WeightOf(const FadeRamp& ramp, FadeRamp::Clock::time_point now) {
@@ -132,6 +154,10 @@ bool PanelCompositor::Show(HWND window, const void* owner, PixelsView frame,
     layer.size = frame.size;
     layer.to = to;
     layer.ramp = ramp;
+    if (ComposeOnDevice(window, owner, panel)) {
+        panel.stale = false;
+        return true;
+    }
     if (!panel.stale && panel.layers.size() == 1 && ramp.settledWhole(FadeRamp::Clock::now())) {
         return false;
     }
@@ -146,6 +172,7 @@ void PanelCompositor::Leave(HWND window, const void* owner) {
     if (found == panels.byWindow.end()) {
         return;
     }
+    D3dPanels::Release(window, owner);
     Panel& panel = found->second;
     panel.layers.erase(owner);
     panel.stale = true;

@@ -3,6 +3,7 @@
 // are defined in a file of its own: see win32_platform.h.
 #include "platform/win32/win32_platform.h"
 
+#include "platform/win32/d3d_panels.h"
 #include "platform/win32/media_engines.h"
 #include "platform/win32/win32_overlay.h"
 
@@ -27,6 +28,10 @@ Win32Platform::~Win32Platform() {
     while (!creationOrder_.empty()) {
         destroyWindow(ToHandle(creationOrder_.back()));
     }
+}
+
+void Win32Platform::preferRenderer(platform::Renderer renderer) {
+    D3dPanels::Prefer(renderer);
 }
 
 std::unique_ptr<media::MediaEngine> Win32Platform::createMediaEngine() {

@@ -141,6 +141,8 @@ class Win32Platform final : public platform::Platform {
 
     // --- Media (media_service.h): win32_platform.cpp -------------------------------------
     std::unique_ptr<media::MediaEngine> createMediaEngine() override;
+    // Every panel's video follows it (d3d_panels.h).
+    void preferRenderer(platform::Renderer renderer) override;
 
   private:
     struct WindowData {
