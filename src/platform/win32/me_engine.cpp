@@ -2,6 +2,7 @@
 
 #include <mfapi.h>
 #include <mferror.h>
+#include <mmdeviceapi.h>
 
 #include <algorithm>
 #include <chrono>
@@ -61,6 +62,17 @@ HRESULT CodeOfCategory(USHORT category) {
         default:
             return HRESULT_FROM_WIN32(ERROR_READ_FAULT);
     }
+}
+
+// Whether the system has a device to play sound on. Wine's Media Engine, given a clip with
+// sound and no such device, waits for the sound for ever and shows no picture; the session
+// engine plays such a clip without its sound.
+bool SoundDevicePresent() {
+    MeComPtr<IMMDeviceEnumerator> devices;
+    MeComPtr<IMMDevice> speakers;
+    return SUCCEEDED(CoCreateInstance(__uuidof(MMDeviceEnumerator), nullptr, CLSCTX_INPROC_SERVER,
+                                      __uuidof(IMMDeviceEnumerator), &devices)) &&
+           SUCCEEDED(devices->GetDefaultAudioEndpoint(eRender, eConsole, &speakers));
 }
 
 }  // namespace
@@ -145,6 +157,9 @@ std::uint32_t MeEngine::open(const std::string& file, bool) {
     }
     if (SUCCEEDED(result)) {
         result = waitForLoad();
+    }
+    if (SUCCEEDED(result) && engine_->HasAudio() && !SoundDevicePresent()) {
+        result = MF_E_NO_AUDIO_PLAYBACK_DEVICE;
     }
     if (SUCCEEDED(result) && engine_->HasVideo()) {
         result = makeFrameTexture();

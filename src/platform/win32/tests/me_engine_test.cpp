@@ -3,6 +3,8 @@
 // fails with a text. Needs a display whose OpenGL Wine's Direct3D runs on.
 #include <windows.h>
 
+#include <mferror.h>
+
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -119,6 +121,10 @@ TEST_F(MeEngineTest, AClipsFramesArriveInATextureWithItsColourAndItsEndIsSeen) {
     const std::uint32_t opened = engine.open(mp4, true);
     if (opened == static_cast<std::uint32_t>(REGDB_E_CLASSNOTREG)) {
         GTEST_SKIP() << "this system has no Media Engine";
+    }
+    // The clip has sound; the end-to-end run gives Wine a silent sound server.
+    if (opened == static_cast<std::uint32_t>(MF_E_NO_AUDIO_PLAYBACK_DEVICE)) {
+        GTEST_SKIP() << "no sound device: the engine refuses a clip with sound";
     }
     ASSERT_EQ(opened, 0u) << engine.errorText(opened).value_or("?");
     EXPECT_TRUE(engine.hasVideo());
