@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+
+#include "media/fade_ramp.h"
 #include "media/media_device.h"
 #include "saver_fixture.h"
 
@@ -105,6 +108,28 @@ TEST_F(MediaDeviceTest, WaitOffAppliesToTheNextRequestOnlyAndDestructionCloses) 
     EXPECT_TRUE(os.opens[1].wait);
     EXPECT_EQ(os.mediaCloses, 2);
     EXPECT_EQ(os.enginesAlive, 1);
+}
+
+TEST(FadeRamp, MovesFromItsStartToItsEndOverItsLengthAndStaysThere) {
+    using media::FadeRamp;
+    using std::chrono::milliseconds;
+    const auto start = FadeRamp::Clock::now();
+    FadeRamp in;
+    in.start(0.0, 1.0, 1000, start);
+    EXPECT_DOUBLE_EQ(in.weightAt(start), 0.0);
+    EXPECT_NEAR(in.weightAt(start + milliseconds(250)), 0.25, 1e-9);
+    EXPECT_NEAR(in.weightAt(start + milliseconds(750)), 0.75, 1e-9);
+    EXPECT_DOUBLE_EQ(in.weightAt(start + milliseconds(5000)), 1.0);
+    EXPECT_FALSE(in.doneAt(start + milliseconds(999)));
+    EXPECT_TRUE(in.doneAt(start + milliseconds(1000)));
+    EXPECT_TRUE(in.settledWhole(start + milliseconds(1000)));
+    FadeRamp out;
+    out.start(1.0, -0.5, 1000, start);  // held to 0..1
+    EXPECT_NEAR(out.weightAt(start + milliseconds(250)), 0.75, 1e-9);
+    EXPECT_FALSE(out.settledWhole(start + milliseconds(2000)));
+    FadeRamp atOnce;
+    atOnce.start(0.3, 0.6, 0, start);
+    EXPECT_DOUBLE_EQ(atOnce.weightAt(start), 0.6);
 }
 
 }  // namespace

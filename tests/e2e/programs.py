@@ -181,7 +181,7 @@ class WindowsProgram(Program):
     clip_files = {"red": "red.avi", "blue": "blue.avi", "lime": "lime.avi", "cyan": "cyan.mpg",
                   "magenta-mpeg": "magenta.mpg", "yellow-own-size": "yellow-own-size.avi", "tone": "tone.wav",
                   "wmv": "magenta.wmv",
-                  "corrupt": "corrupt.avi", "gone": "gone.avi"}
+                  "corrupt": "corrupt.avi", "gone": "gone.avi", "lime-then-red": "lime-then-red.avi"}
     # Wine keeps the mixer's mute to itself: the saver ending with code 0 and no report is
     # what says that mute and un-mute went through.
     mute_seen_on_sink = False
@@ -243,7 +243,7 @@ class LinuxProgram(Program):
     clip_files = {"red": "red.mp4", "blue": "blue.mp4", "lime": "lime.mp4", "cyan": "cyan.mpg",
                   "magenta-mpeg": "magenta.mpg", "yellow-own-size": "yellow-own-size.mp4", "tone": "tone.wav",
                   "wmv": "magenta.wmv",
-                  "corrupt": "corrupt.mp4", "gone": "gone.mp4"}
+                  "corrupt": "corrupt.mp4", "gone": "gone.mp4", "lime-then-red": "lime-then-red.mp4"}
     mute_seen_on_sink = True
     # The X server drops a real release of a key it never saw go down, and GTK reads keys
     # through XInput 2, which one sent to its window alone never reaches.

@@ -66,7 +66,12 @@ void GstEngine::releasePipeline() {
         report_.reset();
         pipeline_.reset();
     }
+    stopVolumeRamp();
     volume_ = nullptr;
+    volumePercent_ = 100;
+    ramp_ = {};
+    openBlending_ = false;
+    soundStale_ = false;
     hasVideo_ = false;
     leadPlaced_ = false;
     played_ = false;
@@ -85,7 +90,7 @@ GstElement* GstEngine::makeVideoSink() {
     }
     std::vector<GstElement*> branches;
     for (const auto& output : outputs_) {
-        branches.push_back(output->makeBranch(outputs_.size() > 1, placeholder_));
+        branches.push_back(output->makeBranch(outputs_.size() > 1, placeholder_, blending_));
     }
     GstElement* sink = JoinBranches(branches);
     if (sink == nullptr) {
@@ -134,6 +139,7 @@ std::uint32_t GstEngine::open(const std::string& file, bool /*wait*/) {
             GST_STATE_CHANGE_SUCCESS) {
         return fail(failureText());
     }
+    openBlending_ = blending_;
     readOwnSize();
     mode_ = media::kStopped;
     return 0;
@@ -314,6 +320,7 @@ void GstEngine::decodeAgain() {
         for (const auto& output : outputs_) {
             output->markPrepared();
         }
+        soundStale_ = false;
     }
 }
 
@@ -322,6 +329,9 @@ std::uint32_t GstEngine::play() {
         return kNotOpen;
     }
     prepareAgainIfStale();  // played with no put (the preview): the first frame is made now
+    if (soundStale_ && !played_) {
+        decodeAgain();
+    }
     played_ = true;
     for (const auto& output : outputs_) {
         output->show();

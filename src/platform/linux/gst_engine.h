@@ -1,5 +1,5 @@
 // The media engine on GStreamer: one playbin per open file, drawing into the panel's X window
-// and into its mirrors'.
+// and into its mirrors', or, when its pictures are to be blended, into their compositors.
 #pragma once
 
 #include <gst/gst.h>
@@ -10,12 +10,13 @@
 
 #include "media/media_engine.h"
 #include "platform/linux/gst_bus.h"
+#include "platform/linux/gst_compositor.h"
 #include "platform/linux/gst_output.h"
 #include "platform/linux/gst_pipeline.h"
 
 namespace morvel::linux_backend {
 
-class GstEngine final : public media::BasicEngine {
+class GstEngine final : public media::MediaEngine {
   public:
     GstEngine();
     ~GstEngine() override;
@@ -39,6 +40,17 @@ class GstEngine final : public media::BasicEngine {
     std::uint32_t setAudible(bool audible) override;
     std::uint32_t where(media::VideoRect& rect) override;
     std::uint32_t describe(media::VideoShape& shape) override;
+    std::uint32_t length(std::uint32_t& ms) override;
+    std::uint32_t position(std::uint32_t& ms) override;
+    // Exact to the frame: the first frame shown is the one at `ms`.
+    std::uint32_t seek(std::uint32_t ms) override;
+    // The volume element's level: its share and the fade's weight multiplied.
+    std::uint32_t setVolume(int percent) override;
+    // The next opens draw through the panels' compositors (see VideoOutput).
+    void preferBlending(bool blending) override { blending_ = blending; }
+    bool canFade() const override { return pipeline_ != nullptr && openBlending_; }
+    // The compositors weigh each frame as it comes; the sound follows on a timer.
+    std::uint32_t fade(double from, double to, std::uint32_t durationMs) override;
     std::uint32_t play() override;  // returns at once
     std::uint32_t stop(bool wait) override;
     std::uint32_t pause() override;
@@ -60,6 +72,8 @@ class GstEngine final : public media::BasicEngine {
     void prepareAgainIfStale();
     void decodeAgain();
     void releasePipeline();
+    void applyVolume();
+    void stopVolumeRamp();
 
     GstOwned<GstElement> pipeline_;
     std::unique_ptr<PipelineReport> report_;  // the pipeline's; goes before it
@@ -70,6 +84,12 @@ class GstEngine final : public media::BasicEngine {
     bool leadPlaced_ = false;        // the device's own rectangle was given since the open
     bool played_ = false;            // since the open: the windows show the clip
     bool hasVideo_ = false;
+    bool blending_ = false;      // preferred for the next opens
+    bool openBlending_ = false;  // the open pipeline draws into the compositors
+    bool soundStale_ = false;    // the sound decoded before play passed at another volume
+    int volumePercent_ = 100;
+    FadeRamp ramp_;
+    unsigned rampSource_ = 0;  // the timer that moves the sound with the fade, while it runs
     int mode_ = media::kNotReady;
     media::VideoRect own_;         // the stored picture's size
     media::VideoShape shape_;      // see describe

@@ -2,6 +2,7 @@
 
 #include <X11/Xlib.h>
 #include <gdk/gdkx.h>
+#include <gst/app/gstappsink.h>
 #include <gst/video/videooverlay.h>
 #include <gtk/gtk.h>
 
@@ -18,14 +19,16 @@ VideoOutput::~VideoOutput() {
     dropPicture();
 }
 
-GstElement* VideoOutput::makeBranch(bool queued, unsigned long hidden) {
+GstElement* VideoOutput::makeBranch(bool queued, unsigned long hidden, bool blending) {
     forgetBranch();
+    blending_ = blending;
+    ramp_ = {};
     GstElement* queue = queued ? gst_element_factory_make("queue", nullptr) : nullptr;
     GstElement* flip = gst_element_factory_make("videoflip", nullptr);
     GstElement* crop = gst_element_factory_make("videocrop", nullptr);
     GstElement* scale = gst_element_factory_make("videoscale", nullptr);
     GstElement* scaler = gst_element_factory_make("capsfilter", nullptr);
-    GstElement* sink = gst_element_factory_make("ximagesink", nullptr);
+    GstElement* sink = gst_element_factory_make(blending ? "appsink" : "ximagesink", nullptr);
     if ((queued && queue == nullptr) || flip == nullptr || crop == nullptr || scale == nullptr ||
         scaler == nullptr || sink == nullptr) {
         for (GstElement* made : {queue, flip, crop, scale, scaler, sink}) {
@@ -35,11 +38,24 @@ GstElement* VideoOutput::makeBranch(bool queued, unsigned long hidden) {
         }
         return nullptr;
     }
-    // Left to itself the sink watches the window on a thread that looks every 50 ms, and
-    // stopping the sink waits for that look: up to 50 ms at every close, the last one
-    // included, when a key has ended the saver. GTK says when the panel is drawn instead.
-    g_object_set(sink, "force-aspect-ratio", FALSE, "handle-expose", FALSE, "handle-events", FALSE,
-                 nullptr);
+    if (blending) {
+        GstCaps* frames = gst_caps_from_string("video/x-raw,format=BGRx");
+        g_object_set(sink, "caps", frames, "enable-last-sample", FALSE, nullptr);
+        gst_caps_unref(frames);
+        GstAppSinkCallbacks callbacks{};
+        callbacks.new_preroll = +[](GstAppSink* from, gpointer self) {
+            return FirstFrameReady(GST_ELEMENT(from), self);
+        };
+        callbacks.new_sample =
+            +[](GstAppSink* from, gpointer self) { return FrameReady(GST_ELEMENT(from), self); };
+        gst_app_sink_set_callbacks(GST_APP_SINK(sink), &callbacks, this, nullptr);
+    } else {
+        // Left to itself the sink watches the window on a thread that looks every 50 ms, and
+        // stopping the sink waits for that look: up to 50 ms at every close, the last one
+        // included, when a key has ended the saver. GTK says when the panel is drawn instead.
+        g_object_set(sink, "force-aspect-ratio", FALSE, "handle-expose", FALSE, "handle-events",
+                     FALSE, nullptr);
+    }
     // The picture fills the rectangle it is given, whatever its own shape, as on Windows.
     g_object_set(scale, "add-borders", FALSE, nullptr);
     GstElement* branch = gst_bin_new(nullptr);
@@ -58,16 +74,27 @@ GstElement* VideoOutput::makeBranch(bool queued, unsigned long hidden) {
     GstPad* input = gst_element_get_static_pad(first, "sink");
     gst_element_add_pad(branch, gst_ghost_pad_new("sink", input));
     gst_object_unref(input);
-    gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(sink), hidden);
+    if (!blending) {
+        gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(sink), hidden);
+    }
     sink_ = sink;
     scaler_ = scaler;
     flip_ = flip;
     crop_ = crop;
+    if (blending && panel_ != nullptr) {
+        joinCompositor(panel_);
+    }
     return branch;
 }
 
 void VideoOutput::leaveBranch(unsigned long hidden) {
-    if (showing_ && hidden != 0 && sink_ != nullptr) {
+    if (blending_) {
+        const std::lock_guard hold(feedLock_);
+        if (compositor_ && layer_ != 0) {
+            compositor_->leave(layer_);
+        }
+        layer_ = 0;
+    } else if (showing_ && hidden != 0 && sink_ != nullptr) {
         // The sink paints its window black as it stops: the panel keeps the last picture
         // until the next clip's first frame replaces it.
         gst_video_overlay_set_window_handle(GST_VIDEO_OVERLAY(sink_), hidden);
@@ -90,6 +117,14 @@ bool VideoOutput::attach(std::uintptr_t panel) {
         return false;
     }
     display_ = panel;
+    if (blending_) {
+        followPanel(widget);  // for its size; the compositor draws it again
+        if (sink_ != nullptr) {
+            joinCompositor(widget);
+        }
+        applyRectangle();
+        return compositor_ != nullptr;
+    }
     gtk_widget_realize(widget);
     GdkWindow* native = gtk_widget_get_window(widget);
     if (native == nullptr || !gdk_window_ensure_native(native)) {
@@ -122,11 +157,12 @@ bool VideoOutput::attach(std::uintptr_t panel) {
 }
 
 // The sink asks for frames of its window's size, and the first frame was made while it drew
-// in the hidden window: at that window's size, not the video's.
+// in the hidden window: at that window's size, not the video's. A blending branch asks for
+// no size: its first frame has the video's own.
 void VideoOutput::startAt(media::VideoRect own) {
     rect_ = own;
     stored_ = own;
-    prepared_ = {};
+    prepared_ = blending_ ? own : media::VideoRect{};
 }
 
 // The panel's size is the one the saver asked for: GTK gives it only at its next layout.
@@ -145,6 +181,21 @@ void VideoOutput::setRect(media::VideoRect rect) {
 }
 
 void VideoOutput::show() {
+    if (blending_ && !showing_ && sink_ != nullptr) {
+        showing_ = true;
+        if (auto* widget = static_cast<GtkWidget*>(panel_); widget != nullptr) {
+            GtkWidget* toplevel = gtk_widget_get_toplevel(widget);
+            if (gtk_widget_is_toplevel(toplevel)) {
+                gtk_container_check_resize(GTK_CONTAINER(toplevel));
+            }
+        }
+        applyRectangle();
+        const std::lock_guard hold(feedLock_);
+        if (compositor_ && layer_ != 0) {
+            compositor_->show(layer_);
+        }
+        return;
+    }
     if (showing_ || sink_ == nullptr || picture_ == 0) {
         return;
     }
@@ -194,6 +245,18 @@ void VideoOutput::applyRectangle() {
     }
     if (applied_ != drawn) {
         applyCut(drawn);
+    }
+    if (blending_) {
+        int width = 0;
+        int height = 0;
+        if (panel_ != nullptr) {
+            gtk_widget_get_size_request(static_cast<GtkWidget*>(panel_), &width, &height);
+        }
+        const std::lock_guard hold(feedLock_);
+        if (compositor_ && layer_ != 0) {
+            compositor_->place(layer_, drawn, width, height);
+        }
+        return;
     }
     if (!showing_) {
         return;
@@ -293,10 +356,67 @@ int VideoOutput::PanelDrawn(void* /*widget*/, void* /*cairo*/, void* self) {
 
 // The sink draws on a connection of its own: what GTK has drawn must reach the server first.
 void VideoOutput::redrawFrame() {
-    if (showing_ && sink_ != nullptr && panel_ != nullptr) {
+    if (!blending_ && showing_ && sink_ != nullptr && panel_ != nullptr) {
         gdk_display_flush(gtk_widget_get_display(static_cast<GtkWidget*>(panel_)));
         gst_video_overlay_expose(GST_VIDEO_OVERLAY(sink_));
     }
+}
+
+}  // namespace morvel::linux_backend
+
+namespace morvel::linux_backend {
+
+// The panel's compositor, and a place in it for this branch.
+void VideoOutput::joinCompositor(void* widget) {
+    const std::lock_guard hold(feedLock_);
+    std::shared_ptr<PanelCompositor> compositor = PanelCompositor::For(widget);
+    if (compositor != compositor_ && compositor_ && layer_ != 0) {
+        compositor_->leave(layer_);
+        layer_ = 0;
+    }
+    compositor_ = std::move(compositor);
+    if (compositor_ && layer_ == 0) {
+        layer_ = compositor_->join();
+        compositor_->fade(layer_, ramp_);  // a fade asked for before the panel was known
+    }
+}
+
+void VideoOutput::fade(const FadeRamp& ramp) {
+    const std::lock_guard hold(feedLock_);
+    ramp_ = ramp;
+    if (compositor_ && layer_ != 0) {
+        compositor_->fade(layer_, ramp);
+    }
+}
+
+// On a streaming thread.
+void VideoOutput::handOver(GstSample* sample) {
+    std::shared_ptr<PanelCompositor> compositor;
+    int layer = 0;
+    {
+        const std::lock_guard hold(feedLock_);
+        compositor = compositor_;
+        layer = layer_;
+    }
+    if (compositor && layer != 0) {
+        compositor->submit(layer, sample);
+    }
+}
+
+GstFlowReturn VideoOutput::FrameReady(GstElement* sink, gpointer self) {
+    if (GstSample* sample = gst_app_sink_pull_sample(GST_APP_SINK(sink))) {
+        static_cast<VideoOutput*>(self)->handOver(sample);
+        gst_sample_unref(sample);
+    }
+    return GST_FLOW_OK;
+}
+
+GstFlowReturn VideoOutput::FirstFrameReady(GstElement* sink, gpointer self) {
+    if (GstSample* sample = gst_app_sink_pull_preroll(GST_APP_SINK(sink))) {
+        static_cast<VideoOutput*>(self)->handOver(sample);
+        gst_sample_unref(sample);
+    }
+    return GST_FLOW_OK;
 }
 
 }  // namespace morvel::linux_backend

@@ -5,9 +5,12 @@
 #include <gst/gst.h>
 
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <optional>
 
 #include "media/media_engine.h"
+#include "platform/linux/gst_compositor.h"
 #include "platform/linux/gst_picture.h"
 
 namespace morvel::linux_backend {
@@ -17,6 +20,9 @@ namespace morvel::linux_backend {
 // the frames to its rectangle and draws them; the branch draws into a hidden window until
 // the clip plays (show), so that the panel keeps the clip before's last picture until the
 // new clip's first frame replaces it.
+//
+// A blending branch draws no window of its own: it hands each frame, at the rectangle's size,
+// to the panel's compositor, which adds it with its weight to the other engines' there.
 class VideoOutput {
   public:
     // `panel`: the widget to draw in (a platform::Handle), 0 until attach.
@@ -29,8 +35,8 @@ class VideoOutput {
 
     // The branch for a new pipeline, drawing into `hidden`: scaler and X output, behind a
     // queue of its own when `queued` (a branch of a tee). Floating, for the pipeline to take;
-    // nullptr when an element is missing.
-    GstElement* makeBranch(bool queued, unsigned long hidden);
+    // nullptr when an element is missing. `blending`: into the panel's compositor instead.
+    GstElement* makeBranch(bool queued, unsigned long hidden, bool blending = false);
     // The pipeline is about to go: the picture stays on the panel (see show) and the branch
     // is forgotten.
     void leaveBranch(unsigned long hidden);
@@ -51,6 +57,8 @@ class VideoOutput {
     // The sink moves from the hidden window to ours and draws the first frame there at once,
     // over the last picture of the clip before.
     void show();
+    // The weight of a blending branch's picture in the panel's sum.
+    void fade(const FadeRamp& ramp);
 
   private:
     void forgetBranch();
@@ -63,6 +71,10 @@ class VideoOutput {
     void redrawFrame();
     static void PanelResized(void* widget, void* allocation, void* self);
     static int PanelDrawn(void* widget, void* cairo, void* self);
+    void joinCompositor(void* widget);
+    static GstFlowReturn FrameReady(GstElement* sink, gpointer self);
+    static GstFlowReturn FirstFrameReady(GstElement* sink, gpointer self);
+    void handOver(GstSample* sample);
 
     std::uintptr_t display_;
     GstElement* sink_ = nullptr;         // owned by the pipeline
@@ -81,6 +93,12 @@ class VideoOutput {
     media::VideoRect rect_;
     media::VideoRect stored_;    // the frame's size as decoded
     media::VideoRect prepared_;  // the size the first frame was made at
+    bool blending_ = false;      // the branch goes to the compositor
+    // The streaming threads read these as they hand frames over.
+    std::mutex feedLock_;
+    std::shared_ptr<PanelCompositor> compositor_;
+    int layer_ = 0;  // in compositor_, while a blending branch is there
+    FadeRamp ramp_;  // the branch's latest fade
 };
 
 }  // namespace morvel::linux_backend

@@ -4,6 +4,7 @@
 
 #include <digitalv.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 
@@ -90,7 +91,15 @@ std::uint32_t MciEngine::openDevice(const std::string& file, const char* type, b
     device_ = parameters.wDeviceID;
     file_ = file;
     type_ = type;
+    volume_ = 100;
     hasVideo_ = queryHasVideo();
+    blends_ = blending_ && hasVideo_ && !onMpegDevice();
+    blendedTo_ = media::VideoRect{};
+    // Lengths, positions and seeks in milliseconds; a device that has no other format keeps
+    // its own, which is milliseconds too (the wave device's default is bytes).
+    MCI_SET_PARMS format{};
+    format.dwTimeFormat = MCI_FORMAT_MILLISECONDS;
+    send(MCI_SET, MCI_SET_TIME_FORMAT | MCI_WAIT, &format);
     return 0;
 }
 
@@ -146,8 +155,12 @@ bool MciEngine::queryHasAudio() {
 
 std::uint32_t MciEngine::setWindow(std::uintptr_t display) {
     window_ = ToHwnd(display);
+    if (blends_ && !hiddenWindow_) {
+        hiddenWindow_ = OwnedWindow(CreateWindowExA(0, "STATIC", nullptr, WS_POPUP, 0, 0, 1, 1,
+                                                    nullptr, nullptr, nullptr, nullptr));
+    }
     MCI_DGV_WINDOW_PARMSA parameters{};
-    parameters.hWnd = window_;
+    parameters.hWnd = blends_ ? hiddenWindow_.get() : window_;
     const std::uint32_t result = send(MCI_WINDOW, MCI_DGV_WINDOW_HWND | MCI_WAIT, &parameters);
     if (result == 0) {
         panel_.drawInto(window_);
@@ -156,6 +169,18 @@ std::uint32_t MciEngine::setWindow(std::uintptr_t display) {
 }
 
 std::uint32_t MciEngine::put(media::VideoRect rect) {
+    if (blends_) {
+        // The device keeps drawing at its own size, unseen; the pump puts the picture.
+        media::VideoShape shape;
+        const std::uint32_t result = describe(shape);
+        if (result == 0) {
+            blendedTo_ = rect.right != 0 || rect.bottom != 0
+                             ? rect
+                             : media::VideoRect{shape.width, shape.height};
+            pump_.setDestination(blendedTo_);
+        }
+        return result;
+    }
     MCI_DGV_PUT_PARMS parameters{};
     DWORD_PTR flags = MCI_DGV_PUT_DESTINATION | MCI_WAIT;
     if (rect.right != 0 || rect.bottom != 0) {
@@ -208,15 +233,52 @@ std::uint32_t MciEngine::setAudible(bool audible) {
     if (set == MCIERR_INVALID_DEVICE_ID) {
         return set;
     }
-    MCI_DGV_SETAUDIO_PARMSA volume{};
-    volume.dwItem = MCI_DGV_SETAUDIO_VOLUME;
-    volume.dwValue = audible ? kNormalVolume : 0;
     const std::uint32_t setAudio =
-        send(MCI_SETAUDIO, MCI_DGV_SETAUDIO_ITEM | MCI_DGV_SETAUDIO_VALUE | MCI_WAIT, &volume);
+        sendVolume(audible ? static_cast<DWORD>(volume_) * kNormalVolume / 100 : 0);
     if (set == 0 || setAudio == 0 || !queryHasAudio()) {
         return 0;  // a file without sound has nothing to silence, whatever its device says
     }
     return set;
+}
+
+std::uint32_t MciEngine::status(DWORD_PTR item, std::uint32_t& value) {
+    MCI_STATUS_PARMS parameters{};
+    parameters.dwItem = item;
+    const std::uint32_t result = send(MCI_STATUS, MCI_STATUS_ITEM | MCI_WAIT, &parameters);
+    value = result == 0 ? static_cast<std::uint32_t>(parameters.dwReturn) : 0;
+    return result;
+}
+
+std::uint32_t MciEngine::length(std::uint32_t& ms) {
+    return status(MCI_STATUS_LENGTH, ms);
+}
+
+std::uint32_t MciEngine::position(std::uint32_t& ms) {
+    return status(MCI_STATUS_POSITION, ms);
+}
+
+std::uint32_t MciEngine::seek(std::uint32_t ms) {
+    MCI_SEEK_PARMS parameters{};
+    parameters.dwTo = ms;
+    return send(MCI_SEEK, MCI_TO | MCI_WAIT, &parameters);
+}
+
+std::uint32_t MciEngine::sendVolume(DWORD level) {
+    MCI_DGV_SETAUDIO_PARMSA volume{};
+    volume.dwItem = MCI_DGV_SETAUDIO_VOLUME;
+    volume.dwValue = level;
+    return send(MCI_SETAUDIO, MCI_DGV_SETAUDIO_ITEM | MCI_DGV_SETAUDIO_VALUE | MCI_WAIT, &volume);
+}
+
+// Only the digital-video devices take a volume (Wine's MPEG device honours it); a device that
+// refuses it plays at its own volume, and a file without sound has none to set.
+std::uint32_t MciEngine::setVolume(int percent) {
+    if (device_ == 0) {
+        return MCIERR_INVALID_DEVICE_ID;
+    }
+    volume_ = std::clamp(percent, 0, 100);
+    sendVolume(static_cast<DWORD>(volume_) * kNormalVolume / 100);
+    return 0;
 }
 
 std::uint32_t MciEngine::whereRect(DWORD_PTR which, RECT& rect) {
@@ -229,6 +291,10 @@ std::uint32_t MciEngine::whereRect(DWORD_PTR which, RECT& rect) {
 }
 
 std::uint32_t MciEngine::where(media::VideoRect& rect) {
+    if (blends_ && device_ != 0 && blendedTo_.right != 0) {
+        rect = blendedTo_;
+        return 0;
+    }
     RECT destination{};
     const std::uint32_t result = whereRect(MCI_DGV_WHERE_DESTINATION, destination);
     if (result == 0) {
@@ -248,7 +314,21 @@ std::uint32_t MciEngine::describe(media::VideoShape& shape) {
     return result;
 }
 
+std::uint32_t MciEngine::fade(double from, double to, std::uint32_t durationMs) {
+    if (!canFade()) {
+        return media::kUnsupportedRequest;
+    }
+    pump_.fade(from, to, durationMs);
+    return 0;
+}
+
 std::uint32_t MciEngine::play() {
+    if (blends_ && device_ != 0) {
+        media::VideoShape shape;
+        if (describe(shape) == 0) {
+            pump_.start(device_, SIZE{shape.width, shape.height}, window_);
+        }
+    }
     MCI_PLAY_PARMS parameters{};
     parameters.dwCallback = reinterpret_cast<DWORD_PTR>(notifyWindow_.get());
     return send(MCI_PLAY, MCI_NOTIFY, &parameters);
@@ -278,6 +358,7 @@ std::uint32_t MciEngine::close(bool wait) {
     if (ownWindow != nullptr) {
         ShowWindow(ownWindow, SW_HIDE);
     }
+    pump_.stop();
     MCI_GENERIC_PARMS parameters{};
     const std::uint32_t result = send(MCI_CLOSE, WaitFlag(wait), &parameters);
     if (result != 0 && ownWindow != nullptr) {
@@ -289,6 +370,7 @@ std::uint32_t MciEngine::close(bool wait) {
         hasVideo_ = false;
         file_.clear();
         type_ = nullptr;
+        blends_ = false;
     }
     return result;
 }

@@ -2,6 +2,8 @@
 
 #include <mmsystem.h>
 
+#include <algorithm>
+
 #include "platform/win32/mp4_picture.h"
 #include "platform/win32/win32_text.h"
 
@@ -40,12 +42,27 @@ std::uint32_t OpenThroughMci(MciEngine& mci, const std::string& file, bool wait)
     return shortPath.empty() || shortPath == file ? result : mci.open(shortPath, wait);
 }
 
+// MCI opens an .avi file on its AVI device, whose pictures can be blended (Wine's Media
+// Foundation has no decoder for Video 1 AVI files); its other devices' cannot.
+bool OnMciAviDevice(const std::string& file) {
+    const std::size_t dot = file.find_last_of('.');
+    return dot != std::string::npos && lstrcmpiA(file.substr(dot).c_str(), ".avi") == 0;
+}
+
 }  // namespace
 
 std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
     if (!onMci()) {
         current_->close(true);
         current_ = &mci_;
+    }
+    // Media Foundation's answer, where it was asked first.
+    std::optional<std::uint32_t> foundation;
+    if (blending_ && !OnMciAviDevice(file)) {
+        foundation = openOnFoundation(file, wait);
+        if (*foundation == 0) {
+            return 0;
+        }
     }
     // MCI cannot turn a picture: a file that asks for a turn goes to Media Foundation.
     const bool turned = ReadMp4PictureOfFile(file).rotation != 0;
@@ -58,6 +75,16 @@ std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
         }
         return mirrored;
     }
+    const std::uint32_t result = foundation ? *foundation : openOnFoundation(file, wait);
+    if (result == 0) {
+        return 0;
+    }
+    // A device that knows the type speaks best about why the file did not open; else Media
+    // Foundation does, also when the system has none (kFoundationMissing).
+    return NoDeviceForType(refused) ? result : refused;
+}
+
+std::uint32_t ChoosingEngine::openOnFoundation(const std::string& file, bool wait) {
     if (!foundation_) {
         foundation_ = std::make_unique<MfEngine>(foundationImports_);
         for (const MciMirror& mirror : mciMirrors_) {
@@ -71,11 +98,8 @@ std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
     const std::uint32_t result = foundation_->open(file, wait);
     if (result == 0) {
         current_ = foundation_.get();
-        return 0;
     }
-    // A device that knows the type speaks best about why the file did not open; else Media
-    // Foundation does, also when the system has none (kFoundationMissing).
-    return NoDeviceForType(refused) ? result : refused;
+    return result;
 }
 
 // Only the first device is heard: two sound tracks never play at once.
@@ -107,6 +131,7 @@ bool ChoosingEngine::addMirror(std::uintptr_t display) {
         return false;  // a file is open
     }
     mciMirrors_.push_back(MciMirror{display, std::make_unique<MciEngine>(instance_)});
+    mciMirrors_.back().engine->preferBlending(blending_);
     return true;
 }
 
@@ -126,6 +151,34 @@ std::uint32_t ChoosingEngine::everyDevice(Request request) {
         }
     }
     return result;
+}
+
+void ChoosingEngine::preferBlending(bool blending) {
+    blending_ = blending;
+    mci_.preferBlending(blending);
+    for (MciMirror& mirror : mciMirrors_) {
+        mirror.engine->preferBlending(blending);
+    }
+}
+
+// An MCI mirror may have moved to the MPEG device to be silent (see mci_engine.h): then the
+// clip cannot fade on every monitor, and the program cuts.
+bool ChoosingEngine::canFade() const {
+    if (!current_->canFade()) {
+        return false;
+    }
+    return !onMci() ||
+           std::all_of(mciMirrors_.begin(), mciMirrors_.end(),
+                       [](const MciMirror& mirror) { return mirror.engine->canFade(); });
+}
+
+std::uint32_t ChoosingEngine::fade(double from, double to, std::uint32_t durationMs) {
+    return everyDevice(
+        [=](media::MediaEngine& engine) { return engine.fade(from, to, durationMs); });
+}
+
+std::uint32_t ChoosingEngine::seek(std::uint32_t ms) {
+    return everyDevice([ms](media::MediaEngine& engine) { return engine.seek(ms); });
 }
 
 std::uint32_t ChoosingEngine::play() {

@@ -4,6 +4,12 @@
 // It draws into mirror windows with either: Media Foundation draws its one decoding into
 // each; an MCI device draws into one window only, so for a file on MCI each mirror has a
 // silent MCI device of its own, opened, commanded and closed with the first.
+//
+// MCI devices draw their pictures straight into the window, where they cannot be blended,
+// but for the AVI device, which can hand over its frames (see mci_frame_pump.h). With
+// blending preferred an AVI file goes to MCI as ever, every other file to Media Foundation
+// first (Wine's plays MPEG-1 and MP4, not Video 1 AVI); a file it cannot play goes to MCI,
+// whose other devices cannot fade, and the program cuts to it.
 #pragma once
 
 #include <windows.h>
@@ -38,13 +44,12 @@ class ChoosingEngine final : public media::MediaEngine {
     std::uint32_t setAudible(bool audible) override { return current_->setAudible(audible); }
     std::uint32_t length(std::uint32_t& ms) override { return current_->length(ms); }
     std::uint32_t position(std::uint32_t& ms) override { return current_->position(ms); }
-    std::uint32_t seek(std::uint32_t ms) override { return current_->seek(ms); }
+    std::uint32_t seek(std::uint32_t ms) override;
+    // Only the first device is heard; its mirrors' stay silent.
     std::uint32_t setVolume(int percent) override { return current_->setVolume(percent); }
-    void preferBlending(bool blending) override { current_->preferBlending(blending); }
-    bool canFade() const override { return current_->canFade(); }
-    std::uint32_t fade(double from, double to, std::uint32_t durationMs) override {
-        return current_->fade(from, to, durationMs);
-    }
+    void preferBlending(bool blending) override;
+    bool canFade() const override;
+    std::uint32_t fade(double from, double to, std::uint32_t durationMs) override;
     std::uint32_t play() override;
     std::uint32_t stop(bool wait) override;
     std::uint32_t pause() override;
@@ -60,6 +65,7 @@ class ChoosingEngine final : public media::MediaEngine {
     };
 
     std::uint32_t openMciMirrors(const std::string& file, bool wait);
+    std::uint32_t openOnFoundation(const std::string& file, bool wait);
     bool onMci() const { return current_ == &mci_; }
     // The same request to the first device, then to each MCI mirror's; the first's answer.
     template <typename Request>
@@ -73,6 +79,7 @@ class ChoosingEngine final : public media::MediaEngine {
     media::MediaEngine* current_ = &mci_;  // the engine of the open file, else MCI
     std::uintptr_t display_ = 0;           // the window the last file was drawn into
     std::vector<MciMirror> mciMirrors_;
+    bool blending_ = false;  // files go to Media Foundation first, whose pictures blend
 };
 
 }  // namespace morvel::win32

@@ -3,7 +3,9 @@
 #include <mfapi.h>
 #include <mferror.h>
 
+#include <algorithm>
 #include <chrono>
+#include <vector>
 
 #include "platform/win32/mf_topology.h"
 #include "platform/win32/mp4_picture.h"
@@ -37,7 +39,10 @@ void KeepWindowsAnswering(DWORD milliseconds) {
 
 // --- MfEngine --------------------------------------------------------------------------------
 
-MfEngine::MfEngine(std::span<const LibraryImport> imports) : libraries_(imports) {}
+MfEngine::MfEngine(std::span<const LibraryImport> imports) : libraries_(imports) {
+    // A fade's sound follows its pictures, frame by frame.
+    frames_.afterEachFrame([this] { applyVolume(); });
+}
 
 MfEngine::~MfEngine() {
     shutDown();
@@ -89,8 +94,11 @@ std::uint32_t MfEngine::open(const std::string& file, bool) {
         }
     }
     mode_ = media::kStopped;
-    // The audio renderer outlives the file, and with it a silence asked for the last one.
+    findStreamVolume();
+    // The audio renderer outlives the file, and with it a silence and a level asked for the
+    // last one.
     setAudible(true);
+    applyVolume();
     return 0;
 }
 
@@ -102,6 +110,10 @@ HRESULT MfEngine::startSession(const std::wstring& url, bool withSound) {
     }
     ComPtr<IMFTopology> topology;
     if (SUCCEEDED(result)) {
+        UINT64 duration = 0;
+        duration_ = SUCCEEDED(presentation->GetUINT64(MF_PD_DURATION, &duration))
+                        ? static_cast<LONGLONG>(duration)
+                        : 0;
         result = MFCreateTopology(&topology);
     }
     DWORD streams = 0;
@@ -351,8 +363,13 @@ std::uint32_t MfEngine::play() {
     }
     PROPVARIANT from;
     PropVariantInit(&from);  // empty: from the current position
+    if (startAt_) {
+        from.vt = VT_I8;
+        from.hVal.QuadPart = *startAt_;
+    }
     const HRESULT result = session_->Start(&GUID_NULL, &from);
     if (SUCCEEDED(result)) {
+        startAt_.reset();
         commanded(media::kPlaying);  // the session says so a moment later; callers poll at once
     }
     return static_cast<std::uint32_t>(result);
@@ -400,6 +417,10 @@ std::uint32_t MfEngine::close(bool) {
 // still deliver a frame), then the source, the session and the sinks it activated shut down.
 // Each holds threads and buffers that releasing alone would leave behind.
 void MfEngine::shutDown() {
+    {
+        const std::lock_guard lock(volumeMutex_);
+        streamVolume_.Reset();
+    }
     if (session_ && SUCCEEDED(session_->Close())) {
         waitForEvent(MESessionClosed);
     }
@@ -414,11 +435,15 @@ void MfEngine::shutDown() {
     }
     sinks_.clear();
     marks_.clear();
+    frames_.endFile();
     source_.Reset();
     session_.Reset();
     hasVideo_ = false;
     playsSound_ = false;
     shape_ = media::VideoShape{};
+    duration_ = 0;
+    startAt_.reset();
+    volume_ = 100;
     mode_ = media::kNotReady;
     unanswered_ = 0;
 }
@@ -428,6 +453,7 @@ std::uint32_t MfEngine::mode(int& mode) {
         return static_cast<std::uint32_t>(MF_E_INVALIDREQUEST);
     }
     drainEvents();
+    applyVolume();  // a fade's sound moves on with the polls too, also in a clip without video
     mode = mode_;
     return 0;
 }

@@ -11,6 +11,9 @@
 // with no command under way. Every file's objects are shut down as Media Foundation asks
 // (session closed, then source, session and sinks shut down) before the next file opens;
 // only the audio renderer serves every file, and goes with the engine.
+//
+// A seek is kept until play, which starts the session there: the first frame shown is the
+// one there. A fade weights the pictures (see FrameSink) and the sound alike.
 #pragma once
 
 #include <windows.h>
@@ -18,6 +21,9 @@
 #include <mfidl.h>
 #include <wrl/client.h>
 
+#include <atomic>
+#include <mutex>
+#include <optional>
 #include <span>
 #include <vector>
 
@@ -31,7 +37,7 @@ namespace morvel::win32 {
 template <typename T>
 using ComPtr = Microsoft::WRL::ComPtr<T>;
 
-class MfEngine final : public media::BasicEngine {
+class MfEngine final : public media::MediaEngine {
   public:
     // `imports`: what the engine needs of the system; without any of it every open fails
     // with kFoundationMissing and no Media Foundation call is ever made.
@@ -47,6 +53,13 @@ class MfEngine final : public media::BasicEngine {
     std::uint32_t put(media::VideoRect rect) override;
     std::uint32_t putMirror(std::size_t mirror, media::VideoRect rect) override;
     std::uint32_t setAudible(bool audible) override;
+    std::uint32_t length(std::uint32_t& ms) override;
+    std::uint32_t position(std::uint32_t& ms) override;
+    std::uint32_t seek(std::uint32_t ms) override;
+    std::uint32_t setVolume(int percent) override;
+    void preferBlending(bool) override {}  // its pictures can always be blended
+    bool canFade() const override { return session_.Get() != nullptr; }
+    std::uint32_t fade(double from, double to, std::uint32_t durationMs) override;
     std::uint32_t where(media::VideoRect& rect) override;
     std::uint32_t describe(media::VideoShape& shape) override;
     std::uint32_t play() override;
@@ -70,6 +83,8 @@ class MfEngine final : public media::BasicEngine {
     void commanded(int mode);
     void shutDown();
     void markWindows();
+    void findStreamVolume();
+    void applyVolume();
 
     SystemLibraries libraries_;  // held until after MFShutdown
     bool started_ = false;       // Media Foundation is started for this engine
@@ -80,6 +95,15 @@ class MfEngine final : public media::BasicEngine {
     bool hasVideo_ = false;
     bool playsSound_ = false;  // the session has a branch to the audio renderer
     media::VideoShape shape_;  // of the open file's picture
+    LONGLONG duration_ = 0;    // of the open file, in 100 ns units; 0 where the source cannot tell
+    // Where the next play starts, in 100 ns units (a seek's); none: where the session is.
+    std::optional<LONGLONG> startAt_;
+    // The sound's level: the volume asked for times the fade's weight, set on the audio
+    // renderer's stream (its own, not the session's shared volume) at every request and
+    // every frame; the frames' threads set it too, hence the lock.
+    std::mutex volumeMutex_;
+    ComPtr<IMFAudioStreamVolume> streamVolume_;
+    std::atomic<int> volume_ = 100;
     int mode_ = media::kNotReady;
     int unanswered_ = 0;            // Start, Pause and Stop commands whose answer has not come yet
     FrameSink frames_;              // outlives the session, which draws through it

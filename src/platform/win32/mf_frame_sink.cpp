@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/win32/owned.h"
+#include "platform/win32/panel_compositor.h"
 
 namespace morvel::win32 {
 
@@ -86,6 +87,9 @@ void TurnClockwise(const std::uint32_t* stored, SIZE size, int rotation,
 
 void FrameSink::setWindow(HWND window) {
     const std::lock_guard lock(mutex_);
+    if (blending_ && targets_.front().window != window) {
+        PanelCompositor::Leave(targets_.front().window, this);
+    }
     targets_.front().window = window;
 }
 
@@ -122,6 +126,28 @@ media::VideoRect FrameSink::destination(std::size_t window) {
     return targets_.at(window).destination;
 }
 
+void FrameSink::fade(double from, double to, std::uint32_t durationMs) {
+    const std::lock_guard lock(mutex_);
+    ramp_.start(from, to, durationMs, FadeRamp::Clock::now());
+    blending_ = true;
+}
+
+double FrameSink::weight() {
+    const std::lock_guard lock(mutex_);
+    return blending_ ? ramp_.weightAt(FadeRamp::Clock::now()) : 1.0;
+}
+
+void FrameSink::endFile() {
+    const std::lock_guard lock(mutex_);
+    if (blending_) {
+        for (const Target& target : targets_) {
+            PanelCompositor::Leave(target.window, this);
+        }
+    }
+    blending_ = false;
+    ramp_ = FadeRamp{};
+}
+
 STDMETHODIMP FrameSink::QueryInterface(REFIID id, void** object) {
     if (object == nullptr) {
         return E_POINTER;
@@ -137,7 +163,9 @@ STDMETHODIMP FrameSink::QueryInterface(REFIID id, void** object) {
 
 STDMETHODIMP FrameSink::OnProcessSample(REFGUID, DWORD, LONGLONG, LONGLONG, const BYTE* buffer,
                                         DWORD size) {
-    draw(buffer, size);
+    if (draw(buffer, size) && afterFrame_) {
+        afterFrame_();
+    }
     return S_OK;
 }
 
@@ -148,15 +176,15 @@ FrameSink::Picture FrameSink::turned(Picture stored, int rotation) {
                    sideways ? stored.width : stored.height};
 }
 
-void FrameSink::draw(const BYTE* pixels, DWORD size) {
+bool FrameSink::draw(const BYTE* pixels, DWORD size) {
     const std::lock_guard lock(mutex_);
     if (frame_.cx <= 0 || frame_.cy <= 0) {
-        return;
+        return blending_;
     }
     // Decoders may pad the picture with rows below it; only the frame's own rows are drawn.
     const DWORD rowBytes = static_cast<DWORD>(frame_.cx) * kBytesPerPixel;
     if (static_cast<LONG>(size / rowBytes) < frame_.cy) {
-        return;
+        return blending_;
     }
     const Picture stored{reinterpret_cast<const std::uint32_t*>(pixels), frame_.cx, frame_.cy};
     Picture turnedPicture;
@@ -172,12 +200,19 @@ void FrameSink::draw(const BYTE* pixels, DWORD size) {
             turnedBy = rotation;
         }
         const Picture& picture = rotation != 0 ? turnedPicture : stored;
+        if (blending_ &&
+            PanelCompositor::Show(target.window, this,
+                                  PixelsView{picture.pixels, SIZE{picture.width, picture.height}},
+                                  target.destination, ramp_)) {
+            continue;
+        }
         RECT client{};
         GetClientRect(target.window, &client);
         const WindowDc dc(target.window);
         DrawClipped(dc.get(), SIZE{client.right, client.bottom}, picture.pixels,
                     SIZE{picture.width, picture.height}, target.destination);
     }
+    return blending_;
 }
 
 }  // namespace morvel::win32

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <filesystem>
@@ -13,6 +14,7 @@
 
 #include "platform/win32/media_engines.h"
 #include "platform/win32/owned.h"
+#include "platform/win32/panel_compositor.h"
 
 namespace morvel::win32 {
 namespace {
@@ -300,6 +302,108 @@ TEST(ChoosingEngineTest, WhenBothRefuseTheEngineThatKnowsTheTypeGivesTheReason) 
     }
     int mode = -1;
     EXPECT_NE(engine.mode(mode), 0u);
+}
+
+// With blending preferred an MPEG-1 file goes to Media Foundation rather than MCI's MPEG
+// device, and an AVI file's frames are copied from MCI's AVI device: both can fade. Without,
+// they go to MCI as ever, straight into the window, and cannot.
+TEST(ChoosingEngineTest, WithBlendingPreferredMciFilesCanFade) {
+    OwnedWindow panel(CreateWindowExA(0, "STATIC", nullptr, WS_POPUP | WS_VISIBLE, 0, 0, 320, 240,
+                                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr));
+    ChoosingEngine engine(GetModuleHandleA(nullptr));
+    for (const char* name : {"red.avi", "cyan.mpg"}) {
+        SCOPED_TRACE(name);
+        const std::string clip = Clip(name);
+        if (clip.empty()) {
+            GTEST_SKIP() << "C:\\clips\\" << name << " is missing";
+        }
+        for (const bool blending : {false, true}) {
+            engine.preferBlending(blending);
+            ASSERT_EQ(engine.open(clip, true), 0u);
+            EXPECT_EQ(engine.setWindow(ToHandle(panel.get())), 0u);
+            EXPECT_EQ(engine.canFade(), blending);
+            EXPECT_EQ(engine.fade(0, 1, 100) == 0, blending);
+            EXPECT_EQ(engine.close(true), 0u);
+        }
+    }
+}
+
+// 2-minute clips on every engine: MCI's AVI device, drawing itself or through its frames'
+// copies, and Media Foundation (an MP4 with sound, an MPEG-1 file with blending preferred).
+// The length is told, and a seek before play makes the first picture the one there: the AVI
+// clip is lime for its first seconds only.
+TEST(ChoosingEngineTest, ALongClipTellsItsLengthAndStartsWhereItWasSought) {
+    struct Case {
+        const char* name;
+        bool blending;
+        COLORREF colour;
+    };
+    OwnedWindow panel(CreateWindowExA(0, "STATIC", nullptr, WS_POPUP | WS_VISIBLE, 0, 0, 320, 240,
+                                      nullptr, nullptr, GetModuleHandleA(nullptr), nullptr));
+    for (const Case& test :
+         {Case{"lime-then-red.avi", false, RGB(255, 0, 0)},
+          Case{"lime-then-red.avi", true, RGB(255, 0, 0)},
+          Case{"yellow.mov", false, RGB(255, 255, 0)}, Case{"cyan.mpg", true, RGB(0, 255, 255)}}) {
+        SCOPED_TRACE(std::string(test.name) + (test.blending ? ", blending" : ""));
+        const std::string clip = Clip(test.name);
+        if (clip.empty()) {
+            GTEST_SKIP() << "C:\\clips\\" << test.name << " is missing";
+        }
+        ChoosingEngine engine(GetModuleHandleA(nullptr));
+        engine.preferBlending(test.blending);
+        ASSERT_EQ(engine.open(clip, true), 0u);
+        EXPECT_EQ(engine.setWindow(ToHandle(panel.get())), 0u);
+        EXPECT_EQ(engine.put({320, 240}), 0u);
+        EXPECT_EQ(engine.setVolume(50), 0u);
+        std::uint32_t length = 0;
+        EXPECT_EQ(engine.length(length), 0u);
+        EXPECT_NEAR(length, 120'000, 1'000);
+        EXPECT_EQ(engine.seek(60'000), 0u);
+        EXPECT_EQ(engine.play(), 0u);
+        bool lime = false;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        while (!Shows(panel.get(), test.colour) && std::chrono::steady_clock::now() < deadline) {
+            lime = lime || Shows(panel.get(), RGB(0, 255, 0));
+            MSG message;
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageA(&message);
+            }
+            Sleep(5);
+        }
+        EXPECT_TRUE(Shows(panel.get(), test.colour)) << std::hex << CentreOf(panel.get());
+        EXPECT_FALSE(lime);  // never the clip's start
+        std::uint32_t position = 0;
+        EXPECT_EQ(engine.position(position), 0u);
+        EXPECT_GE(position, 60'000u);
+        EXPECT_LT(position, 70'000u);
+        EXPECT_EQ(engine.close(true), 0u);
+    }
+}
+
+// The pictures of a dissolve add up over black: half of red and half of blue is purple, and
+// a picture smaller than the panel has black around it.
+TEST(PanelCompositorTest, WeightedPicturesAddUpOverBlack) {
+    const SIZE panel{4, 4};
+    const std::uint32_t red = 0xFF0000;
+    const std::uint32_t blue = 0x0000FF;
+    std::vector<std::uint32_t> sum(16, 0);
+    AddWeighted(sum, panel, PixelsView{&red, SIZE{1, 1}}, {4, 4}, kWholeWeight / 2);
+    AddWeighted(sum, panel, PixelsView{&blue, SIZE{1, 1}}, {4, 4}, kWholeWeight / 2);
+    EXPECT_EQ(sum, std::vector<std::uint32_t>(16, 0x7F007F));
+
+    std::vector<std::uint32_t> framed(16, 0);
+    const std::uint32_t picture[] = {red, blue};  // 2 x 1, stretched to 2 x 2 at (1, 1)
+    AddWeighted(framed, panel, PixelsView{picture, SIZE{2, 1}}, {2, 2, 1, 1}, kWholeWeight);
+    const std::vector<std::uint32_t> expected = {0, 0,   0,    0,  //
+                                                 0, red, blue, 0,  //
+                                                 0, red, blue, 0,  //
+                                                 0, 0,   0,    0};
+    EXPECT_EQ(framed, expected);
+    // A picture reaching past the panel is cut off by it, and nothing past it is touched.
+    std::vector<std::uint32_t> cut(16, 0);
+    AddWeighted(cut, panel, PixelsView{&red, SIZE{1, 1}}, {4, 4, 2, 2}, kWholeWeight);
+    EXPECT_EQ(std::count(cut.begin(), cut.end(), red), 4);
+    EXPECT_EQ(cut[15], red);
 }
 
 }  // namespace
