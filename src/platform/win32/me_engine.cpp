@@ -178,7 +178,7 @@ std::uint32_t MeEngine::open(const std::string& file, bool) {
     {
         const std::scoped_lock hold(lock_);
         place_ = {shape_.width, shape_.height, 0, 0, shape_.rotation};
-        fade_ = {};
+        fade_ = media::FadeRamp();
         volumePercent_ = 100;
     }
     mode_ = media::kStopped;
@@ -259,8 +259,8 @@ void MeEngine::pumpFrames(std::stop_token stop) {
             lastTime = presentationTime;
         }
         std::unique_lock hold(lock_);
-        const double volume =
-            std::clamp(volumePercent_ / 100.0 * fade_.at(GetTickCount64()), 0.0, 1.0);
+        const double volume = std::clamp(
+            volumePercent_ / 100.0 * fade_.weightAt(media::FadeRamp::Clock::now()), 0.0, 1.0);
         hold.unlock();
         // Set only when it changes: the engine tells every listener of each change.
         if (std::abs(volume - volumeSet) > 1e-3) {
@@ -287,7 +287,7 @@ void MeEngine::deliverFrame(LONGLONG presentationTime) {
     {
         const std::scoped_lock hold(lock_);
         frame.place = place_;
-        frame.weight = fade_.at(GetTickCount64());
+        frame.weight = fade_.weightAt(media::FadeRamp::Clock::now());
     }
     if (sink_) {
         sink_(frame);
@@ -398,7 +398,7 @@ std::uint32_t MeEngine::fade(double from, double to, std::uint32_t durationMs) {
         return media::kUnsupportedRequest;
     }
     const std::scoped_lock hold(lock_);
-    fade_ = {std::clamp(from, 0.0, 1.0), std::clamp(to, 0.0, 1.0), durationMs, GetTickCount64()};
+    fade_.start(from, to, durationMs, media::FadeRamp::Clock::now());
     return 0;
 }
 

@@ -23,6 +23,7 @@
 #include <string>
 #include <thread>
 
+#include "media/fade_ramp.h"
 #include "media/media_engine.h"
 #include "platform/win32/me_engine_notices.h"
 #include "platform/win32/me_video_device.h"
@@ -109,7 +110,7 @@ class MeEngine final : public media::MediaEngine {
     std::mutex lock_;
     std::condition_variable_any wake_;
     media::VideoRect place_;
-    FadeRamp fade_;
+    media::FadeRamp fade_;
     int volumePercent_ = 100;
     std::jthread pump_;
 };

@@ -2,16 +2,6 @@
 
 namespace morvel::win32 {
 
-// --- FadeRamp --------------------------------------------------------------------------------
-
-double FadeRamp::at(ULONGLONG nowMs) const {
-    if (durationMs == 0 || nowMs >= startMs + durationMs) {
-        return to;
-    }
-    const double done = static_cast<double>(nowMs - startMs) / durationMs;
-    return from + (to - from) * done;
-}
-
 // --- EngineNotices ---------------------------------------------------------------------------
 
 EngineNotices::EngineNotices() : answered_(CreateEventW(nullptr, TRUE, FALSE, nullptr)) {}
@@ -30,7 +20,6 @@ HRESULT EngineNotices::QueryInterface(REFIID iid, void** object) {
 }
 
 HRESULT EngineNotices::EventNotify(DWORD event, DWORD_PTR, DWORD) {
-    noticeThread_ = GetCurrentThreadId();
     switch (event) {
         case mediaengine::kEventLoadedMetadata:
         case mediaengine::kEventCanPlay:
