@@ -163,9 +163,22 @@ std::uint32_t MciEngine::setWindow(std::uintptr_t display) {
     parameters.hWnd = blends_ ? hiddenWindow_.get() : window_;
     const std::uint32_t result = send(MCI_WINDOW, MCI_DGV_WINDOW_HWND | MCI_WAIT, &parameters);
     if (result == 0) {
-        panel_.drawInto(window_);
+        // Blended pictures are drawn by the compositor at every tick of the pump.
+        panel_.drawInto(
+            window_, blends_ ? std::function<void(HDC)>{} : [this](HDC dc) { repaintInto(dc); });
     }
     return result;
+}
+
+void MciEngine::repaintInto(HDC dc) {
+    // Before play the device has not been put where it draws: its first frame comes at play.
+    int now = media::kNotReady;
+    if (mode(now) != 0 || (now != media::kPlaying && now != media::kPaused)) {
+        return;
+    }
+    MCI_DGV_UPDATE_PARMS parameters{};
+    parameters.hDC = dc;
+    send(MCI_UPDATE, MCI_DGV_UPDATE_HDC | MCI_WAIT, &parameters);
 }
 
 std::uint32_t MciEngine::put(media::VideoRect rect) {

@@ -54,6 +54,7 @@ class MciEngine final : public media::MediaEngine {
   private:
     std::uint32_t openDevice(const std::string& file, const char* type, bool wait);
     std::uint32_t send(UINT command, DWORD_PTR flags, void* parameters);
+    void repaintInto(HDC dc);
     bool onMpegDevice();
     void moveToMpegDevice();
     bool queryHasVideo();

@@ -1,6 +1,7 @@
 #include "platform/win32/video_panel.h"
 
 #include <cstdint>
+#include <map>
 
 namespace morvel::win32 {
 
@@ -20,15 +21,32 @@ void SetDrawingDevices(HWND panel, std::uintptr_t count) {
     }
 }
 
+struct Repaint {
+    HWND panel;
+    std::function<void(HDC)> draw;
+};
+
+// Every mark's repaint by its token. The user-interface thread alone draws into the panels
+// with these, and alone marks them.
+std::map<std::uint64_t, Repaint>& Repaints() {
+    static std::map<std::uint64_t, Repaint> repaints;
+    return repaints;
+}
+
 }  // namespace
 
-void PanelMark::drawInto(HWND panel) {
+void PanelMark::drawInto(HWND panel, std::function<void(HDC)> repaint) {
     if (panel_ == panel) {
         return;
     }
     leave(false);
     if (panel != nullptr) {
         SetDrawingDevices(panel, DrawingDevices(panel) + 1);
+        if (repaint) {
+            static std::uint64_t lastToken = 0;
+            token_ = ++lastToken;
+            Repaints().emplace(token_, Repaint{panel, std::move(repaint)});
+        }
     }
     panel_ = panel;
 }
@@ -40,6 +58,9 @@ void PanelMark::leave(bool uncovered) {
     if (const std::uintptr_t count = DrawingDevices(panel_); count > 0) {
         SetDrawingDevices(panel_, count - 1);
     }
+    if (token_ != 0) {
+        Repaints().erase(std::exchange(token_, 0));
+    }
     if (uncovered) {
         InvalidateRect(panel_, nullptr, TRUE);
     }
@@ -48,6 +69,14 @@ void PanelMark::leave(bool uncovered) {
 
 bool VideoDrawsInto(HWND panel) {
     return DrawingDevices(panel) > 0;
+}
+
+void RepaintVideo(HWND panel, HDC dc) {
+    for (const auto& [token, repaint] : Repaints()) {
+        if (repaint.panel == panel) {
+            repaint.draw(dc);
+        }
+    }
 }
 
 }  // namespace morvel::win32

@@ -9,6 +9,8 @@
 
 #include <windows.h>
 
+#include <cstdint>
+#include <functional>
 #include <utility>
 
 namespace morvel::win32 {
@@ -18,13 +20,18 @@ namespace morvel::win32 {
 class PanelMark {
   public:
     PanelMark() = default;
-    PanelMark(PanelMark&& other) noexcept : panel_(std::exchange(other.panel_, nullptr)) {}
+    PanelMark(PanelMark&& other) noexcept
+        : panel_(std::exchange(other.panel_, nullptr)), token_(std::exchange(other.token_, 0)) {}
     PanelMark& operator=(PanelMark&&) = delete;
     PanelMark(const PanelMark&) = delete;
     PanelMark& operator=(const PanelMark&) = delete;
     ~PanelMark() { leave(false); }
 
-    void drawInto(HWND panel);
+    // `repaint`, where given, draws the device's latest picture into a DC of the panel again:
+    // a part of the panel that an overlay uncovers (a shorter caption) is painted from it.
+    // Wine's AVI device draws nothing for a frame that repeats the one before, so without it
+    // the old caption's letters stay on a still picture.
+    void drawInto(HWND panel, std::function<void(HDC)> repaint = {});
     // `uncovered`: the device drew in a child window of the panel, gone with it. The panel
     // paints that area once the clip's change is done: if a device draws there by then, the
     // picture stays until its first frame; if none does (the last clip, a halted monitor), it
@@ -34,8 +41,12 @@ class PanelMark {
 
   private:
     HWND panel_ = nullptr;
+    std::uint64_t token_ = 0;  // names this mark's repaint, while it has one
 };
 
 bool VideoDrawsInto(HWND panel);
+// The pictures of the devices drawing into `panel` painted again into `dc` (the panel's
+// paint DC, clipped to what needs painting).
+void RepaintVideo(HWND panel, HDC dc);
 
 }  // namespace morvel::win32

@@ -101,6 +101,18 @@ void Reshape(HWND window) {
     }
 }
 
+// What the old text covered is painted again beneath: Wine paints nothing of what a child
+// window's smaller region uncovers, and the old letters would stay over the video.
+void Uncover(HWND window) {
+    const HWND parent = GetParent(window);
+    RECT area{};
+    if (parent == nullptr || GetWindowRect(window, &area) == 0) {
+        return;
+    }
+    MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&area), 2);
+    RedrawWindow(parent, &area, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
+}
+
 void Paint(HWND window) {
     PAINTSTRUCT paint;
     const HDC dc = BeginPaint(window, &paint);
@@ -127,6 +139,7 @@ LRESULT CALLBACK OverlayProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam)
         case WM_SETTEXT: {
             const LRESULT result = DefWindowProcW(window, id, wParam, lParam);
             Reshape(window);
+            Uncover(window);
             return result;
         }
         case WM_SIZE:

@@ -430,6 +430,9 @@ LRESULT Win32Platform::handlePanelMessage(HWND window, UINT id, WPARAM wParam, L
         case WM_PAINT: {
             PAINTSTRUCT paint;
             const HDC dc = BeginPaint(window, &paint);
+            if (VideoDrawsInto(window)) {
+                RepaintVideo(window, dc);
+            }
             if (!panel->design.caption.empty()) {
                 RECT client;
                 GetClientRect(window, &client);
