@@ -18,6 +18,7 @@
 #include "platform/linux/gst_compositor.h"
 #include "platform/linux/gst_engine.h"
 #include "platform/linux/linux_platform.h"
+#include "platform/linux/tests/gst_fixture.h"
 
 namespace morvel::linux_backend {
 namespace {
@@ -72,23 +73,13 @@ TEST(ComposeOverBlack, AddsWeightedPicturesOnlyWhereTheyLieAndKeepsTheRestBlack)
     }
 }
 
-class GstBlendTest : public ::testing::Test {
+class GstBlendTest : public GstDisplayTest {
   protected:
-    static void SetUpTestSuite() {
-        gst_init(nullptr, nullptr);
-        gdk_set_allowed_backends("x11");
-        hasDisplay_ = gtk_init_check(nullptr, nullptr);
-    }
     void SetUp() override {
         if (!hasDisplay_) {
             GTEST_SKIP() << "no X display";
         }
-        dir_ = fs::path(::testing::TempDir()) / ("morvel-blend-" + std::to_string(getpid()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
+        makeFolder("morvel-blend");
     }
 
     // An H.264 clip of `colours` a second each at 10 frames a second, one key frame only: a
@@ -162,12 +153,8 @@ class GstBlendTest : public ::testing::Test {
         }
     }
 
-    static bool hasDisplay_;
-    fs::path dir_;
     Handle window_ = 0;
 };
-
-bool GstBlendTest::hasDisplay_ = false;
 
 TEST_F(GstBlendTest, TwoEnginesInOnePanelAddUpTheirWeightedPicturesOverBlack) {
     const fs::path red = MakeClip("red", {"red", "red", "red"});

@@ -25,6 +25,7 @@
 
 #include "platform/linux/gst_engine.h"
 #include "platform/linux/linux_platform.h"
+#include "platform/linux/tests/gst_fixture.h"
 
 namespace morvel::linux_backend {
 namespace {
@@ -33,24 +34,13 @@ namespace fs = std::filesystem;
 using std::chrono::milliseconds;
 using std::chrono::steady_clock;
 
-class GstEngineTest : public ::testing::Test {
+class GstEngineTest : public GstDisplayTest {
   protected:
-    static void SetUpTestSuite() {
-        gst_init(nullptr, nullptr);
-        gdk_set_allowed_backends("x11");
-        hasDisplay_ = gtk_init_check(nullptr, nullptr);
-    }
-
     void SetUp() override {
         if (!hasDisplay_) {
             GTEST_SKIP() << "no X display";
         }
-        dir_ = fs::path(::testing::TempDir()) / ("morvel-gst-" + std::to_string(getpid()));
-        fs::create_directories(dir_);
-    }
-    void TearDown() override {
-        std::error_code ignored;
-        fs::remove_all(dir_, ignored);
+        makeFolder("morvel-gst");
     }
 
     struct Shown {
@@ -71,12 +61,7 @@ class GstEngineTest : public ::testing::Test {
         platform.showWindow(window, true);
         return {window, panel};
     }
-
-    static bool hasDisplay_;
-    fs::path dir_;
 };
-
-bool GstEngineTest::hasDisplay_ = false;
 
 // The engine has a text for the code, and it holds `part`.
 ::testing::AssertionResult TextHolds(GstEngine& engine, std::uint32_t code, const char* part) {
