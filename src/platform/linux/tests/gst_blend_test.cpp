@@ -115,21 +115,7 @@ class GstBlendTest : public GstDisplayTest {
 
     // The screen's colour at a point of the panel's form, 0xRRGGBB.
     static unsigned long ColourAt(Handle panel, int x, int y) {
-        GtkWidget* toplevel = gtk_widget_get_toplevel(reinterpret_cast<GtkWidget*>(panel));
-        GdkWindow* native = gtk_widget_get_window(toplevel);
-        int left = 0;
-        int top = 0;
-        gdk_window_get_origin(native, &left, &top);
-        gdk_display_sync(gdk_window_get_display(native));
-        GdkPixbuf* pixel =
-            gdk_pixbuf_get_from_window(gdk_get_default_root_window(), left + x, top + y, 1, 1);
-        if (pixel == nullptr) {
-            return 0;
-        }
-        const guchar* rgb = gdk_pixbuf_read_pixels(pixel);
-        const unsigned long colour = (rgb[0] << 16) | (rgb[1] << 8) | rgb[2];
-        g_object_unref(pixel);
-        return colour;
+        return ScreenColourAt(gtk_widget_get_toplevel(reinterpret_cast<GtkWidget*>(panel)), x, y);
     }
 
     static bool Near(unsigned long seen, unsigned long colour, int tolerance = 40) {

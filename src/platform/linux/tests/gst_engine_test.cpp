@@ -177,24 +177,6 @@ TEST_F(GstEngineTest, AnErrorWhileTheClipPlaysIsToldOnceByModeWithItsText) {
     EXPECT_EQ(engine.close(true), 0u);
 }
 
-// The colour on the screen at a point of the window's client area, as 0xRRGGBB.
-unsigned long ScreenColourAt(GtkWidget* window, int x, int y) {
-    GdkWindow* native = gtk_widget_get_window(window);
-    int left = 0;
-    int top = 0;
-    gdk_window_get_origin(native, &left, &top);
-    gdk_display_sync(gdk_window_get_display(native));
-    GdkPixbuf* pixel =
-        gdk_pixbuf_get_from_window(gdk_get_default_root_window(), left + x, top + y, 1, 1);
-    if (pixel == nullptr) {
-        return 0;
-    }
-    const guchar* rgb = gdk_pixbuf_read_pixels(pixel);
-    const unsigned long colour = (rgb[0] << 16) | (rgb[1] << 8) | rgb[2];
-    g_object_unref(pixel);
-    return colour;
-}
-
 // As the saver plays a list at the clips' own size: the panel takes each clip's size and
 // place between the open and the play, and no picture of the new clip may show black, or
 // land where the clip before was.

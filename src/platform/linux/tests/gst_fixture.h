@@ -13,6 +13,24 @@
 
 namespace morvel::linux_backend {
 
+// The colour on the screen at a point of the window's client area, as 0xRRGGBB.
+inline unsigned long ScreenColourAt(GtkWidget* window, int x, int y) {
+    GdkWindow* native = gtk_widget_get_window(window);
+    int left = 0;
+    int top = 0;
+    gdk_window_get_origin(native, &left, &top);
+    gdk_display_sync(gdk_window_get_display(native));
+    GdkPixbuf* pixel =
+        gdk_pixbuf_get_from_window(gdk_get_default_root_window(), left + x, top + y, 1, 1);
+    if (pixel == nullptr) {
+        return 0;
+    }
+    const guchar* rgb = gdk_pixbuf_read_pixels(pixel);
+    const unsigned long colour = (rgb[0] << 16) | (rgb[1] << 8) | rgb[2];
+    g_object_unref(pixel);
+    return colour;
+}
+
 class GstDisplayTest : public ::testing::Test {
   protected:
     static void SetUpTestSuite() {
