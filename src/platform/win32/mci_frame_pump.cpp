@@ -21,13 +21,7 @@ void MciFramePump::start(UINT device, SIZE frame, HWND panel) {
     if (running() || frame.cx <= 0 || frame.cy <= 0 || panel == nullptr) {
         return;
     }
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof(format.bmiHeader);
-    format.bmiHeader.biWidth = frame.cx;
-    format.bmiHeader.biHeight = -frame.cy;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    format.bmiHeader.biCompression = BI_RGB;
+    BITMAPINFO format = TopDownFormat(frame);
     void* bits = nullptr;
     dc_ = Owned<HDC, MemoryDcCloser>(CreateCompatibleDC(nullptr));
     picture_ = Owned<HBITMAP, GdiObjectCloser>(

@@ -53,13 +53,7 @@ void DrawClipped(HDC dc, SIZE client, const std::uint32_t* source, SIZE size,
     // The rows drawn are a picture of their own, top row first: a source rectangle's rows
     // would count from the bottom of a top-down picture.
     const LONG rows = y.to - y.from;
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof(format.bmiHeader);
-    format.bmiHeader.biWidth = size.cx;
-    format.bmiHeader.biHeight = -rows;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    format.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO format = TopDownFormat({size.cx, rows});
     SetStretchBltMode(dc, COLORONCOLOR);
     StretchDIBits(dc, x.at, y.at, x.length, y.length, x.from, 0, x.to - x.from, rows,
                   source + static_cast<std::size_t>(y.from) * static_cast<std::size_t>(size.cx),

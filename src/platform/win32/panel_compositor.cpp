@@ -42,13 +42,7 @@ std::uint32_t Scaled(std::uint32_t channel, unsigned weight) {
 }
 
 void Draw(HWND window, const std::vector<std::uint32_t>& sum, SIZE size) {
-    BITMAPINFO format{};
-    format.bmiHeader.biSize = sizeof(format.bmiHeader);
-    format.bmiHeader.biWidth = size.cx;
-    format.bmiHeader.biHeight = -size.cy;
-    format.bmiHeader.biPlanes = 1;
-    format.bmiHeader.biBitCount = 32;
-    format.bmiHeader.biCompression = BI_RGB;
+    const BITMAPINFO format = TopDownFormat(size);
     const WindowDc dc(window);
     SetDIBitsToDevice(dc.get(), 0, 0, static_cast<DWORD>(size.cx), static_cast<DWORD>(size.cy), 0,
                       0, 0, static_cast<UINT>(size.cy), sum.data(), &format, DIB_RGB_COLORS);
@@ -93,6 +87,17 @@ bool ComposeOnDevice(HWND window, const void* owner, const Panel& panel) {
 }
 
 }  // namespace
+
+BITMAPINFO TopDownFormat(SIZE size) {
+    BITMAPINFO format{};
+    format.bmiHeader.biSize = sizeof(format.bmiHeader);
+    format.bmiHeader.biWidth = size.cx;
+    format.bmiHeader.biHeight = -size.cy;
+    format.bmiHeader.biPlanes = 1;
+    format.bmiHeader.biBitCount = 32;
+    format.bmiHeader.biCompression = BI_RGB;
+    return format;
+}
 
 unsigned WeightOf(const FadeRamp& ramp, FadeRamp::Clock::time_point now) {
     const double weight = std::clamp(ramp.weightAt(now), 0.0, 1.0);

@@ -27,6 +27,9 @@ struct PixelsView {
     SIZE size{};
 };
 
+// GDI's description of a picture of 32 bits a pixel, `size` large, top row first.
+BITMAPINFO TopDownFormat(SIZE size);
+
 // The full weight of a picture in AddWeighted.
 inline constexpr unsigned kWholeWeight = 256;
 
