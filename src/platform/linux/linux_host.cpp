@@ -123,6 +123,9 @@ std::unique_ptr<Host> HostFor(const HackRequest& request) {
         }
         return std::make_unique<OwnScreenHost>();
     }
+    if (OnWaylandDisplay()) {
+        return nullptr;  // a locker's window is an X window: there is none on Wayland
+    }
     return LockerWindowHost::Open(request.window);
 }
 
