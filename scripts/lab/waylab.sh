@@ -5,6 +5,8 @@
 #   waylab.sh run CMD...       CMD as that user, in that session (WAYLAND_DISPLAY set)
 #   waylab.sh shot OUTPUT FILE a screenshot of one output (grim)
 #   waylab.sh key KEY          a key press (wtype; it needs the delay to deliver every key)
+#   waylab.sh smoke PROGRAM CLIP   the saver on CLIP (a red one) at full size: red on the
+#                              first output, black on the second, ended by a key
 #   waylab.sh stop
 # Exits 77 from `start` where sway cannot start (not installed, no such user).
 set -euo pipefail
@@ -45,6 +47,26 @@ case ${1:-} in
   run) shift; as_user "$@" ;;
   shot) as_user grim -o "$2" "$3" ;;
   key) as_user wtype -s 200 -k "$2" ;;
+  smoke)
+    program=$(realpath "$2"); clip=$(realpath "$3")
+    mkdir -p "$lab/clips" "$lab/home/.config"
+    cp "$clip" "$lab/clips/clip.mp4"; chmod -R a+rX "$lab/clips"
+    (cd "$here/lab" && python3 -c "import sys, winelab; sys.stdout.buffer.write(
+      winelab.settings_text(['$lab/clips/clip.mp4'], {'Picdis': 1}))") \
+      > "$lab/home/.config/morvel4.ini"
+    chown -R "$user" "$lab/home"
+    as_user "$program" /s > "$lab/saver.log" 2>&1 &
+    saver=$!
+    sleep 4
+    as_user grim -o HEADLESS-1 "$lab/home/one.png"; as_user grim -o HEADLESS-2 "$lab/home/two.png"
+    one=$(convert "$lab/home/one.png" -format '%[pixel:p{640,360}]' info:)
+    two=$(convert "$lab/home/two.png" -format '%[pixel:p{400,300}]' info:)
+    as_user wtype -s 200 -k a
+    sleep 2
+    ended=yes; kill -0 "$saver" 2>/dev/null && { ended=no; kill "$saver"; }
+    echo "first output: $one, second: $two, ended by the key: $ended"
+    [[ $one == "srgb(25"* && $two == "srgb(0,0,0)" && $ended == yes ]]
+    ;;
   stop)
     [ -f "$lab/sway.pid" ] && kill "$(cat "$lab/sway.pid")" 2>/dev/null || true
     rm -f "$lab/sway.pid"
