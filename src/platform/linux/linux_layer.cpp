@@ -57,9 +57,10 @@ bool LayerShellAvailable() {
     return OnWaylandDisplay() && gtk_layer_is_supported();
 }
 
-// Every Monitors mode gets the form over the primary output and covers over the others: a
-// surface spans one output, so a form over all of them is still to come. The form's layout
-// keeps the output's size, which the compositor gives the surface a moment after it maps.
+// The form's surface is the primary output's. A form over every monitor has its controls
+// spread over the outputs' surfaces by layoutFor; over the primary alone, the others are
+// black. Each layout keeps its output's size, which the compositor gives the surface a
+// moment after it maps.
 GtkWidget* LayerShellHost::makeSaverWindow(const platform::WindowSpec& design, GtkWidget* layout,
                                            std::vector<GtkWidget*>& covers) {
     GdkMonitor* primary = PrimaryMonitor();
@@ -69,13 +70,47 @@ GtkWidget* LayerShellHost::makeSaverWindow(const platform::WindowSpec& design, G
     gtk_container_add(GTK_CONTAINER(window), layout);
     const GdkRectangle area = MonitorArea(primary);
     gtk_widget_set_size_request(layout, area.width, area.height);
+    outputs_ = {{{area.x, area.y, area.width, area.height}, layout}};
     GdkDisplay* display = gdk_display_get_default();
     for (int i = 0; i < gdk_display_get_n_monitors(display); ++i) {
         if (GdkMonitor* monitor = gdk_display_get_monitor(display, i); monitor != primary) {
-            covers.push_back(MakeLayerCover(monitor));
+            GtkWidget* cover = MakeLayerCover(monitor);
+            GtkWidget* coverLayout = gtk_fixed_new();
+            gtk_widget_show(coverLayout);
+            gtk_container_add(GTK_CONTAINER(cover), coverLayout);
+            const GdkRectangle at = MonitorArea(monitor);
+            outputs_.push_back({{at.x, at.y, at.width, at.height}, coverLayout});
+            covers.push_back(cover);
         }
     }
+    spanningLayout_ = nullptr;
+    if (design.style == platform::WindowStyle::FullScreenEveryMonitor) {
+        const platform::Rect spanned = platform::BoundingRect(monitors());
+        spanningLayout_ = layout;
+        spanningLeft_ = spanned.left;
+        spanningTop_ = spanned.top;
+    }
     return window;
+}
+
+GtkWidget* LayerShellHost::layoutFor(GtkWidget* formLayout, platform::Rect& bounds) const {
+    if (formLayout != spanningLayout_ || formLayout == nullptr) {
+        return formLayout;
+    }
+    const int x = bounds.left + spanningLeft_;
+    const int y = bounds.top + spanningTop_;
+    const Output* on = &outputs_.front();  // a corner on no output: the primary's
+    for (const Output& output : outputs_) {
+        const platform::Rect& area = output.area;
+        if (x >= area.left && x < area.left + area.width && y >= area.top &&
+            y < area.top + area.height) {
+            on = &output;
+            break;
+        }
+    }
+    bounds.left = x - on->area.left;
+    bounds.top = y - on->area.top;
+    return on->layout;
 }
 
 }  // namespace morvel::linux_backend

@@ -36,9 +36,20 @@ class LayerShellHost final : public Host {
     bool logInsteadOfBox(const std::string&, const std::string&) override { return false; }
     void watchForEnd(std::function<void()>) override {}
     bool endsAt(const GdkEvent&) const override { return false; }
+    // A form over every monitor puts each control on the output its corner is on.
+    GtkWidget* layoutFor(GtkWidget* formLayout, platform::Rect& bounds) const override;
 
   private:
+    struct Output {
+        platform::Rect area;
+        GtkWidget* layout;  // owned by its window
+    };
     OwnScreenHost screen_;  // the monitors, as GDK reports the outputs
+    // A form over every monitor: its layout, where its coordinates start, and the outputs'.
+    GtkWidget* spanningLayout_ = nullptr;
+    int spanningLeft_ = 0;
+    int spanningTop_ = 0;
+    std::vector<Output> outputs_;
 };
 
 }  // namespace morvel::linux_backend
