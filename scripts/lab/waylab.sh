@@ -33,9 +33,10 @@ case ${1:-} in
     printf 'xwayland disable\noutput HEADLESS-1 resolution 1280x720 position 0 0\n' \
       > "$lab/sway.conf"
     chmod 644 "$lab/sway.conf"
+    # The compositor's own pid, for stop: the shell's own ($!) is not the compositor's.
     as_user WLR_BACKENDS=headless WLR_RENDERER=pixman WLR_LIBINPUT_NO_DEVICES=1 \
-      sway -c "$lab/sway.conf" > "$lab/sway.log" 2>&1 &
-    echo $! > "$lab/sway.pid"
+      sh -c 'echo $$ > "$0"; exec sway -c "$1"' "$runtime/sway.pid" "$lab/sway.conf" \
+      > "$lab/sway.log" 2>&1 &
     for _ in $(seq 50); do
       [ -S "$runtime/wayland-1" ] && as_user swaymsg -q -t get_outputs 2>/dev/null && break
       sleep 0.1
@@ -68,8 +69,8 @@ case ${1:-} in
     [[ $one == "srgb(25"* && $two == "srgb(0,0,0)" && $ended == yes ]]
     ;;
   stop)
-    [ -f "$lab/sway.pid" ] && kill "$(cat "$lab/sway.pid")" 2>/dev/null || true
-    rm -f "$lab/sway.pid"
+    [ -f "$runtime/sway.pid" ] && kill "$(cat "$runtime/sway.pid")" 2>/dev/null || true
+    rm -f "$runtime/sway.pid"
     ;;
   *) sed -n '2,9p' "$0" >&2; exit 2 ;;
 esac
