@@ -50,6 +50,8 @@ class Host {
     virtual GtkWidget* layoutFor(GtkWidget* formLayout, platform::Rect& /*bounds*/) const {
         return formLayout;
     }
+    // A box about to be shown, not yet realized, is made to come up over the saver's windows.
+    virtual void raiseBox(GtkWidget* /*box*/) {}
 };
 
 // The saver on its own: its window over the primary monitor and black covers over the

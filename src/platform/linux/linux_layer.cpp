@@ -83,6 +83,13 @@ GtkWidget* LayerShellHost::makeSaverWindow(const platform::WindowSpec& design, G
             covers.push_back(cover);
         }
     }
+    // The host outlives the saver's windows: it forgets them as they go.
+    g_signal_connect(layout, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer self) {
+                         auto& host = *static_cast<LayerShellHost*>(self);
+                         host.outputs_.clear();
+                         host.spanningLayout_ = nullptr;
+                     }),
+                     this);
     spanningLayout_ = nullptr;
     if (design.style == platform::WindowStyle::FullScreenEveryMonitor) {
         const platform::Rect spanned = platform::BoundingRect(monitors());
@@ -111,6 +118,36 @@ GtkWidget* LayerShellHost::layoutFor(GtkWidget* formLayout, platform::Rect& boun
     bounds.left = x - on->area.left;
     bounds.top = y - on->area.top;
     return on->layout;
+}
+
+// An ordinary window would come up below the overlay layer and never get a key: the box
+// takes that layer, and the saver's surfaces step down to the one below while it is up
+// (a compositor may stack a layer's newest surface under the older ones). It has no
+// parent there: a layer surface is no toplevel to be transient for.
+void LayerShellHost::raiseBox(GtkWidget* box) {
+    if (outputs_.empty() || gtk_widget_get_realized(box)) {
+        return;  // no saver's surface to come up over
+    }
+    GtkWindow* window = GTK_WINDOW(box);
+    gtk_window_set_transient_for(window, nullptr);
+    gtk_layer_init_for_window(window);
+    gtk_layer_set_namespace(window, "morvel");
+    gtk_layer_set_layer(window, GTK_LAYER_SHELL_LAYER_OVERLAY);
+    gtk_layer_set_keyboard_interactivity(window, TRUE);
+    gtk_layer_set_monitor(window, PrimaryMonitor());
+    stackSaver(GTK_LAYER_SHELL_LAYER_TOP);
+    g_signal_connect(
+        box, "unmap", G_CALLBACK(+[](GtkWidget*, gpointer self) {
+            static_cast<LayerShellHost*>(self)->stackSaver(GTK_LAYER_SHELL_LAYER_OVERLAY);
+        }),
+        this);
+}
+
+void LayerShellHost::stackSaver(int layer) {
+    for (const Output& output : outputs_) {
+        gtk_layer_set_layer(GTK_WINDOW(gtk_widget_get_toplevel(output.layout)),
+                            static_cast<GtkLayerShellLayer>(layer));
+    }
 }
 
 }  // namespace morvel::linux_backend

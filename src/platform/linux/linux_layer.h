@@ -38,8 +38,11 @@ class LayerShellHost final : public Host {
     bool endsAt(const GdkEvent&) const override { return false; }
     // A form over every monitor puts each control on the output its corner is on.
     GtkWidget* layoutFor(GtkWidget* formLayout, platform::Rect& bounds) const override;
+    // Over the saver's surfaces a window is a layer surface too, centred on the primary.
+    void raiseBox(GtkWidget* box) override;
 
   private:
+    void stackSaver(int layer);  // a GtkLayerShellLayer
     struct Output {
         platform::Rect area;
         GtkWidget* layout;  // owned by its window
