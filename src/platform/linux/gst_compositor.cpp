@@ -136,7 +136,10 @@ bool PanelCompositor::start(void* panel) {
     gtk_widget_realize(widget);
     GdkWindow* native = gtk_widget_get_window(widget);
     Display* display = XDisplay();
-    if (native == nullptr || display == nullptr || !gdk_window_ensure_native(native)) {
+    if (display == nullptr) {
+        return startPainting(panel);
+    }
+    if (native == nullptr || !gdk_window_ensure_native(native)) {
         return false;
     }
     GstElement* source = gst_element_factory_make("appsrc", nullptr);
@@ -190,6 +193,12 @@ PanelCompositor::~PanelCompositor() {
     }
     if (redrawSource_ != 0) {
         g_source_remove(redrawSource_);
+    }
+    if (paintSource_ != 0) {
+        g_source_remove(paintSource_);
+    }
+    if (painted_ != nullptr) {
+        gst_buffer_unref(painted_);
     }
     if (pipeline_) {
         gst_element_set_state(pipeline_.get(), GST_STATE_NULL);
@@ -354,7 +363,8 @@ GstBuffer* PanelCompositor::compose(FadeRamp::Clock::time_point now) {
     for (Mapped& entry : mapped) {
         gst_video_frame_unmap(&entry.frame);
     }
-    if (sum != nullptr && (width_ != pushedWidth_ || height_ != pushedHeight_)) {
+    if (sum != nullptr && source_ != nullptr &&
+        (width_ != pushedWidth_ || height_ != pushedHeight_)) {
         GstCaps* caps = gst_caps_new_simple("video/x-raw", "format", G_TYPE_STRING, "BGRx", "width",
                                             G_TYPE_INT, width_, "height", G_TYPE_INT, height_,
                                             "framerate", GST_TYPE_FRACTION, 0, 1,
@@ -400,6 +410,10 @@ bool PanelCompositor::hasLayers() {
 }
 
 void PanelCompositor::push(GstBuffer* frame) {
+    if (source_ == nullptr) {
+        keepForPainting(frame);
+        return;
+    }
     gst_app_src_push_buffer(GST_APP_SRC(source_), frame);  // takes it
 }
 

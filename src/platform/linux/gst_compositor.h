@@ -86,6 +86,11 @@ class PanelCompositor {
     bool hasLayers();
     void push(GstBuffer* frame);
     static int PanelDrawn(void* widget, void* cairo, void* self);
+    // Without an X display (Wayland) the sum is painted by GTK, in the panel's own drawing
+    // (gst_compositor_paint.cpp): no output of its own can draw into a part of a window.
+    bool startPainting(void* panel);
+    void keepForPainting(GstBuffer* frame);
+    static int PaintSum(void* widget, void* cairo, void* self);
 
     std::mutex lock_;  // guards what follows, up to the window
     std::map<int, Layer> layers_;
@@ -107,6 +112,10 @@ class PanelCompositor {
     unsigned long window_ = 0;  // ours, a child of the panel's
     int windowWidth_ = 0;
     int windowHeight_ = 0;
+    GstBuffer* painted_ = nullptr;  // owned, behind lock_: the sum GTK paints next
+    int paintedWidth_ = 0;
+    int paintedHeight_ = 0;
+    unsigned paintSource_ = 0;  // behind lock_: the idle call that asks GTK to paint
 };
 
 }  // namespace morvel::linux_backend

@@ -78,6 +78,10 @@ void GstEngine::releasePipeline() {
     mode_ = media::kNotReady;
 }
 
+bool GstEngine::blendingNow() const {
+    return blending_ || XDisplay() == nullptr;
+}
+
 // Until the clip plays, its frames go to a window nobody sees: the sink paints its window
 // black as it prepares the first frame, and the panel keeps the last picture of the clip
 // before until this one's first frame replaces it.
@@ -90,7 +94,7 @@ GstElement* GstEngine::makeVideoSink() {
     }
     std::vector<GstElement*> branches;
     for (const auto& output : outputs_) {
-        branches.push_back(output->makeBranch(outputs_.size() > 1, placeholder_, blending_));
+        branches.push_back(output->makeBranch(outputs_.size() > 1, placeholder_, blendingNow()));
     }
     GstElement* sink = JoinBranches(branches);
     if (sink == nullptr) {
@@ -139,7 +143,7 @@ std::uint32_t GstEngine::open(const std::string& file, bool /*wait*/) {
             GST_STATE_CHANGE_SUCCESS) {
         return fail(failureText());
     }
-    openBlending_ = blending_;
+    openBlending_ = blendingNow();
     readOwnSize();
     mode_ = media::kStopped;
     return 0;

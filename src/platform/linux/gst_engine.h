@@ -66,6 +66,8 @@ class GstEngine final : public media::MediaEngine {
     std::uint32_t remember(std::string text);
     std::uint32_t fail(const std::string& text);
     std::string failureText();
+    // Without an X display every frame goes through the panel's compositor, which GTK paints.
+    bool blendingNow() const;
     GstElement* makeVideoSink();
     void readOwnSize();
     GObject* muteTarget() const;

@@ -294,8 +294,16 @@ Handle LinuxPlatform::createControl(Handle window, const platform::ControlSpec& 
 void LinuxPlatform::place(ControlData& data) {
     const platform::Rect& bounds = data.bounds;
     GtkWidget* container = gtk_widget_get_parent(data.outer);
-    if (GTK_IS_FIXED(container)) {
-        gtk_fixed_move(GTK_FIXED(container), data.outer, bounds.left, bounds.top);
+    platform::Rect at = bounds;
+    GtkWidget* layout =
+        data.design.parent == 0 ? host_->layoutFor(windowData(data.window).fixed, at) : container;
+    if (layout != container) {  // to another window of the host's
+        g_object_ref(data.outer);
+        gtk_container_remove(GTK_CONTAINER(container), data.outer);
+        gtk_fixed_put(GTK_FIXED(layout), data.outer, at.left, at.top);
+        g_object_unref(data.outer);
+    } else if (GTK_IS_FIXED(container)) {
+        gtk_fixed_move(GTK_FIXED(container), data.outer, at.left, at.top);
     }
     gtk_widget_set_size_request(data.outer, bounds.width > 0 ? bounds.width : -1,
                                 bounds.height > 0 ? bounds.height : -1);

@@ -77,6 +77,7 @@ void AddPatterns(GtkFileFilter* filter, const std::string& patterns) {
 }  // namespace
 
 gint LinuxPlatform::runDialog(GtkWidget* dialog) {
+    host_->raiseBox(dialog);
     runningDialogs_.push_back(dialog);
     const gint response = gtk_dialog_run(GTK_DIALOG(dialog));
     std::erase(runningDialogs_, dialog);

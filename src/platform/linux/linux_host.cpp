@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/linux/linux_common.h"
+#include "platform/linux/linux_layer.h"
 
 namespace morvel::linux_backend {
 
@@ -117,7 +118,13 @@ std::vector<platform::Rect> OwnScreenHost::monitors() const {
 
 std::unique_ptr<Host> HostFor(const HackRequest& request) {
     if (!request.hack) {
+        if (LayerShellAvailable()) {
+            return std::make_unique<LayerShellHost>();
+        }
         return std::make_unique<OwnScreenHost>();
+    }
+    if (OnWaylandDisplay()) {
+        return nullptr;  // a locker's window is an X window: there is none on Wayland
     }
     return LockerWindowHost::Open(request.window);
 }

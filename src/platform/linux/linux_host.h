@@ -45,6 +45,13 @@ class Host {
     virtual void watchForEnd(std::function<void()> end) = 0;
     // The event is the host's word that it is done with the saver.
     virtual bool endsAt(const GdkEvent& event) const = 0;
+    // The layout a form's control at `bounds` (the form's coordinates) sits in: the form's
+    // own, or one of the host's windows, `bounds` then made that layout's.
+    virtual GtkWidget* layoutFor(GtkWidget* formLayout, platform::Rect& /*bounds*/) const {
+        return formLayout;
+    }
+    // A box about to be shown, not yet realized, is made to come up over the saver's windows.
+    virtual void raiseBox(GtkWidget* /*box*/) {}
 };
 
 // The saver on its own: its window over the primary monitor and black covers over the

@@ -12,6 +12,7 @@
 #include "platform/linux/gst_engine.h"
 #include "platform/linux/linux_hack.h"
 #include "platform/linux/linux_host.h"
+#include "platform/linux/linux_layer.h"
 #include "platform/linux/linux_platform.h"
 
 int main(int argc, char** argv) {
@@ -20,8 +21,9 @@ int main(int argc, char** argv) {
     // The decoders' libraries alone take longer to load than GTK takes to start: loaded
     // beside it, they are there when the first video opens.
     const std::jthread plugins(LoadMediaPlugins);
-    // X11 only: the saver's window is found by its X class, the video drawn into X windows.
-    gdk_set_allowed_backends("x11");
+    // X11, unless GDK_BACKEND asks for Wayland: the saver's window is found by its X class,
+    // the video drawn into X windows.
+    gdk_set_allowed_backends(AllowedBackends(std::getenv("GDK_BACKEND")));
     if (!gtk_init_check(&argc, &argv)) {
         std::fputs("morvel: cannot open the X display\n", stderr);
         return 1;
