@@ -11,6 +11,14 @@
 
 namespace morvel::linux_backend {
 
+void PaintBlack(GtkWidget* window) {
+    GtkCssProvider* css = gtk_css_provider_new();
+    gtk_css_provider_load_from_data(css, "window { background-color: #000000; }", -1, nullptr);
+    gtk_style_context_add_provider(gtk_widget_get_style_context(window), GTK_STYLE_PROVIDER(css),
+                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+    g_object_unref(css);
+}
+
 namespace {
 
 // A black, undecorated window over one monitor, above the others.
@@ -21,11 +29,7 @@ GtkWidget* MakeCover(const GdkRectangle& area) {
     gtk_window_set_skip_taskbar_hint(GTK_WINDOW(cover), TRUE);
     gtk_window_move(GTK_WINDOW(cover), area.x, area.y);
     gtk_widget_set_size_request(cover, area.width, area.height);
-    GtkCssProvider* css = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(css, "window { background-color: #000000; }", -1, nullptr);
-    gtk_style_context_add_provider(gtk_widget_get_style_context(cover), GTK_STYLE_PROVIDER(css),
-                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(css);
+    PaintBlack(cover);
     return cover;
 }
 

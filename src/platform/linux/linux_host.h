@@ -16,6 +16,9 @@
 
 namespace morvel::linux_backend {
 
+// A window's background black: the covers over the monitors the saver does not play on.
+void PaintBlack(GtkWidget* window);
+
 class Host {
   public:
     virtual ~Host() = default;

@@ -32,11 +32,7 @@ void MakeLayerSurface(GtkWidget* window, GdkMonitor* monitor) {
 GtkWidget* MakeLayerCover(GdkMonitor* monitor) {
     GtkWidget* cover = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     MakeLayerSurface(cover, monitor);
-    GtkCssProvider* css = gtk_css_provider_new();
-    gtk_css_provider_load_from_data(css, "window { background-color: #000000; }", -1, nullptr);
-    gtk_style_context_add_provider(gtk_widget_get_style_context(cover), GTK_STYLE_PROVIDER(css),
-                                   GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(css);
+    PaintBlack(cover);
     return cover;
 }
 
