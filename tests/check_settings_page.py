@@ -11,14 +11,16 @@ from pathlib import Path
 
 ROOT = Path(__file__).resolve().parents[1]
 PAGE = ROOT / "docs" / "settings-file.md"
-SECTIONS = ("Options", "VidConfig", "WavConfig", "History")
 # The video list's 500 numbered keys, however the code spells the number.
 SLOTS = "Name1 to Name500"
 
-SECTION = r'(?:"(?P<section>\w+)"|(?P<constant>k\w+))'
+SECTION = r'(?:"(?P<section>[^"]+)"|(?P<constant>k\w+))'
 KEY = r'(?:(?P<slot>SlotKey\(|"Name" \+)|"(?P<key>[^"]+)")'
-# A read, a write, a removal or a queued change: the section, then the key.
-CALL = re.compile(r'\(\s*\{?\s*' + SECTION + r'\s*,\s*' + KEY)
+# A read, a write, a removal or a queued change (a list's `{section, key, value}` too): the
+# section, then the key. Any section counts, so a new one must be on the page as well.
+METHOD = (r'\b(?:read(?:Integer|Bool|String)|write(?:Integer|Bool|String)|deleteKey'
+          r'|integer|text|remove|push_back)')
+CALL = re.compile(METHOD + r'\(\s*\{?\s*' + SECTION + r'\s*,\s*' + KEY)
 # Helpers that take the key alone, for the one section they serve.
 HELPER = re.compile(r'\b(?:muteChoice|boolean)\(\s*"(?P<key>\w+)"')
 CONSTANT = re.compile(r'constexpr const char\* (k\w+) = "(\w+)";')
@@ -27,12 +29,12 @@ CONSTANT = re.compile(r'constexpr const char\* (k\w+) = "(\w+)";')
 def keys_in_code():
     found = {}
     for source in sorted((ROOT / "src").rglob("*.[ch]*")):
+        if "tests" in source.parts:
+            continue
         text = source.read_text(errors="replace")
         constants = dict(CONSTANT.findall(text))
         for match in CALL.finditer(text):
-            section = match["section"] or constants.get(match["constant"], "")
-            if section.lower() not in (name.lower() for name in SECTIONS):
-                continue
+            section = match["section"] or constants.get(match["constant"], match["constant"])
             key = SLOTS if match["slot"] else match["key"]
             found.setdefault((section.lower(), key.lower()), (section, key, source))
         for match in HELPER.finditer(text):
