@@ -3,6 +3,7 @@ chooser, and its hack mode, in a window it is given and under a real XScreenSave
 
 import contextlib
 import os
+import re
 import shutil
 import subprocess
 import time
@@ -99,6 +100,33 @@ def test_settings_add_remove_and_ok_then_the_saver_plays_the_added_clip(program)
                      "the added MPEG-1 clip at 512x384")
     program.expect_no_report(saver)
     program.end_with(saver, "key", "a")
+
+
+# --- The command line's own answers ----------------------------------------------------------
+
+def test_help_and_version_answer_without_a_display_and_the_manual_says_the_same(program):
+    env = {name: value for name, value in os.environ.items()
+           if name not in ("DISPLAY", "WAYLAND_DISPLAY")}
+
+    def answer(switch):
+        done = subprocess.run([str(PROGRAM), switch], env=env, capture_output=True, text=True,
+                              timeout=20)
+        if done.returncode != 0 or done.stderr:
+            raise Failure(f"{switch}: exit {done.returncode}, {done.stderr[-300:]!r}")
+        return done.stdout
+
+    version = re.search(r"project\(morvel VERSION ([0-9.]+)",
+                        (ROOT / "CMakeLists.txt").read_text()).group(1)
+    if answer("--version") != f"morvel {version}\n":
+        raise Failure(f"--version said {answer('--version')!r}, not morvel {version}")
+    manual = (ROOT / "packaging" / "linux" / "morvel.1").read_text().replace("\\-", "-")
+    text = answer("--help")
+    for switch in ("/s", "/c", "/a", "-root", "--root", "-window-id", "--help", "--version",
+                   "GDK_BACKEND=wayland"):
+        if switch not in text or switch not in manual:
+            raise Failure(f"{switch} is missing from --help or from the manual page:\n{text}")
+    if len(text.splitlines()) > 20:
+        raise Failure(f"--help takes {len(text.splitlines())} lines, more than a screen's few")
 
 
 # --- Sizes beyond what X can hold --------------------------------------------------------------

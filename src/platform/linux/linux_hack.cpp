@@ -62,6 +62,37 @@ HackRequest ReadHackRequest(const std::vector<std::string>& arguments, const cha
     return {};
 }
 
+// One screen: the switches, the hack's options, where the settings are, the Wayland opt-in.
+constexpr const char* kHelpText =
+    "Usage: morvel /s | /c | /a\n"
+    "       morvel -root | --root | -window-id ID\n"
+    "A screen saver that plays your own videos.\n"
+    "\n"
+    "  /s             play the videos full screen; a key or a mouse button ends it\n"
+    "  /c             the settings window: the list of videos and the options\n"
+    "  /a             ends at once (passwords are the screen locker's business)\n"
+    "  -root, --root  as a screen locker's hack: draw into XSCREENSAVER_WINDOW, else the\n"
+    "                 root window; SIGTERM ends it\n"
+    "  -window-id ID  as a screen locker's hack: draw into the X window ID\n"
+    "  --help         this text;  --version  the version\n"
+    "\n"
+    "Switches are matched without regard to case. The settings are in\n"
+    "$XDG_CONFIG_HOME/morvel4.ini (else ~/.config/morvel4.ini). On Wayland run it with\n"
+    "GDK_BACKEND=wayland. More in morvel(1).\n";
+
+std::optional<std::string> InformationRequested(const std::vector<std::string>& arguments) {
+    if (arguments.size() != 1) {
+        return std::nullopt;
+    }
+    if (arguments[0] == "--help" || arguments[0] == "-h") {
+        return kHelpText;
+    }
+    if (arguments[0] == "--version") {
+        return std::string("morvel " MORVEL_VERSION "\n");
+    }
+    return std::nullopt;
+}
+
 // --- The saver in a locker's window ----------------------------------------------------------
 
 std::unique_ptr<LockerWindowHost> LockerWindowHost::Open(unsigned long window) {

@@ -18,4 +18,8 @@ struct HackRequest {
 // `arguments` without the program name; `lockerWindow` is XSCREENSAVER_WINDOW or null.
 HackRequest ReadHackRequest(const std::vector<std::string>& arguments, const char* lockerWindow);
 
+// The text `--help` (or `-h`) and `--version` print, answered before any display is opened;
+// nullopt for every other command line.
+std::optional<std::string> InformationRequested(const std::vector<std::string>& arguments);
+
 }  // namespace morvel::linux_backend

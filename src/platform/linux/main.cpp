@@ -17,6 +17,11 @@
 
 int main(int argc, char** argv) {
     using namespace morvel::linux_backend;
+    // Answered without a display, and before GStreamer and GTK take their own options.
+    if (const auto text = InformationRequested({argv + 1, argv + argc})) {
+        std::fputs(text->c_str(), stdout);
+        return 0;
+    }
     gst_init(&argc, &argv);
     // The decoders' libraries alone take longer to load than GTK takes to start: loaded
     // beside it, they are there when the first video opens.
