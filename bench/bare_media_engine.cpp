@@ -7,8 +7,8 @@
 //   bare_media_engine.exe CHANGES FILE...   (the files in turn, CHANGES + 1 clips in all)
 //
 // It prints "change N" after each clip's end, so that bench/saver-memory-wine reads its
-// resident memory at the same points as the saver's; "failed ..." and exit code 1 where a
-// clip does not play.
+// resident memory at the same points as the saver's, and after the last waits for its input
+// to end (the memory is read first); "failed ..." and exit code 1 where a clip does not play.
 #include <windows.h>
 
 #include <d3d11.h>
@@ -209,6 +209,8 @@ int main(int argc, char** argv) {
         }
         std::printf("change %d\n", n);
         std::fflush(stdout);
+    }
+    while (std::getchar() != EOF) {
     }
     factory.reset();
     manager.reset();

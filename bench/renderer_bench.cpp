@@ -38,7 +38,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-constexpr int kBits = 10;  // the band's blocks (bench/frame_code.py has the same layout)
+// The band of blocks across the top of each frame: a white one, the number's bits in Gray
+// code, a black one (bench/frame_code.py makes it and tells why).
+constexpr int kBits = 10;
+constexpr int kBlocks = kBits + 2;
 constexpr int kRate = 30;
 constexpr DWORD kLookIntervalMs = 3;
 constexpr double kFirstFrameTimeoutS = 90;
@@ -181,23 +184,27 @@ class RowReader {
     RowReader(const RowReader&) = delete;
     RowReader& operator=(const RowReader&) = delete;
 
-    // The frame number the band shows, or -1 where a block is neither white nor black.
+    // The frame number the band shows, or -1 where it shows none.
     int number() {
         const int y = picture_.top + (picture_.bottom - picture_.top) / 8;
         if (!BitBlt(memory_, 0, 0, Width(), 1, screen_, picture_.left, y, SRCCOPY)) {
             return -1;
         }
         GdiFlush();
-        unsigned gray = 0;
-        for (int k = 0; k < kBits; ++k) {
-            const DWORD pixel = pixels_[(2 * k + 1) * Width() / (2 * kBits)];
+        unsigned blocks = 0;
+        for (int k = 0; k < kBlocks; ++k) {
+            const DWORD pixel = pixels_[(2 * k + 1) * Width() / (2 * kBlocks)];
             const int b = pixel & 0xFF, g = (pixel >> 8) & 0xFF, r = (pixel >> 16) & 0xFF;
             const int level = (r + g + b) / 3;
             if ((level > 60 && level < 195) || std::max({r, g, b}) - std::min({r, g, b}) > 60) {
                 return -1;
             }
-            gray |= static_cast<unsigned>(level >= 128) << k;
+            blocks |= static_cast<unsigned>(level >= 128) << k;
         }
+        if ((blocks & 1) == 0 || (blocks >> (kBlocks - 1)) != 0) {
+            return -1;  // the white and the black block are not there
+        }
+        unsigned gray = blocks >> 1;
         unsigned number = 0;
         for (; gray != 0; gray >>= 1) {
             number ^= gray;
