@@ -263,10 +263,10 @@ class SettingsFile {
         for (int n = 2; n <= 500; ++n) {
             text += "Name" + std::to_string(n) + "=Null\r\n";
         }
-        text += "[WavConfig]\r\nName1=Null\r\n[Options]\r\nPicdis=1\r\nPicord=2\r\nSound=0\r\n"
-                "Repeat=0\r\nStarton=5\r\nEndon=5\r\nHeight=-1\r\nWidth=-1\r\nMonitors=" +
-                std::to_string(monitorsMode) + "\r\nRenderer=" + std::to_string(renderer) +
-                "\r\n";
+        text +=
+            "[WavConfig]\r\nName1=Null\r\n[Options]\r\nPicdis=1\r\nPicord=2\r\nSound=0\r\n"
+            "Repeat=0\r\nStarton=5\r\nEndon=5\r\nHeight=-1\r\nWidth=-1\r\nMonitors=" +
+            std::to_string(monitorsMode) + "\r\nRenderer=" + std::to_string(renderer) + "\r\n";
         std::vector<fs::path> targets;
         if (!userCopy_.empty() && fs::exists(userCopy_)) {
             targets = {userCopy_};
@@ -308,7 +308,9 @@ struct ProcessHandles {
     }
 };
 
-bool Running(HANDLE process) { return WaitForSingleObject(process, 0) == WAIT_TIMEOUT; }
+bool Running(HANDLE process) {
+    return WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+}
 
 std::optional<Figures> Measure(const Options& options, const std::vector<RECT>& pictures,
                                std::string& error) {
@@ -390,10 +392,9 @@ std::string Row(const RECT& monitor, int renderer, const Figures& f, double seco
         Joined(f.longest, [](double s) { return std::to_string(static_cast<int>(s * 1000)); });
     char line[256];
     std::snprintf(line, sizeof(line), "%10s %2d %-11s %3zu %9s %5d %9s %9s %7.2f %6.2f %6.2f %6.2f",
-                  screen.c_str(), renderer, renderer == 1 ? "GDI" : "Direct3D 11",
-                  f.shown.size(), shown.c_str(), static_cast<int>(seconds * kRate + 0.5),
-                  span.c_str(), held.c_str(), f.saver, f.saver / f.elapsed,
-                  f.machine / f.elapsed, f.looker);
+                  screen.c_str(), renderer, renderer == 1 ? "GDI" : "Direct3D 11", f.shown.size(),
+                  shown.c_str(), static_cast<int>(seconds * kRate + 0.5), span.c_str(),
+                  held.c_str(), f.saver, f.saver / f.elapsed, f.machine / f.elapsed, f.looker);
     return line;
 }
 
@@ -450,7 +451,8 @@ int main(int argc, char** argv) {
                 std::string error;
                 const std::optional<Figures> figures = Measure(*options, pictures, error);
                 if (figures) {
-                    std::printf("%s\n", Row(monitors[0], renderer, *figures, options->seconds).c_str());
+                    std::printf("%s\n",
+                                Row(monitors[0], renderer, *figures, options->seconds).c_str());
                 } else {
                     ++failures;
                     std::printf("renderer %d: no figures: %s\n", renderer, error.c_str());
@@ -463,8 +465,9 @@ int main(int argc, char** argv) {
     std::printf("%s\n", kLegend);
     // Wine's GetProcessTimes of another process and its GetSystemTimes do not measure them.
     if (GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version") != nullptr) {
-        std::printf("Under Wine the CPU figures are not the saver's nor the machine's: "
-                    "bench/renderer-frames measures them from Linux.\n");
+        std::printf(
+            "Under Wine the CPU figures are not the saver's nor the machine's: "
+            "bench/renderer-frames measures them from Linux.\n");
     }
     timeEndPeriod(1);
     return failures == 0 ? 0 : 1;
