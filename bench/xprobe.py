@@ -52,6 +52,21 @@ class Display:
         self.x11.XDestroyImage(image)
         return ((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF)
 
+    def row(self, y, xs):
+        """The colours of the points (x, y) for each x, from one look at the row between
+        them (one round trip, so the points are all of the same moment)."""
+        left, right = min(xs), max(xs)
+        image = self.x11.XGetImage(self.display, self.root, left, y, right - left + 1, 1,
+                                   self.ALL_PLANES, self.Z_PIXMAP)
+        if not image:
+            return [(0, 0, 0)] * len(xs)
+        colours = []
+        for x in xs:
+            value = self.x11.XGetPixel(image, x - left, 0)
+            colours.append(((value >> 16) & 0xFF, (value >> 8) & 0xFF, value & 0xFF))
+        self.x11.XDestroyImage(image)
+        return colours
+
     def key(self, name, down):
         code = self.x11.XKeysymToKeycode(self.display, self.x11.XStringToKeysym(name.encode()))
         self.xtst.XTestFakeKeyEvent(self.display, code, 1 if down else 0, 0)
