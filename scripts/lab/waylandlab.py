@@ -11,13 +11,16 @@ client see: the compositor's toplevels by title, and for surfaces no client may 
 saver's layer surfaces and the boxes over them) the saver's own word."""
 
 import contextlib
+import hashlib
 import json
 import os
 import pwd
+import shutil
 import subprocess
 import time
+from pathlib import Path
 
-from linuxlab import LinuxLab
+from linuxlab import PROGRAM, LinuxLab
 from winelab import ROOT, SCREEN, SECOND_SCREEN, Failure, Screenshot, run, wait_until
 
 SAVER_TITLE = "Frmmorvel33"
@@ -47,16 +50,39 @@ def read_ppm(data):
     return int(fields[1]), int(fields[2]), data[at + 1:]
 
 
+def ordinary_user():
+    """(uid, gid) of the lab's ordinary user."""
+    entry = pwd.getpwnam(run([str(ROOT / "scripts" / "ordinary-user")]).strip())
+    return entry.pw_uid, entry.pw_gid
+
+
+def reaches(user, path):
+    """Whether `user` may read `path`: a tree under a folder closed to others is not."""
+    return subprocess.run(["setpriv", f"--reuid={user[0]}", f"--regid={user[1]}",
+                           "--init-groups", "test", "-r", str(path)]).returncode == 0
+
+
+def lab_folder():
+    """build/e2e-wayland, or a folder in /tmp of this tree's own where the user cannot
+    reach the tree."""
+    if reaches(ordinary_user(), ROOT / "build"):
+        return ROOT / "build" / "e2e-wayland"
+    return Path("/tmp") / f"morvel-e2e-wayland-{hashlib.sha1(bytes(ROOT)).hexdigest()[:8]}"
+
+
 class WaylandLab(LinuxLab):
     def __init__(self, work, screen=SCREEN):
-        name = run([str(ROOT / "scripts" / "ordinary-user")]).strip()
-        entry = pwd.getpwnam(name)
-        self.user = (entry.pw_uid, entry.pw_gid)
+        self.user = ordinary_user()
         self.pointer = None
         self.compositor = []  # sway and the pointer
         super().__init__(work, screen=screen)
-        # The clips are the X lab's: the same files, made once.
+        # The X lab's clips and the built program, where the user may read them; else copies.
         self.clips = ROOT / "build" / "e2e-linux" / "clips"
+        self.program = PROGRAM
+        if not reaches(self.user, PROGRAM):
+            self.clips = self.work / "clips"
+            self.program = self.work / "morvel"
+            shutil.copy(PROGRAM, self.program)
 
     def as_user(self, command):
         """`command` as the lab's ordinary user."""

@@ -7,7 +7,7 @@ import contextlib
 from pathlib import Path
 
 from linuxlab import PROGRAM, LinuxLab
-from waylandlab import WaylandLab
+from waylandlab import WaylandLab, lab_folder
 from winelab import ROOT, SCREEN, Failure, Lab, frame, hold, wait_until
 
 SAVER = "Frmmorvel33"  # the saver window's title
@@ -308,12 +308,19 @@ class WaylandProgram(LinuxProgram):
     off_monitors = {}
     missing = {
         "one-video-across-all": "one video across all outputs is not drawn on Wayland yet",
+        # The search for a running saver looks through X windows; a Wayland client sees
+        # no other client's surfaces.
+        "test_a_second_start_while_running": "a second start does not find the running "
+                                             "saver on Wayland yet",
         "test_the_clock_and_the_name": "the clock and caption are not drawn on Wayland yet",
         "test_each_clips_name_replaces": "the clock and caption are not drawn on Wayland yet",
     }
 
     def __init__(self):
-        Program.__init__(self, WaylandLab(ROOT / "build" / "e2e-wayland"))
+        Program.__init__(self, WaylandLab(lab_folder()))
+
+    def start(self, *args, log="saver.log", env=None, program=None):
+        return super().start(*args, log=log, env=env, program=program or self.lab.program)
 
 
 PROGRAMS = {program.name: program

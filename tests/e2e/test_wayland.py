@@ -7,7 +7,6 @@ import time
 
 import pytest
 
-from linuxlab import PROGRAM
 from winelab import SCREEN, SECOND_SCREEN, Failure, Program, wait_until
 
 pytestmark = pytest.mark.only("wayland")
@@ -42,7 +41,7 @@ def test_the_idle_daemon_starts_the_saver_and_ends_it_on_resume(program):
     lab = program.lab
     program.write_settings(["lime"], {"Picdis": 1})
     pid_file = lab.home / "saver.pid"
-    saver = f"echo $$ > {pid_file}; exec {PROGRAM} /s"
+    saver = f"echo $$ > {pid_file}; exec {lab.program} /s"
     idle = Program(lab.command(["swayidle", "timeout", str(IDLE_SECONDS), f"sh -c '{saver}'",
                                 "resume", f"kill $(cat {pid_file})"]),
                    lab.env, lab.work / "swayidle.log")
