@@ -15,6 +15,7 @@ import hashlib
 import json
 import os
 import pwd
+import re
 import shutil
 import subprocess
 import time
@@ -36,18 +37,10 @@ output HEADLESS-2 resolution {second} position {width} 0
 
 def read_ppm(data):
     """(width, height, RGB bytes) of a binary PPM."""
-    fields, at = [], 0
-    while len(fields) < 4:
-        while data[at:at + 1].isspace():
-            at += 1
-        end = at
-        while not data[end:end + 1].isspace():
-            end += 1
-        fields.append(data[at:end])
-        at = end
-    if fields[0] != b"P6" or fields[3] != b"255":
+    header = re.match(rb"P6\s+(\d+)\s+(\d+)\s+255\s", data)
+    if not header:
         raise Failure(f"grim gave no 8-bit PPM: {data[:20]!r}")
-    return int(fields[1]), int(fields[2]), data[at + 1:]
+    return int(header[1]), int(header[2]), data[header.end():]
 
 
 def ordinary_user():
@@ -219,7 +212,7 @@ class WaylandLab(LinuxLab):
                               stdout=subprocess.PIPE, stderr=subprocess.DEVNULL).stdout
 
     def screenshot(self):
-        """Every output where it lies in the layout; no output's pixels are black."""
+        """Every output where it lies in the layout; where none lies, black."""
         width, height, data = read_ppm(self.grim("-t", "ppm", "-"))
         if (width, height) != self.size:
             raise Failure(f"a screenshot of {width}x{height}, not {self.size}")
@@ -238,7 +231,7 @@ class WaylandLab(LinuxLab):
 
     @contextlib.contextmanager
     def pixel_reader(self):
-        """grim's one-pixel captures: some 20 a second."""
+        """grim's one-pixel captures: some ten a second."""
         yield lambda x, y: self.pixel((x, y))
 
     def pixel(self, point):

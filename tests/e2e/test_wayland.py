@@ -16,7 +16,8 @@ IDLE_SECONDS = 3
 
 def corners(size, colour):
     width, height = size
-    return {(x, y): colour for x in (0, width // 2, width - 1) for y in (0, height // 2, height - 1)}
+    return {(x, y): colour for x in (0, width // 2, width - 1)
+            for y in (0, height // 2, height - 1)}
 
 
 def test_each_output_has_a_surface_of_its_own_at_its_size(program):
@@ -29,8 +30,9 @@ def test_each_output_has_a_surface_of_its_own_at_its_size(program):
                                      ("HEADLESS-2", SECOND_SCREEN, "black")):
             def covered():
                 shot = lab.output_screenshot(output)
-                return (shot.width, shot.height) == size and not shot.mismatches(
-                    corners(size, colour)), shot.mismatches(corners(size, colour))
+                wrong = shot.mismatches(corners(size, colour))
+                return (shot.width, shot.height) == size and not wrong, \
+                    ((shot.width, shot.height), wrong)
             wait_until(f"{colour} to the corners of {output}", covered, program.start_timeout)
         program.end_with(saver, "key", "a")
 
@@ -41,8 +43,9 @@ def test_the_idle_daemon_starts_the_saver_and_ends_it_on_resume(program):
     lab = program.lab
     program.write_settings(["lime"], {"Picdis": 1})
     pid_file = lab.home / "saver.pid"
-    saver = f"echo $$ > {pid_file}; exec {lab.program} /s"
-    idle = Program(lab.command(["swayidle", "timeout", str(IDLE_SECONDS), f"sh -c '{saver}'",
+    # swayidle runs each command through sh: the shell becomes the saver.
+    idle = Program(lab.command(["swayidle", "timeout", str(IDLE_SECONDS),
+                                f"echo $$ > {pid_file}; exec {lab.program} /s",
                                 "resume", f"kill $(cat {pid_file})"]),
                    lab.env, lab.work / "swayidle.log")
     lab.savers.append(idle)

@@ -69,9 +69,11 @@ int main(void) {
             zwlr_virtual_pointer_v1_frame(pointer);
         } else if (sscanf(line, "click %u", &button) == 1 && button >= 1 && button <= 3) {
             const uint32_t code = buttons[button - 1];
-            zwlr_virtual_pointer_v1_button(pointer, now_ms(), code, WL_POINTER_BUTTON_STATE_PRESSED);
+            zwlr_virtual_pointer_v1_button(pointer, now_ms(), code,
+                                           WL_POINTER_BUTTON_STATE_PRESSED);
             zwlr_virtual_pointer_v1_frame(pointer);
-            zwlr_virtual_pointer_v1_button(pointer, now_ms(), code, WL_POINTER_BUTTON_STATE_RELEASED);
+            zwlr_virtual_pointer_v1_button(pointer, now_ms(), code,
+                                           WL_POINTER_BUTTON_STATE_RELEASED);
             zwlr_virtual_pointer_v1_frame(pointer);
         } else {
             printf("unknown: %s", line);
