@@ -18,7 +18,6 @@ import pwd
 import re
 import shutil
 import subprocess
-import time
 from pathlib import Path
 
 from linuxlab import PROGRAM, LinuxLab
