@@ -29,7 +29,7 @@ class NativeSaver(Program):
 
     def __init__(self, lab, args, log, env=None, program=PROGRAM):
         self.lab = lab
-        super().__init__([str(program), *args], env or lab.env, log)
+        super().__init__(lab.command([str(program), *args]), env or lab.env, log)
 
     def boxes(self):
         """(caption, text) of every message box shown so far."""
@@ -87,6 +87,10 @@ class LinuxLab(ScreenLab):
     @property
     def settings_path(self):
         return self.home / ".config" / "morvel4.ini"
+
+    def command(self, command):
+        """`command` as the lab runs the program: as it is here."""
+        return command
 
     def fresh_home(self):
         """An empty HOME: no settings file, no recent files, the sink not muted."""

@@ -387,19 +387,25 @@ class ScreenLab:
         """The colours `point` shows, read as fast as the X server answers (a screenshot
         takes far longer than a flash of black), in order, one entry per change, until
         `enough(colours)` holds or `timeout` seconds have passed."""
+        colours = []
+        deadline = time.monotonic() + timeout
+        with self.pixel_reader() as rgb:
+            while not enough(colours) and time.monotonic() < deadline:
+                seen = colour_name(rgb(*point))
+                if not colours or colours[-1] != seen:
+                    colours.append(seen)
+        return colours
+
+    @contextlib.contextmanager
+    def pixel_reader(self):
+        """A function (x, y) -> (r, g, b) that reads one pixel off the screen, fast."""
         sys.path.insert(0, str(ROOT / "bench"))
         import xprobe  # noqa: E402  (bench/ is on the path only now)
         display = xprobe.Display(self.env["DISPLAY"])
-        colours = []
-        deadline = time.monotonic() + timeout
         try:
-            while not enough(colours) and time.monotonic() < deadline:
-                seen = colour_name(display.rgb(*point))
-                if not colours or colours[-1] != seen:
-                    colours.append(seen)
+            yield display.rgb
         finally:
             display.close()
-        return colours
 
     def windows(self, name):
         result = subprocess.run(["xdotool", "search", "--name", f"^{name}$"], env=self.env,

@@ -1,8 +1,10 @@
 """The end-to-end lab on pytest. `adapter`, a session fixture with one parameter per program,
 is that program's lab (virtual screen, silent sound server, clips), set up once; `program`
 hands it to each test on a fresh start (a fresh Wine prefix, an empty HOME), stops the
-savers afterwards and leaves a screenshot in the lab's failures/ folder when the test failed. Tests marked `only(...)` run for that program alone; `--program` runs
-one program's tests. The closing lines repeat GoogleTest's totals, which scripts/test adds up."""
+savers afterwards and leaves a screenshot in the lab's failures/ folder when the test failed.
+Tests marked `only(...)` run for those programs alone; a program's `modules` and `missing`
+say which files it runs and which cases it skips, and why. `--program` runs one program's
+tests. The closing lines repeat GoogleTest's totals, which scripts/test adds up."""
 
 import re
 import sys
@@ -25,15 +27,31 @@ def program_of(item):
     return item.callspec.params.get("adapter") if hasattr(item, "callspec") else None
 
 
+def made_for(item):
+    """A test marked only(...) is made for those programs alone, and one of a file a program
+    does not run (its `modules`) not for that program."""
+    only = item.get_closest_marker("only")
+    modules = PROGRAMS[program_of(item)].modules if program_of(item) else None
+    return (not only or program_of(item) in only.args) and \
+        (modules is None or item.module.__name__ in modules)
+
+
 @pytest.hookimpl(hookwrapper=True)
 def pytest_pycollect_makeitem(collector, name, obj):
-    """A test marked only(...) is not made for the other program at all."""
     outcome = yield
     items = outcome.get_result()
     if isinstance(items, list):
-        outcome.force_result([item for item in items if not isinstance(item, pytest.Item)
-                              or not item.get_closest_marker("only")
-                              or program_of(item) in item.get_closest_marker("only").args])
+        outcome.force_result([item for item in items
+                              if not isinstance(item, pytest.Item) or made_for(item)])
+
+
+@pytest.fixture(autouse=True)
+def skip_what_is_missing(request):
+    """A case that needs what a program does not have yet is skipped, saying what."""
+    program = program_of(request.node)
+    for part, reason in (PROGRAMS[program].missing.items() if program else ()):
+        if part in request.node.name:
+            pytest.skip(reason)
 
 
 def pytest_collection_modifyitems(config, items):

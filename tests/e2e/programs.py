@@ -7,6 +7,7 @@ import contextlib
 from pathlib import Path
 
 from linuxlab import PROGRAM, LinuxLab
+from waylandlab import WaylandLab, lab_folder
 from winelab import ROOT, SCREEN, Failure, Lab, frame, hold, wait_until
 
 SAVER = "Frmmorvel33"  # the saver window's title
@@ -28,6 +29,8 @@ class Program:
     mute_seen_on_sink = False  # whether mute and un-mute show as the sound server's sink mute
     off_monitors = {}      # points on no monitor of the two-monitor screen: they stay desktop
     key_release_alone = True  # whether the lab can send a key release without its press
+    modules = None         # the test files that run for this program, when not all
+    missing = {}           # test name -> why it cannot run for this program (yet)
 
     def __init__(self, lab):
         self.lab = lab
@@ -294,4 +297,31 @@ class LinuxProgram(Program):
         return set(self.lab.streams_playing("morvel"))
 
 
-PROGRAMS = {program.name: program for program in (WindowsProgram, LinuxProgram)}
+class WaylandProgram(LinuxProgram):
+    """The native program on a headless sway (waylandlab.py), as the lab's ordinary user: the
+    shared cases of the saver, its picture and its flow. Keys go through wtype, the pointer
+    through the lab's virtual pointer, screenshots through grim."""
+
+    name = "wayland"
+    modules = {"test_saver", "test_picture", "test_flow", "test_wayland"}
+    # A layout of two outputs has no pixels between them to look at.
+    off_monitors = {}
+    missing = {
+        "one-video-across-all": "one video across all outputs is not drawn on Wayland yet",
+        # The search for a running saver looks through X windows; a Wayland client sees
+        # no other client's surfaces.
+        "test_a_second_start_while_running": "a second start does not find the running "
+                                             "saver on Wayland yet",
+        "test_the_clock_and_the_name": "the clock and caption are not drawn on Wayland yet",
+        "test_each_clips_name_replaces": "the clock and caption are not drawn on Wayland yet",
+    }
+
+    def __init__(self):
+        Program.__init__(self, WaylandLab(lab_folder()))
+
+    def start(self, *args, log="saver.log", env=None, program=None):
+        return super().start(*args, log=log, env=env, program=program or self.lab.program)
+
+
+PROGRAMS = {program.name: program
+            for program in (WindowsProgram, LinuxProgram, WaylandProgram)}

@@ -3,30 +3,24 @@ long clips starting at a random point and where they were left, and the saver go
 The clips are solid colours, so the centre's colour says which clip shows and how much."""
 
 import contextlib
-import sys
 import time
 
 import pytest
 
 from linuxlab import PowerStandIn
-from winelab import LIME_SECONDS, ROOT, Failure, hold, wait_until
+from winelab import LIME_SECONDS, Failure, hold, wait_until
 
 CENTRE = (512, 384)
 LARGE = {"Picdis": 1}
 
 
 def centre_samples(lab, seconds):
-    """(time, (r, g, b)) of the centre, read as fast as the X server answers."""
-    sys.path.insert(0, str(ROOT / "bench"))
-    import xprobe  # noqa: E402  (bench/ is on the path only now)
-    display = xprobe.Display(lab.env["DISPLAY"])
+    """(time, (r, g, b)) of the centre, read as fast as the screen answers."""
     samples = []
     start = time.monotonic()
-    try:
+    with lab.pixel_reader() as rgb:
         while time.monotonic() - start < seconds:
-            samples.append((time.monotonic() - start, display.rgb(*CENTRE)))
-    finally:
-        display.close()
+            samples.append((time.monotonic() - start, rgb(*CENTRE)))
     return samples
 
 
