@@ -48,11 +48,16 @@ class Host {
     virtual void watchForEnd(std::function<void()> end) = 0;
     // The event is the host's word that it is done with the saver.
     virtual bool endsAt(const GdkEvent& event) const = 0;
-    // The layout a form's control at `bounds` (the form's coordinates) sits in: the form's
-    // own, or one of the host's windows, `bounds` then made that layout's.
-    virtual GtkWidget* layoutFor(GtkWidget* formLayout, platform::Rect& /*bounds*/) const {
+    // The layout a form's `control` at `bounds` (the form's coordinates) sits in: the form's
+    // own, or one of the host's windows, `bounds` then made that layout's. Where the control
+    // lies over other windows of the host too, the host shows it there as well.
+    virtual GtkWidget* layoutFor(GtkWidget* formLayout, GtkWidget* /*control*/,
+                                 platform::Rect& /*bounds*/) {
         return formLayout;
     }
+    // `adopt` takes each cover the host makes while the saver runs (over a monitor that came
+    // after it started), with the saver's window it belongs to. Set once, by the platform.
+    virtual void watchForCovers(std::function<void(GtkWidget* saver, GtkWidget* cover)>) {}
     // A box about to be shown, not yet realized, is made to come up over the saver's windows.
     virtual void raiseBox(GtkWidget* /*box*/) {}
 };
