@@ -19,6 +19,21 @@ namespace morvel::linux_backend {
 // A window's background black: the covers over the monitors the saver does not play on.
 void PaintBlack(GtkWidget* window);
 
+// Runs `end` on the user-interface thread at SIGTERM or an interrupt, from start until it goes:
+// the saver then ends as after a key, its end mute applied.
+class TerminationWatch {
+  public:
+    TerminationWatch() = default;
+    ~TerminationWatch();
+    TerminationWatch(const TerminationWatch&) = delete;
+    TerminationWatch& operator=(const TerminationWatch&) = delete;
+    void start(std::function<void()> end);
+
+  private:
+    std::function<void()> end_;
+    std::vector<guint> sources_;
+};
+
 class Host {
   public:
     virtual ~Host() = default;
@@ -115,8 +130,7 @@ class LockerWindowHost final : public Host {
 
     GdkWindow* window_;
     std::unique_ptr<GdkWindow, Unref> foreign_;  // ours to release; the root is the screen's
-    std::function<void()> end_;
-    std::vector<guint> signalSources_;
+    TerminationWatch termination_;
 };
 
 // The host a request names: the locker's window for a hack, else the saver's own screen.

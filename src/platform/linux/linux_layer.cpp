@@ -207,18 +207,13 @@ void LayerShellHost::spread(GtkWidget* control, const platform::Rect& at, const 
         g_signal_connect(control, "destroy", G_CALLBACK(+[](GtkWidget* widget, gpointer self) {
                              auto& host = *static_cast<LayerShellHost*>(self);
                              auto gone = host.views_.find(widget);
-                             for (const View& view : gone->second.views) {
-                                 gtk_widget_destroy(view.area);
-                             }
+                             DestroyViews(gone->second);
                              host.views_.erase(gone);
                          }),
                          this);
     }
     Views& views = found->second;
-    for (const View& view : views.views) {
-        gtk_widget_destroy(view.area);
-    }
-    views.views.clear();
+    DestroyViews(views);
     for (const Output& output : outputs_) {
         const platform::Rect part = Intersection(at, output.area);
         if (&output == &home || part.width <= 0 || part.height <= 0) {
@@ -229,8 +224,21 @@ void LayerShellHost::spread(GtkWidget* control, const platform::Rect& at, const 
         gtk_fixed_put(GTK_FIXED(output.layout), area, part.left - output.area.left,
                       part.top - output.area.top);
         g_signal_connect(area, "draw", G_CALLBACK(DrawView), &views);
+        // A view goes with its output's window too, which may go before the control does.
+        g_signal_connect(area, "destroy", G_CALLBACK(+[](GtkWidget* gone, gpointer data) {
+                             std::erase_if(static_cast<Views*>(data)->views,
+                                           [gone](const View& view) { return view.area == gone; });
+                         }),
+                         &views);
         gtk_widget_set_visible(area, gtk_widget_get_mapped(control));
         views.views.push_back({area, part.left - at.left, part.top - at.top});
+    }
+}
+
+void LayerShellHost::DestroyViews(Views& views) {
+    const std::vector<View> going = views.views;  // each leaves the list as it goes
+    for (const View& view : going) {
+        gtk_widget_destroy(view.area);
     }
 }
 
