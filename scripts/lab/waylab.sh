@@ -17,8 +17,9 @@ lab=${WAYLAB_DIR:-/tmp/morvel-waylab}
 runtime=$lab/runtime
 
 as_user() {
-  local socket
-  socket=$(ls "$runtime"/sway-ipc.*.sock 2>/dev/null | head -1 || true)
+  # A path of its own for sway's socket: an empty SWAYSOCK makes sway bind an abstract socket
+  # of that empty name, which a second lab's sway on the machine then cannot bind.
+  local socket=$runtime/sway-ipc.sock
   setpriv --reuid="$uid" --regid="$(id -g "$user")" --init-groups \
     env -i PATH=/usr/local/bin:/usr/bin:/bin HOME="$lab/home" XDG_RUNTIME_DIR="$runtime" \
     WAYLAND_DISPLAY=wayland-1 GDK_BACKEND=wayland SWAYSOCK="$socket" "$@"

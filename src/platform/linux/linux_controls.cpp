@@ -107,13 +107,11 @@ GtkWidget* LinuxPlatform::makeControl(ControlData& data) {
     const char* caption = design.caption.c_str();
     switch (design.kind) {
         case ControlKind::Overlay:
-            // A window of its own draws it (see TextOverlay); the widget only holds its place.
-            data.overlay =
-                std::make_unique<TextOverlay>(windowData(data.window).window, design.font);
+            data.overlay = MakeOverlay(windowData(data.window).window, design.font);
             data.overlay->setBounds(design.bounds);
             data.overlay->setText(design.caption);
             data.overlay->setVisible(design.visible);
-            return gtk_label_new(nullptr);  // no window, so nothing drawn and no input
+            return data.overlay->widget();
         case ControlKind::Label: {
             data.inner = gtk_label_new(caption);
             gtk_label_set_xalign(GTK_LABEL(data.inner), 0);
@@ -295,8 +293,9 @@ void LinuxPlatform::place(ControlData& data) {
     const platform::Rect& bounds = data.bounds;
     GtkWidget* container = gtk_widget_get_parent(data.outer);
     platform::Rect at = bounds;
-    GtkWidget* layout =
-        data.design.parent == 0 ? host_->layoutFor(windowData(data.window).fixed, at) : container;
+    GtkWidget* layout = data.design.parent == 0
+                            ? host_->layoutFor(windowData(data.window).fixed, data.outer, at)
+                            : container;
     if (layout != container) {  // to another window of the host's
         g_object_ref(data.outer);
         gtk_container_remove(GTK_CONTAINER(container), data.outer);

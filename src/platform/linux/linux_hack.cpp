@@ -117,11 +117,7 @@ std::unique_ptr<LockerWindowHost> LockerWindowHost::Open(unsigned long window) {
 LockerWindowHost::LockerWindowHost(Key /*only Open*/, GdkWindow* window, bool foreign)
     : window_(window), foreign_(foreign ? window : nullptr) {}
 
-LockerWindowHost::~LockerWindowHost() {
-    for (const guint source : signalSources_) {
-        g_source_remove(source);
-    }
-}
+LockerWindowHost::~LockerWindowHost() = default;
 
 // The form is a popup, as a child of the locker's window has no window manager; it covers
 // all of that window, whichever full-screen style it asks for.
@@ -184,16 +180,7 @@ bool LockerWindowHost::logInsteadOfBox(const std::string& caption, const std::st
 
 // The locker ends its hack with SIGTERM; an interrupt from a terminal ends it the same way.
 void LockerWindowHost::watchForEnd(std::function<void()> end) {
-    end_ = std::move(end);
-    for (const int signal : {SIGTERM, SIGINT}) {
-        signalSources_.push_back(g_unix_signal_add(
-            signal,
-            +[](gpointer self) -> gboolean {
-                static_cast<LockerWindowHost*>(self)->end_();
-                return G_SOURCE_CONTINUE;
-            },
-            this));
-    }
+    termination_.start(std::move(end));
 }
 
 // The locker's window is gone, and ours in it.

@@ -2,7 +2,10 @@
 // monitor and black windows over every other one, or one window over them all.
 #include "platform/linux/linux_host.h"
 
+#include <glib-unix.h>
+
 #include <algorithm>
+#include <csignal>
 #include <tuple>
 #include <utility>
 
@@ -17,6 +20,25 @@ void PaintBlack(GtkWidget* window) {
     gtk_style_context_add_provider(gtk_widget_get_style_context(window), GTK_STYLE_PROVIDER(css),
                                    GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
     g_object_unref(css);
+}
+
+TerminationWatch::~TerminationWatch() {
+    for (const guint source : sources_) {
+        g_source_remove(source);
+    }
+}
+
+void TerminationWatch::start(std::function<void()> end) {
+    end_ = std::move(end);
+    for (const int signal : {SIGTERM, SIGINT}) {
+        sources_.push_back(g_unix_signal_add(
+            signal,
+            +[](gpointer self) -> gboolean {
+                static_cast<TerminationWatch*>(self)->end_();
+                return G_SOURCE_CONTINUE;
+            },
+            this));
+    }
 }
 
 namespace {

@@ -19,6 +19,21 @@ namespace morvel::linux_backend {
 // A window's background black: the covers over the monitors the saver does not play on.
 void PaintBlack(GtkWidget* window);
 
+// Runs `end` on the user-interface thread at SIGTERM or an interrupt, from start until it goes:
+// the saver then ends as after a key, its end mute applied.
+class TerminationWatch {
+  public:
+    TerminationWatch() = default;
+    ~TerminationWatch();
+    TerminationWatch(const TerminationWatch&) = delete;
+    TerminationWatch& operator=(const TerminationWatch&) = delete;
+    void start(std::function<void()> end);
+
+  private:
+    std::function<void()> end_;
+    std::vector<guint> sources_;
+};
+
 class Host {
   public:
     virtual ~Host() = default;
@@ -48,11 +63,16 @@ class Host {
     virtual void watchForEnd(std::function<void()> end) = 0;
     // The event is the host's word that it is done with the saver.
     virtual bool endsAt(const GdkEvent& event) const = 0;
-    // The layout a form's control at `bounds` (the form's coordinates) sits in: the form's
-    // own, or one of the host's windows, `bounds` then made that layout's.
-    virtual GtkWidget* layoutFor(GtkWidget* formLayout, platform::Rect& /*bounds*/) const {
+    // The layout a form's `control` at `bounds` (the form's coordinates) sits in: the form's
+    // own, or one of the host's windows, `bounds` then made that layout's. Where the control
+    // lies over other windows of the host too, the host shows it there as well.
+    virtual GtkWidget* layoutFor(GtkWidget* formLayout, GtkWidget* /*control*/,
+                                 platform::Rect& /*bounds*/) {
         return formLayout;
     }
+    // `adopt` takes each cover the host makes while the saver runs (over a monitor that came
+    // after it started), with the saver's window it belongs to. Set once, by the platform.
+    virtual void watchForCovers(std::function<void(GtkWidget* saver, GtkWidget* cover)>) {}
     // A box about to be shown, not yet realized, is made to come up over the saver's windows.
     virtual void raiseBox(GtkWidget* /*box*/) {}
 };
@@ -110,8 +130,7 @@ class LockerWindowHost final : public Host {
 
     GdkWindow* window_;
     std::unique_ptr<GdkWindow, Unref> foreign_;  // ours to release; the root is the screen's
-    std::function<void()> end_;
-    std::vector<guint> signalSources_;
+    TerminationWatch termination_;
 };
 
 // The host a request names: the locker's window for a hack, else the saver's own screen.

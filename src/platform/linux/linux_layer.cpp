@@ -4,6 +4,7 @@
 #include <gdk/gdkwayland.h>
 #include <gtk-layer-shell/gtk-layer-shell.h>
 
+#include <algorithm>
 #include <string_view>
 
 #include "platform/linux/linux_common.h"
@@ -53,6 +54,34 @@ bool LayerShellAvailable() {
     return OnWaylandDisplay() && gtk_layer_is_supported();
 }
 
+namespace {
+
+// The surface's own content, held at `area`'s size, in a layout that does not grow with it: a
+// control wider than the output (a video across every output) would make the surface ask
+// for more than the output has.
+void HoldAt(GtkWidget* window, GtkWidget* layout, const GdkRectangle& area) {
+    GtkWidget* holder = gtk_layout_new(nullptr, nullptr);
+    gtk_widget_set_size_request(holder, area.width, area.height);
+    gtk_layout_put(GTK_LAYOUT(holder), layout, 0, 0);
+    gtk_widget_set_size_request(layout, area.width, area.height);
+    gtk_widget_show(holder);
+    gtk_container_add(GTK_CONTAINER(window), holder);
+}
+
+platform::Rect ToRect(const GdkRectangle& area) {
+    return {area.x, area.y, area.width, area.height};
+}
+
+platform::Rect Intersection(const platform::Rect& a, const platform::Rect& b) {
+    const int left = std::max(a.left, b.left);
+    const int top = std::max(a.top, b.top);
+    const int right = std::min(a.left + a.width, b.left + b.width);
+    const int bottom = std::min(a.top + a.height, b.top + b.height);
+    return {left, top, std::max(right - left, 0), std::max(bottom - top, 0)};
+}
+
+}  // namespace
+
 // The form's surface is the primary output's. A form over every monitor has its controls
 // spread over the outputs' surfaces by layoutFor; over the primary alone, the others are
 // black. Each layout keeps its output's size, which the compositor gives the surface a
@@ -63,29 +92,35 @@ GtkWidget* LayerShellHost::makeSaverWindow(const platform::WindowSpec& design, G
     GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
     NameWindow(window, design);
     MakeLayerSurface(window, primary);
-    gtk_container_add(GTK_CONTAINER(window), layout);
     const GdkRectangle area = MonitorArea(primary);
-    gtk_widget_set_size_request(layout, area.width, area.height);
-    outputs_ = {{{area.x, area.y, area.width, area.height}, layout}};
+    HoldAt(window, layout, area);
+    outputs_ = {{ToRect(area), layout}};
     GdkDisplay* display = gdk_display_get_default();
     for (int i = 0; i < gdk_display_get_n_monitors(display); ++i) {
         if (GdkMonitor* monitor = gdk_display_get_monitor(display, i); monitor != primary) {
             GtkWidget* cover = MakeLayerCover(monitor);
             GtkWidget* coverLayout = gtk_fixed_new();
             gtk_widget_show(coverLayout);
-            gtk_container_add(GTK_CONTAINER(cover), coverLayout);
             const GdkRectangle at = MonitorArea(monitor);
-            outputs_.push_back({{at.x, at.y, at.width, at.height}, coverLayout});
+            HoldAt(cover, coverLayout, at);
+            outputs_.push_back({ToRect(at), coverLayout});
             covers.push_back(cover);
         }
     }
     // The host outlives the saver's windows: it forgets them as they go.
     g_signal_connect(layout, "destroy", G_CALLBACK(+[](GtkWidget*, gpointer self) {
-                         auto& host = *static_cast<LayerShellHost*>(self);
-                         host.outputs_.clear();
-                         host.spanningLayout_ = nullptr;
+                         static_cast<LayerShellHost*>(self)->forgetSaver();
                      }),
                      this);
+    saver_ = window;
+    if (monitorAdded_ == 0) {
+        monitorAdded_ =
+            g_signal_connect(display, "monitor-added",
+                             G_CALLBACK(+[](GdkDisplay*, GdkMonitor* monitor, gpointer self) {
+                                 static_cast<LayerShellHost*>(self)->coverNewMonitor(monitor);
+                             }),
+                             this);
+    }
     spanningLayout_ = nullptr;
     if (design.style == platform::WindowStyle::FullScreenEveryMonitor) {
         const platform::Rect spanned = platform::BoundingRect(monitors());
@@ -96,7 +131,28 @@ GtkWidget* LayerShellHost::makeSaverWindow(const platform::WindowSpec& design, G
     return window;
 }
 
-GtkWidget* LayerShellHost::layoutFor(GtkWidget* formLayout, platform::Rect& bounds) const {
+void LayerShellHost::forgetSaver() {
+    outputs_.clear();
+    spanningLayout_ = nullptr;
+    saver_ = nullptr;
+    if (monitorAdded_ != 0) {
+        g_signal_handler_disconnect(gdk_display_get_default(), monitorAdded_);
+        monitorAdded_ = 0;
+    }
+}
+
+// A monitor plugged in while the saver runs is black: the saver's videos were laid out for
+// the monitors it started with. The cover goes with the saver's window.
+void LayerShellHost::coverNewMonitor(GdkMonitor* monitor) {
+    if (saver_ == nullptr || !adopt_) {
+        return;
+    }
+    GtkWidget* cover = MakeLayerCover(monitor);
+    adopt_(saver_, cover);
+}
+
+GtkWidget* LayerShellHost::layoutFor(GtkWidget* formLayout, GtkWidget* control,
+                                     platform::Rect& bounds) {
     if (formLayout != spanningLayout_ || formLayout == nullptr) {
         return formLayout;
     }
@@ -111,9 +167,92 @@ GtkWidget* LayerShellHost::layoutFor(GtkWidget* formLayout, platform::Rect& boun
             break;
         }
     }
+    spread(control, {x, y, bounds.width, bounds.height}, *on);
     bounds.left = x - on->area.left;
     bounds.top = y - on->area.top;
     return on->layout;
+}
+
+// The views of a control at `at` (the desktop's coordinates) that lies on `home`: made anew at
+// each place, shown while the control is mapped, each painting the control translated to
+// its corner, again whenever the control paints.
+void LayerShellHost::spread(GtkWidget* control, const platform::Rect& at, const Output& home) {
+    auto found = views_.find(control);
+    if (found == views_.end()) {
+        if (at.width <= 0 || at.height <= 0) {
+            return;
+        }
+        found = views_.emplace(control, Views{control, {}, false}).first;
+        Views* views = &found->second;
+        g_signal_connect_after(control, "draw",
+                               G_CALLBACK(+[](GtkWidget*, cairo_t*, gpointer data) -> gboolean {
+                                   auto& own = *static_cast<Views*>(data);
+                                   for (const View& view : own.views) {
+                                       if (!own.drawing) {
+                                           gtk_widget_queue_draw(view.area);
+                                       }
+                                   }
+                                   return FALSE;
+                               }),
+                               views);
+        for (const char* signal : {"map", "unmap"}) {
+            g_signal_connect_after(
+                control, signal, G_CALLBACK(+[](GtkWidget* widget, gpointer data) {
+                    for (const View& view : static_cast<Views*>(data)->views) {
+                        gtk_widget_set_visible(view.area, gtk_widget_get_mapped(widget));
+                    }
+                }),
+                views);
+        }
+        g_signal_connect(control, "destroy", G_CALLBACK(+[](GtkWidget* widget, gpointer self) {
+                             auto& host = *static_cast<LayerShellHost*>(self);
+                             auto gone = host.views_.find(widget);
+                             DestroyViews(gone->second);
+                             host.views_.erase(gone);
+                         }),
+                         this);
+    }
+    Views& views = found->second;
+    DestroyViews(views);
+    for (const Output& output : outputs_) {
+        const platform::Rect part = Intersection(at, output.area);
+        if (&output == &home || part.width <= 0 || part.height <= 0) {
+            continue;
+        }
+        GtkWidget* area = gtk_drawing_area_new();
+        gtk_widget_set_size_request(area, part.width, part.height);
+        gtk_fixed_put(GTK_FIXED(output.layout), area, part.left - output.area.left,
+                      part.top - output.area.top);
+        g_signal_connect(area, "draw", G_CALLBACK(DrawView), &views);
+        // A view goes with its output's window too, which may go before the control does.
+        g_signal_connect(area, "destroy", G_CALLBACK(+[](GtkWidget* gone, gpointer data) {
+                             std::erase_if(static_cast<Views*>(data)->views,
+                                           [gone](const View& view) { return view.area == gone; });
+                         }),
+                         &views);
+        gtk_widget_set_visible(area, gtk_widget_get_mapped(control));
+        views.views.push_back({area, part.left - at.left, part.top - at.top});
+    }
+}
+
+void LayerShellHost::DestroyViews(Views& views) {
+    const std::vector<View> going = views.views;  // each leaves the list as it goes
+    for (const View& view : going) {
+        gtk_widget_destroy(view.area);
+    }
+}
+
+gboolean LayerShellHost::DrawView(GtkWidget* area, cairo_t* cairo, gpointer data) {
+    auto& views = *static_cast<Views*>(data);
+    for (const View& view : views.views) {
+        if (view.area == area && gtk_widget_get_realized(views.control)) {
+            views.drawing = true;
+            cairo_translate(cairo, -view.left, -view.top);
+            gtk_widget_draw(views.control, cairo);
+            views.drawing = false;
+        }
+    }
+    return TRUE;
 }
 
 // An ordinary window would come up below the overlay layer and never get a key: the box

@@ -6,6 +6,8 @@
 
 #include <gtk/gtk.h>
 
+#include <functional>
+#include <map>
 #include <string_view>
 #include <vector>
 
@@ -34,20 +36,48 @@ class LayerShellHost final : public Host {
     bool inputIsOurs() const override { return true; }
     bool cursorIsOurs() const override { return true; }
     bool logInsteadOfBox(const std::string&, const std::string&) override { return false; }
-    void watchForEnd(std::function<void()>) override {}
+    // The idle daemon that started it may end it with SIGTERM when the user comes back.
+    void watchForEnd(std::function<void()> end) override { termination_.start(std::move(end)); }
     bool endsAt(const GdkEvent&) const override { return false; }
-    // A form over every monitor puts each control on the output its corner is on.
-    GtkWidget* layoutFor(GtkWidget* formLayout, platform::Rect& bounds) const override;
+    // A form over every monitor puts each control on the output its corner is on, and a
+    // view of it on every other output it lies over.
+    GtkWidget* layoutFor(GtkWidget* formLayout, GtkWidget* control,
+                         platform::Rect& bounds) override;
+    void watchForCovers(std::function<void(GtkWidget*, GtkWidget*)> adopt) override {
+        adopt_ = std::move(adopt);
+    }
     // Over the saver's surfaces a window is a layer surface too, centred on the primary.
     void raiseBox(GtkWidget* box) override;
 
   private:
     void stackSaver(int layer);  // a GtkLayerShellLayer
+    void forgetSaver();
+    void coverNewMonitor(GdkMonitor* monitor);
     struct Output {
         platform::Rect area;
         GtkWidget* layout;  // owned by its window
     };
-    OwnScreenHost screen_;  // the monitors, as GDK reports the outputs
+    // Where a control lies on outputs other than its own: a drawing area on each, which
+    // paints the control's part there.
+    struct View {
+        GtkWidget* area;  // owned by the output's layout
+        int left;         // the view's corner in the control's coordinates
+        int top;
+    };
+    struct Views {
+        GtkWidget* control = nullptr;
+        std::vector<View> views;
+        bool drawing = false;  // a view is drawing the control: the control's draw is its
+    };
+    void spread(GtkWidget* control, const platform::Rect& at, const Output& home);
+    static void DestroyViews(Views& views);
+    static gboolean DrawView(GtkWidget* area, cairo_t* cairo, gpointer views);
+    std::map<GtkWidget*, Views> views_;  // by control; a node of each is its signals' data
+    std::function<void(GtkWidget*, GtkWidget*)> adopt_;
+    unsigned long monitorAdded_ = 0;
+    GtkWidget* saver_ = nullptr;  // the saver's window, while it is there
+    OwnScreenHost screen_;        // the monitors, as GDK reports the outputs
+    TerminationWatch termination_;
     // A form over every monitor: its layout, where its coordinates start, and the outputs'.
     GtkWidget* spanningLayout_ = nullptr;
     int spanningLeft_ = 0;

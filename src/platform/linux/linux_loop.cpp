@@ -29,6 +29,7 @@ LinuxPlatform::LinuxPlatform(std::unique_ptr<Host> host) : host_(std::move(host)
     // A click beside a scroll bar's thumb moves it one large step, not to the click.
     g_object_set(gtk_settings_get_default(), "gtk-primary-button-warps-slider", FALSE, nullptr);
     host_->watchForEnd([this] { endAtHostsRequest(); });
+    host_->watchForCovers([this](GtkWidget* saver, GtkWidget* cover) { adoptCover(saver, cover); });
 }
 
 LinuxPlatform::~LinuxPlatform() {

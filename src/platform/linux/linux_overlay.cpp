@@ -8,7 +8,6 @@
 #include <cairo-xlib.h>
 #include <gdk/gdkx.h>
 #include <glib-unix.h>
-#include <pango/pangocairo.h>
 
 #include <algorithm>
 #include <set>
@@ -23,45 +22,16 @@ std::set<Window>& OverlayWindows() {
     return windows;
 }
 
-// The rim around each letter: a shadow the X server can draw without blending, which reads
-// on a white picture as on a black one.
-double RimOf(int pixelHeight) {
-    return std::max(2.0, pixelHeight / 14.0);
-}
-
-PangoLayout* LayoutFor(cairo_t* cairo, const platform::Font& font, const std::string& text,
-                       int width) {
-    PangoLayout* layout = pango_cairo_create_layout(cairo);
-    PangoFontDescription* description =
-        pango_font_description_from_string(FontFamily(font.face).c_str());
-    pango_font_description_set_weight(description,
-                                      font.bold ? PANGO_WEIGHT_BOLD : PANGO_WEIGHT_NORMAL);
-    const int pixels = font.pixelHeight > 0 ? font.pixelHeight : font.points * 96 / 72;
-    pango_font_description_set_absolute_size(description, pixels * PANGO_SCALE);
-    pango_layout_set_font_description(layout, description);
-    pango_font_description_free(description);
-    pango_layout_set_alignment(layout, PANGO_ALIGN_RIGHT);
-    pango_layout_set_width(layout, width * PANGO_SCALE);
-    pango_layout_set_text(layout, text.c_str(), -1);
-    return layout;
-}
-
-// The text's outline at the bottom of a `width` x `height` surface, right-aligned, inside
-// the rim.
-void TracePath(cairo_t* cairo, const platform::Font& font, const std::string& text, int width,
-               int height) {
-    const double rim = RimOf(font.pixelHeight);
-    const int inner = std::max(static_cast<int>(width - 2 * rim), 1);
-    PangoLayout* layout = LayoutFor(cairo, font, text, inner);
-    int textWidth = 0;
-    int textHeight = 0;
-    pango_layout_get_pixel_size(layout, &textWidth, &textHeight);
-    cairo_move_to(cairo, rim, height - rim - textHeight);
-    pango_cairo_layout_path(cairo, layout);
-    g_object_unref(layout);
-}
-
 }  // namespace
+
+std::unique_ptr<Overlay> MakeOverlay(GtkWidget* form, const platform::Font& font) {
+    gtk_widget_realize(form);
+    GdkWindow* native = gtk_widget_get_window(form);
+    if (native != nullptr && GDK_IS_X11_WINDOW(native)) {
+        return std::make_unique<TextOverlay>(form, font);
+    }
+    return std::make_unique<PaintedOverlay>(font);
+}
 
 void TextOverlay::Connection::operator()(::_XDisplay* display) const {
     XCloseDisplay(display);
@@ -159,14 +129,7 @@ void TextOverlay::draw() {
     cairo_t* cairo = cairo_create(surface);
     cairo_set_source_rgb(cairo, 0, 0, 0);
     cairo_paint(cairo);
-    TracePath(cairo, font_, text_, width, height);
-    cairo_set_line_join(cairo, CAIRO_LINE_JOIN_ROUND);
-    cairo_set_line_width(cairo, 2 * RimOf(font_.pixelHeight));
-    cairo_set_source_rgb(cairo, 0.08, 0.08, 0.08);
-    cairo_stroke_preserve(cairo);
-    cairo_set_source_rgb(cairo, font_.color.red / 255.0, font_.color.green / 255.0,
-                         font_.color.blue / 255.0);
-    cairo_fill(cairo);
+    DrawOverlayText(cairo, font_, text_, width, height, false);
     cairo_destroy(cairo);
     cairo_surface_destroy(surface);
 
@@ -178,12 +141,7 @@ void TextOverlay::draw() {
     cairo_set_operator(shape, CAIRO_OPERATOR_CLEAR);
     cairo_paint(shape);
     cairo_set_operator(shape, CAIRO_OPERATOR_SOURCE);
-    cairo_set_source_rgb(shape, 1, 1, 1);
-    TracePath(shape, font_, text_, width, height);
-    cairo_set_line_join(shape, CAIRO_LINE_JOIN_ROUND);
-    cairo_set_line_width(shape, 2 * RimOf(font_.pixelHeight));
-    cairo_stroke_preserve(shape);
-    cairo_fill(shape);
+    DrawOverlayText(shape, font_, text_, width, height, true);
     cairo_destroy(shape);
     cairo_surface_destroy(bits);
 

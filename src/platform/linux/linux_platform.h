@@ -169,7 +169,7 @@ class LinuxPlatform final : public platform::Platform {
         GtkWidget* inner = nullptr;     // the widget that does the work (label, list, ...)
         GtkListStore* items = nullptr;  // list boxes
         GtkAdjustment* adjustment = nullptr;
-        std::unique_ptr<TextOverlay> overlay;  // overlays: the window that draws it
+        std::unique_ptr<Overlay> overlay;  // overlays: what draws it
         platform::Rect bounds;
         bool visible = true;
         bool enabled = true;
@@ -190,6 +190,9 @@ class LinuxPlatform final : public platform::Platform {
 
     // Windows and controls.
     GtkWidget* makeDialogWindow(const platform::WindowSpec& design, GtkWidget* layout);
+    // A cover the host made later for the form whose window is `saver`: shown, hidden and
+    // destroyed with it from now on.
+    void adoptCover(GtkWidget* saver, GtkWidget* cover);
     WindowData& windowData(Handle window) const;
     ControlData& controlData(Handle control) const;
     GtkWidget* makeControl(ControlData& data);

@@ -133,6 +133,17 @@ GtkWidget* LinuxPlatform::makeDialogWindow(const platform::WindowSpec& design, G
     return window;
 }
 
+void LinuxPlatform::adoptCover(GtkWidget* saver, GtkWidget* cover) {
+    auto form = windows_.find(ToHandle(saver));
+    if (form == windows_.end()) {
+        gtk_widget_destroy(cover);
+        return;
+    }
+    form->second->covers.push_back(cover);
+    followCursor(cover);
+    gtk_widget_set_visible(cover, gtk_widget_get_visible(saver));
+}
+
 void LinuxPlatform::destroyWindow(Handle handle) {
     auto found = windows_.find(handle);
     if (found == windows_.end()) {
