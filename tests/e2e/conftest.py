@@ -2,7 +2,8 @@
 is that program's lab (virtual screen, silent sound server, clips), set up once; `program`
 hands it to each test on a fresh start (a fresh Wine prefix, an empty HOME), stops the
 savers afterwards and leaves a screenshot in the lab's failures/ folder when the test failed. Tests marked `only(...)` run for that program alone; `--program` runs
-one program's tests. The closing lines repeat GoogleTest's totals, which scripts/test adds up."""
+one program's tests. Tests marked `renderers` run under Windows once per renderer (GDI and
+Direct3D 11), under Linux once. The closing lines repeat GoogleTest's totals, which scripts/test adds up."""
 
 import re
 import sys
@@ -25,15 +26,28 @@ def program_of(item):
     return item.callspec.params.get("adapter") if hasattr(item, "callspec") else None
 
 
+def pytest_generate_tests(metafunc):
+    if metafunc.definition.get_closest_marker("renderers"):
+        metafunc.fixturenames.append("renderer")
+        metafunc.parametrize("renderer", [1, 2], ids=["gdi", "d3d"])
+
+
+def made_for(item):
+    """A test marked only(...) is not made for the other program, one renderer only once."""
+    params = item.callspec.params if hasattr(item, "callspec") else {}
+    if params.get("renderer", 1) != 1 and program_of(item) != "windows":
+        return False
+    only = item.get_closest_marker("only")
+    return not only or program_of(item) in only.args
+
+
 @pytest.hookimpl(hookwrapper=True)
 def pytest_pycollect_makeitem(collector, name, obj):
-    """A test marked only(...) is not made for the other program at all."""
     outcome = yield
     items = outcome.get_result()
     if isinstance(items, list):
-        outcome.force_result([item for item in items if not isinstance(item, pytest.Item)
-                              or not item.get_closest_marker("only")
-                              or program_of(item) in item.get_closest_marker("only").args])
+        outcome.force_result([item for item in items
+                              if not isinstance(item, pytest.Item) or made_for(item)])
 
 
 def pytest_collection_modifyitems(config, items):
@@ -66,6 +80,10 @@ def adapter(request):
 def program(adapter, request):
     """The program on a fresh start; afterwards its savers are stopped."""
     adapter.fresh()
+    renderer = request.node.callspec.params.get("renderer") if hasattr(
+        request.node, "callspec") else None
+    if renderer:
+        adapter.use_renderer(renderer)
     yield adapter
     report = getattr(request.node, "report_call", None)
     if report is None or report.failed:

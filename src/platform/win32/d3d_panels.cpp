@@ -85,8 +85,8 @@ bool ComposedWhole(HWND root) {
     }
     for (HWND child = GetWindow(root, GW_CHILD); child != nullptr;
          child = GetWindow(child, GW_HWNDNEXT)) {
-        if (IsWindowVisible(child) && !OfClass(child, kPanelClass) &&
-            !OfClass(child, kOverlayClass)) {
+        const bool shown = (GetWindowLongPtrW(child, GWL_STYLE) & WS_VISIBLE) != 0;
+        if (shown && !OfClass(child, kPanelClass) && !OfClass(child, kOverlayClass)) {
             return false;
         }
     }
@@ -140,16 +140,6 @@ bool Keep(const D3dDevice& device, HWND canvas, HWND panel, const void* owner,
         }
         kept.texture = upload.texture();
         kept.pixels = nullptr;
-        {
-            static int n = 0;
-            if (n++ < 5) {
-                char b[300];
-                RECT sc{};
-                GetClientRect(canvas, &sc);
-                wsprintfA(b, "D3DDBG keep area=%d,%d,%d,%d place=%d,%d,%d,%d canvas=%d,%d tex=%p w=%d h=%d\n", area.left, area.top, area.right, area.bottom, kept.place.right, kept.place.bottom, kept.place.left, kept.place.top, sc.right, sc.bottom, layers[index].texture, kept.width, kept.height);
-                OutputDebugStringA(b);
-            }
-        }
         kept.place.left += area.left;
         kept.place.top += area.top;
         kept.clip = area;
