@@ -44,14 +44,21 @@ Picture Plain(std::uint32_t colour) {
     return {8, 8, std::vector<std::uint32_t>(64, colour)};
 }
 
-// Whether Wine's 3D has been turned off in this prefix (the end-to-end lab does, for Wine's
-// own MPEG renderer): then no Direct3D 11 device can be made, as on a machine without one.
+// Whether Wine's 3D is turned off for this program (the end-to-end lab turns it off in its
+// prefix, for Wine's own MPEG renderer, and on for one program at a time): then no Direct3D
+// 11 device can be made, as on a machine without one. The program's own setting comes first.
 bool WineWithout3d() {
-    wchar_t value[16] = {};
-    DWORD size = sizeof(value);
-    return RegGetValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Direct3D", L"renderer", RRF_RT_REG_SZ,
-                        nullptr, value, &size) == ERROR_SUCCESS &&
-           std::wstring(value) == L"gdi";
+    const auto renderer = [](const std::wstring& key) {
+        wchar_t value[16] = {};
+        DWORD size = sizeof(value);
+        return RegGetValueW(HKEY_CURRENT_USER, key.c_str(), L"renderer", RRF_RT_REG_SZ, nullptr,
+                            value, &size) == ERROR_SUCCESS
+                   ? std::wstring(value)
+                   : std::wstring();
+    };
+    const std::wstring own =
+        renderer(L"Software\\Wine\\AppDefaults\\morvel_win32_tests.exe\\Direct3D");
+    return (own.empty() ? renderer(L"Software\\Wine\\Direct3D") : own) == L"gdi";
 }
 
 class D3dWindowTest : public Win32PlatformTest {
