@@ -187,6 +187,15 @@ void FallBack(HWND key, Canvas& canvas) {
     RedrawWindow(key, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
+// A canvas drawn on the graphics card shows what changed (an overlay, a panel hidden).
+void PresentAgain(Panels& panels, HWND key) {
+    const auto canvas = panels.canvases.find(key);
+    if (canvas != panels.canvases.end() && canvas->second.renderer &&
+        !Present(panels, key, canvas->second)) {
+        FallBack(key, canvas->second);
+    }
+}
+
 constexpr const wchar_t* kSceneClass = L"MorvelScene";
 
 // The scene takes no focus and paints nothing of its own; its input reaches the thread's
@@ -359,11 +368,7 @@ void D3dPanels::Redraw(HWND panel) {
     const std::lock_guard lock(panels.mutex);
     const HWND root = GetAncestor(panel, GA_ROOT);
     for (const HWND key : {root, panel}) {
-        const auto canvas = panels.canvases.find(key);
-        if (canvas != panels.canvases.end() && canvas->second.renderer &&
-            !Present(panels, key, canvas->second)) {
-            FallBack(key, canvas->second);
-        }
+        PresentAgain(panels, key);
     }
 }
 
@@ -384,11 +389,7 @@ void D3dPanels::ShowOverlay(HWND overlay, std::vector<std::uint32_t> pixels, SIZ
     MapWindowPoints(overlay, root, &letters.origin, 1);
     letters.size = size;
     letters.pixels = std::move(pixels);
-    const auto canvas = panels.canvases.find(root);
-    if (canvas != panels.canvases.end() && canvas->second.renderer &&
-        !Present(panels, root, canvas->second)) {
-        FallBack(root, canvas->second);
-    }
+    PresentAgain(panels, root);
 }
 
 void D3dPanels::HideOverlay(HWND overlay) {
@@ -400,11 +401,7 @@ void D3dPanels::HideOverlay(HWND overlay) {
     }
     const HWND root = found->second.root;
     panels.overlays.erase(found);
-    const auto canvas = panels.canvases.find(root);
-    if (canvas != panels.canvases.end() && canvas->second.renderer &&
-        !Present(panels, root, canvas->second)) {
-        FallBack(root, canvas->second);
-    }
+    PresentAgain(panels, root);
 }
 
 }  // namespace morvel::win32

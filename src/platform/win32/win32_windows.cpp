@@ -448,7 +448,7 @@ LRESULT Win32Platform::handlePanelMessage(HWND window, UINT id, WPARAM wParam, L
             return 0;
         }
         case WM_WINDOWPOSCHANGED:
-            // Shown, hidden or moved: where the graphics card composes it, that is its to draw.
+            // Shown or hidden: where the graphics card composes the panel, it draws that.
             if ((reinterpret_cast<const WINDOWPOS*>(lParam)->flags &
                  (SWP_SHOWWINDOW | SWP_HIDEWINDOW)) != 0) {
                 D3dPanels::Redraw(window);
