@@ -69,6 +69,7 @@ std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
     }
     file_ = file;
     placed_.reset();
+    fading_.reset();
     audible_ = true;
     volume_ = 100;
     playing_ = false;
@@ -158,6 +159,9 @@ std::uint32_t ChoosingEngine::handOver(std::uint32_t ms) {
     }
     foundation_->setAudible(audible_);
     foundation_->setVolume(volume_);
+    if (fading_) {
+        foundation_->fade(fading_->from, fading_->to, fading_->durationMs);
+    }
     result = ms == 0 ? 0 : foundation_->seek(ms);
     if (result == 0 && playing_) {
         result = foundation_->play();
@@ -254,13 +258,14 @@ bool ChoosingEngine::canFade() const {
 }
 
 std::uint32_t ChoosingEngine::fade(double from, double to, std::uint32_t durationMs) {
+    fading_ = Fade{from, to, durationMs};
     return everyDevice(
         [=](media::MediaEngine& engine) { return engine.fade(from, to, durationMs); });
 }
 
 std::uint32_t ChoosingEngine::seek(std::uint32_t ms) {
-    if (onMediaEngine() && media_->seek(ms) != 0) {
-        return handOver(ms);
+    if (onMediaEngine()) {
+        return media_->seek(ms) == 0 ? 0 : handOver(ms);
     }
     return everyDevice([ms](media::MediaEngine& engine) { return engine.seek(ms); });
 }

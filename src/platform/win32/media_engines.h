@@ -98,6 +98,12 @@ class ChoosingEngine final : public media::MediaEngine {
     // What the callers asked of the open file, told again to the engine it is handed to.
     std::string file_;
     std::optional<media::VideoRect> placed_;
+    struct Fade {
+        double from;
+        double to;
+        std::uint32_t durationMs;
+    };
+    std::optional<Fade> fading_;  // the last asked for, begun again where the clip moves
     bool audible_ = true;
     int volume_ = 100;
     bool playing_ = false;
