@@ -93,7 +93,7 @@ bool ComposedWhole(HWND root) {
     return true;
 }
 
-// The canvas a panel's pictures go to, made on its first frame.
+// The canvas a panel's pictures go to, made on first use.
 std::pair<HWND, Canvas*> CanvasOf(Panels& panels, HWND panel) {
     const HWND root = GetAncestor(panel, GA_ROOT);
     for (const HWND key : {root, panel}) {
@@ -130,6 +130,13 @@ bool Keep(const D3dDevice& device, HWND canvas, HWND panel, const void* owner,
     part.layers.clear();
     for (std::size_t index = 0; index < layers.size(); ++index) {
         D3dLayer kept = layers[index];
+        if (kept.texture != nullptr) {
+            ComPtr<ID3D11Device> made;
+            kept.texture->GetDevice(&made);
+            if (made.Get() != device.device()) {
+                return false;  // an engine still on a device lost since
+            }
+        }
         D3dUpload& upload = part.uploads[index];
         const HRESULT copied =
             kept.texture != nullptr
