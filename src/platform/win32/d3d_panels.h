@@ -2,8 +2,9 @@
 //
 // A saver's window (a top-level window of ours holding only panels and overlays) is composed
 // whole on one swap chain: every panel's latest frames at their place in it, each within its
-// panel, the overlays' letters over them, black elsewhere. A swap chain on a top-level window
-// shows under Wine as on Windows, so the automatic choice takes it where a device (not the
+// panel, the overlays' letters over them, black elsewhere. The chain is in a scene window of
+// its own, a top-level window without children laid over the saver's: Wine shows a swap chain
+// in such a window as Windows does, so the automatic choice takes it where a device (not the
 // system's software one) and a swap chain can be made. Any other panel (the settings dialog's
 // preview, a panel inside a host's window) gets a swap chain of its own, and only where
 // Direct3D is asked for outright: under Wine a child window's swap chain shows nothing, while
