@@ -3,8 +3,9 @@ is that program's lab (virtual screen, silent sound server, clips), set up once;
 hands it to each test on a fresh start (a fresh Wine prefix, an empty HOME), stops the
 savers afterwards and leaves a screenshot in the lab's failures/ folder when the test failed.
 Tests marked `only(...)` run for those programs alone; a program's `modules` and `missing`
-say which files it runs and which cases it skips, and why. `--program` runs one program's
-tests. The closing lines repeat GoogleTest's totals, which scripts/test adds up."""
+say which files it runs and which cases it skips, and why. Tests marked `renderers` run under
+Windows once per renderer (GDI and Direct3D 11), under Linux once. `--program` runs one
+program's tests. The closing lines repeat GoogleTest's totals, which scripts/test adds up."""
 
 import re
 import sys
@@ -27,9 +28,18 @@ def program_of(item):
     return item.callspec.params.get("adapter") if hasattr(item, "callspec") else None
 
 
+def pytest_generate_tests(metafunc):
+    if metafunc.definition.get_closest_marker("renderers"):
+        metafunc.fixturenames.append("renderer")
+        metafunc.parametrize("renderer", [1, 2], ids=["gdi", "d3d"])
+
+
 def made_for(item):
-    """A test marked only(...) is made for those programs alone, and one of a file a program
-    does not run (its `modules`) not for that program."""
+    """A test marked only(...) is made for those programs alone, one of a file a program does
+    not run (its `modules`) not for that program, and one renderer's case only for Windows."""
+    params = item.callspec.params if hasattr(item, "callspec") else {}
+    if params.get("renderer", 1) != 1 and program_of(item) != "windows":
+        return False
     only = item.get_closest_marker("only")
     modules = PROGRAMS[program_of(item)].modules if program_of(item) else None
     return (not only or program_of(item) in only.args) and \
@@ -84,6 +94,10 @@ def adapter(request):
 def program(adapter, request):
     """The program on a fresh start; afterwards its savers are stopped."""
     adapter.fresh()
+    renderer = request.node.callspec.params.get("renderer") if hasattr(
+        request.node, "callspec") else None
+    if renderer:
+        adapter.use_renderer(renderer)
     yield adapter
     report = getattr(request.node, "report_call", None)
     if report is None or report.failed:

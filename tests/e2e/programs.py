@@ -45,6 +45,10 @@ class Program:
         """Before each test: no settings file, nothing running."""
         raise NotImplementedError
 
+    def use_renderer(self, renderer):
+        """For one test, after fresh: the Windows saver's Renderer (1 GDI, 2 Direct3D 11); the
+        other program has one renderer."""
+
     def clip(self, name):
         """The path of a clip as a settings file lists it."""
         raise NotImplementedError
@@ -99,6 +103,8 @@ class Program:
         self.write_list([self.clip(c) for c in clips], options, sound)
 
     def write_list(self, paths, options=None, sound=None):
+        if getattr(self, "renderer", None):
+            options = dict(options or {}, Renderer=self.renderer)
         self.lab.write_settings(paths, options, self.clip(sound) if sound else "Null")
 
     def saver_windows(self):
@@ -200,6 +206,17 @@ class WindowsProgram(Program):
 
     def fresh(self):
         self.lab.fresh_prefix()
+        self.renderer = None
+
+    def use_renderer(self, renderer):
+        """Direct3D draws through Wine's OpenGL renderer (Mesa's software one on the lab's
+        screens) for the saver alone: the prefix keeps its GDI renderer for everything else
+        (Wine's own MPEG pictures, which a GDI saver draws through MCI)."""
+        self.renderer = renderer
+        if renderer == 2:
+            self.lab.wine_output("reg", "add",
+                                 "HKCU\\Software\\Wine\\AppDefaults\\morvel.scr\\Direct3D",
+                                 "/v", "renderer", "/d", "gl", "/f")
 
     def tidy(self):
         self.lab.use_root()

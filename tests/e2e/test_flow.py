@@ -33,6 +33,7 @@ def is_black(rgb):
     return max(rgb) < 40
 
 
+@pytest.mark.renderers
 def test_a_red_clip_dissolves_into_a_blue_one_never_through_black(program):
     """Fade=1000, a 3 s red clip and a 3 s blue one at large size: once red has shown, the
     centre passes through blends of red and blue for about a second into blue, never black."""

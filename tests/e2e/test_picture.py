@@ -62,6 +62,7 @@ EDGES = {"left": (4, 384), "right": (1019, 384), "top": (512, 100), "centre": (5
          "above": (512, 60)}
 
 
+@pytest.mark.renderers
 @pytest.mark.parametrize("fit, shown", [
     pytest.param(0, {"left": "lime", "right": "lime", "top": "magenta"}, id="stretch"),
     # 768x576 from x = 128: black at both sides.
@@ -80,6 +81,7 @@ def test_a_4_3_clip_in_a_16_9_area_fits_as_chosen(program, picture_clips, fit, s
     program.end_with(saver, "key", "a")
 
 
+@pytest.mark.renderers
 def test_a_phone_clip_stored_on_its_side_shows_upright(program, picture_clips):
     """Large and fitted: the upright 240x320 picture is 576x768 from x = 224, blue over red."""
     saver = start_on(program, PHONE, {"Picdis": 1, "Fit": 1})
@@ -116,6 +118,7 @@ def shows_now(text):
     return False
 
 
+@pytest.mark.renderers
 def test_the_clock_and_the_name_show_over_the_video_and_a_click_on_them_ends_the_saver(
         program, picture_clips):
     """Large, stretched: the time, the date and the clip's name at the lower right; after

@@ -48,6 +48,7 @@ def test_one_clip_flows_into_the_next_without_black(program, first, second):
     program.end_with(saver, "key", "a")
 
 
+@pytest.mark.renderers
 @pytest.mark.parametrize("picdis, clip, rect, options", [
     pytest.param(1, "lime", (0, 0, *SCREEN), {}, id="large-fills-the-screen"),
     pytest.param(3, "lime", (384, 288, 256, 192), {}, id="small-is-a-quarter"),
@@ -179,6 +180,7 @@ SECOND_MEDIUM = (SCREEN[0] + 200, 150, 400, 300)
 CLICK_ON_SECOND = ("mousemove", str(SCREEN[0] + 376), "300", "click", "1")
 
 
+@pytest.mark.renderers
 @pytest.mark.parametrize("monitors, clips, shown", [
     pytest.param(1, ["red", "blue"], {**frame(*MEDIUM, "red"), **frame(*SECOND_MEDIUM, "red")},
                  id="same-video"),

@@ -168,6 +168,15 @@ def test_the_win32_backend_suite(program, gtest_results):
     run_backend_suite(program, gtest_results)
 
 
+def test_the_win32_backend_direct3d_tests_on_wines_opengl(program, gtest_results):
+    """The Direct3D renderer's tests, Wine's OpenGL renderer on for them alone: a device lost
+    in the middle of play hands the saver's window to GDI."""
+    program.lab.wine_output(
+        "reg", "add", "HKCU\\Software\\Wine\\AppDefaults\\morvel_win32_tests.exe\\Direct3D",
+        "/v", "renderer", "/d", "gl", "/f")
+    run_backend_suite(program, gtest_results, "--gtest_filter=D3dWindowTest.*")
+
+
 def test_the_win32_backend_monitor_tests_on_two_monitors(program, gtest_results):
     """The primary first, then the one to its right; one window over both."""
     width, height = program.lab.screen

@@ -12,8 +12,9 @@ namespace {
 // One layer: a rectangle of the window, given in normalised device coordinates as a corner
 // and a span, sampled from the picture at the texture coordinates of its four corners
 // (top left, top right, bottom left, bottom right), times its weight. The window's blend
-// state adds it to what is already there. Plain arithmetic only: Wine's compiler knows no
-// ternary operator.
+// state adds it to what is already there; a picture with an alpha of its own (premultiplied:
+// the clock's letters) is laid over it instead (OverPixel). Plain arithmetic only: Wine's compiler
+// knows no ternary operator.
 constexpr const char* kLayerShaders = R"(
 cbuffer Layer : register(b0) {
     float4 place;     // corner.xy, span.zw
@@ -34,6 +35,9 @@ Texture2D picture : register(t0);
 SamplerState smooth : register(s0);
 float4 LayerPixel(Corner input) : SV_Target {
     return float4(picture.Sample(smooth, input.uv).rgb * weight.x, 0);
+}
+float4 OverPixel(Corner input) : SV_Target {
+    return picture.Sample(smooth, input.uv) * weight.x;
 }
 )";
 
@@ -119,11 +123,14 @@ std::shared_ptr<D3dDevice> D3dDevice::Make() {
     }
     const ComPtr<ID3DBlob> vertex = CompileShader(compile, "LayerVertex", "vs_4_0");
     const ComPtr<ID3DBlob> pixel = CompileShader(compile, "LayerPixel", "ps_4_0");
-    if (!vertex || !pixel ||
+    const ComPtr<ID3DBlob> over = CompileShader(compile, "OverPixel", "ps_4_0");
+    if (!vertex || !pixel || !over ||
         FAILED(made->device_->CreateVertexShader(
             vertex->GetBufferPointer(), vertex->GetBufferSize(), nullptr, &made->vertexShader_)) ||
         FAILED(made->device_->CreatePixelShader(pixel->GetBufferPointer(), pixel->GetBufferSize(),
-                                                nullptr, &made->pixelShader_))) {
+                                                nullptr, &made->pixelShader_)) ||
+        FAILED(made->device_->CreatePixelShader(over->GetBufferPointer(), over->GetBufferSize(),
+                                                nullptr, &made->overShader_))) {
         return nullptr;
     }
     return made;

@@ -55,6 +55,7 @@ class D3dDevice {
     // The compiled shaders the windows draw their layers with.
     ID3D11VertexShader* layerVertexShader() const { return vertexShader_.Get(); }
     ID3D11PixelShader* layerPixelShader() const { return pixelShader_.Get(); }
+    ID3D11PixelShader* overPixelShader() const { return overShader_.Get(); }
 
     // Whether the device has been lost: removed by the system, or forced lost by a test.
     bool lost() const;
@@ -71,6 +72,7 @@ class D3dDevice {
     ComPtr<ID3D10Multithread> multithread_;
     ComPtr<ID3D11VertexShader> vertexShader_;
     ComPtr<ID3D11PixelShader> pixelShader_;
+    ComPtr<ID3D11PixelShader> overShader_;
     bool videoSupport_ = false;
     bool software_ = false;
     std::atomic<bool> forcedLoss_ = false;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <optional>
 
 namespace morvel::win32 {
 
@@ -33,22 +34,52 @@ std::array<float, 2> StoredCorner(int rotation, float a, float b) {
     }
 }
 
-LayerConstants ConstantsFor(const D3dLayer& layer, int windowWidth, int windowHeight,
-                            float usedAcross, float usedDown) {
+// The layer's place cut to its clip (or the window): the part drawn, as a rectangle of the
+// window and as the fractions of the turned picture it shows. Cut here rather than by a
+// scissor rectangle, which Wine's Direct3D misplaces.
+struct Visible {
+    RECT area;
+    float fromA, fromB, toA, toB;
+};
+
+std::optional<Visible> VisiblePart(const D3dLayer& layer, int windowWidth, int windowHeight) {
     const media::VideoRect& place = layer.place;
+    const bool clipped = layer.clip.right > layer.clip.left && layer.clip.bottom > layer.clip.top;
+    const RECT bounds = clipped ? layer.clip : RECT{0, 0, windowWidth, windowHeight};
+    const RECT whole{place.left, place.top, place.left + place.right, place.top + place.bottom};
+    RECT area{};
+    if (place.right <= 0 || place.bottom <= 0 || !IntersectRect(&area, &whole, &bounds)) {
+        return std::nullopt;
+    }
+    const auto across = [&](LONG x) {
+        return static_cast<float>(x - whole.left) / static_cast<float>(place.right);
+    };
+    const auto down = [&](LONG y) {
+        return static_cast<float>(y - whole.top) / static_cast<float>(place.bottom);
+    };
+    return Visible{area, across(area.left), down(area.top), across(area.right), down(area.bottom)};
+}
+
+LayerConstants ConstantsFor(const D3dLayer& layer, const Visible& part, int windowWidth,
+                            int windowHeight, float usedAcross, float usedDown) {
+    const RECT& area = part.area;
+    const auto width = static_cast<float>(windowWidth);
+    const auto height = static_cast<float>(windowHeight);
     LayerConstants constants{};
-    constants.place = {2.0f * static_cast<float>(place.left) / static_cast<float>(windowWidth) - 1,
-                       1 - 2.0f * static_cast<float>(place.top) / static_cast<float>(windowHeight),
-                       2.0f * static_cast<float>(place.right) / static_cast<float>(windowWidth),
-                       -2.0f * static_cast<float>(place.bottom) / static_cast<float>(windowHeight)};
+    constants.place = {2.0f * static_cast<float>(area.left) / width - 1,
+                       1 - 2.0f * static_cast<float>(area.top) / height,
+                       2.0f * static_cast<float>(area.right - area.left) / width,
+                       -2.0f * static_cast<float>(area.bottom - area.top) / height};
+    // The stored picture's coordinates are affine in the turned one's, so the corners'
+    // coordinates interpolate exactly across the part.
     const auto uv = [&](float a, float b) {
-        const std::array<float, 2> stored = StoredCorner(place.rotation, a, b);
+        const std::array<float, 2> stored = StoredCorner(layer.place.rotation, a, b);
         return std::array<float, 2>{stored[0] * usedAcross, stored[1] * usedDown};
     };
-    const auto [tlU, tlV] = uv(0, 0);
-    const auto [trU, trV] = uv(1, 0);
-    const auto [blU, blV] = uv(0, 1);
-    const auto [brU, brV] = uv(1, 1);
+    const auto [tlU, tlV] = uv(part.fromA, part.fromB);
+    const auto [trU, trV] = uv(part.toA, part.fromB);
+    const auto [blU, blV] = uv(part.fromA, part.toB);
+    const auto [brU, brV] = uv(part.toA, part.toB);
     constants.upperUv = {tlU, tlV, trU, trV};
     constants.lowerUv = {blU, blV, brU, brV};
     constants.weight = {static_cast<float>(std::clamp(layer.weight, 0.0, 1.0)), 0, 0, 0};
@@ -124,6 +155,9 @@ bool D3dWindow::makeStates() {
     adding.DestBlend = adding.DestBlendAlpha = D3D11_BLEND_ONE;
     adding.BlendOp = adding.BlendOpAlpha = D3D11_BLEND_OP_ADD;
     adding.RenderTargetWriteMask = D3D11_COLOR_WRITE_ENABLE_ALL;
+    D3D11_BLEND_DESC laying = blend;
+    laying.RenderTarget[0].DestBlend = laying.RenderTarget[0].DestBlendAlpha =
+        D3D11_BLEND_INV_SRC_ALPHA;
 
     D3D11_SAMPLER_DESC sampling{};
     sampling.Filter = D3D11_FILTER_MIN_MAG_MIP_LINEAR;
@@ -141,6 +175,7 @@ bool D3dWindow::makeStates() {
     buffer.BindFlags = D3D11_BIND_CONSTANT_BUFFER;
 
     return SUCCEEDED(device->CreateBlendState(&blend, &additive_)) &&
+           SUCCEEDED(device->CreateBlendState(&laying, &over_)) &&
            SUCCEEDED(device->CreateSamplerState(&sampling, &sampler_)) &&
            SUCCEEDED(device->CreateRasterizerState(&raster, &rasterizer_)) &&
            SUCCEEDED(device->CreateBuffer(&buffer, nullptr, &constants_));
@@ -191,11 +226,9 @@ bool D3dWindow::compose(std::span<const D3dLayer> layers) {
                                   0, 1};
     context->RSSetViewports(1, &viewport);
     context->RSSetState(rasterizer_.Get());
-    context->OMSetBlendState(additive_.Get(), nullptr, 0xffffffff);
     context->IASetInputLayout(nullptr);
     context->IASetPrimitiveTopology(D3D11_PRIMITIVE_TOPOLOGY_TRIANGLESTRIP);
     context->VSSetShader(device_->layerVertexShader(), nullptr, 0);
-    context->PSSetShader(device_->layerPixelShader(), nullptr, 0);
     ID3D11Buffer* constants[] = {constants_.Get()};
     context->VSSetConstantBuffers(0, 1, constants);
     context->PSSetConstantBuffers(0, 1, constants);
@@ -210,7 +243,8 @@ bool D3dWindow::compose(std::span<const D3dLayer> layers) {
 }
 
 bool D3dWindow::drawLayer(const D3dLayer& layer, std::size_t index) {
-    if (layer.weight <= 0 || layer.place.right <= 0 || layer.place.bottom <= 0) {
+    const std::optional<Visible> part = VisiblePart(layer, width_, height_);
+    if (layer.weight <= 0 || !part) {
         return true;  // adds nothing
     }
     ComPtr<ID3D11ShaderResourceView> view;
@@ -234,8 +268,12 @@ bool D3dWindow::drawLayer(const D3dLayer& layer, std::size_t index) {
             return false;
         }
     }
-    const LayerConstants constants = ConstantsFor(layer, width_, height_, usedAcross, usedDown);
+    const LayerConstants constants =
+        ConstantsFor(layer, *part, width_, height_, usedAcross, usedDown);
     ID3D11DeviceContext* context = device_->context();
+    context->OMSetBlendState(layer.over ? over_.Get() : additive_.Get(), nullptr, 0xffffffff);
+    context->PSSetShader(layer.over ? device_->overPixelShader() : device_->layerPixelShader(),
+                         nullptr, 0);
     context->UpdateSubresource(constants_.Get(), 0, nullptr, &constants, 0, 0);
     ID3D11ShaderResourceView* views[] = {view.Get()};
     context->PSSetShaderResources(0, 1, views);
@@ -245,58 +283,89 @@ bool D3dWindow::drawLayer(const D3dLayer& layer, std::size_t index) {
     return true;
 }
 
-// The CPU's pixels go into a dynamic texture of this layer's place, made again only when the
-// picture's size changes.
+// The CPU's pixels go into a dynamic texture of this layer's place.
 ID3D11ShaderResourceView* D3dWindow::uploadPixels(const D3dLayer& layer, std::size_t index) {
-    if (layer.pixels == nullptr || layer.width <= 0 || layer.height <= 0 ||
-        layer.stride < layer.width * 4) {
-        return nullptr;
-    }
     if (uploads_.size() <= index) {
         uploads_.resize(index + 1);
     }
-    Upload& upload = uploads_[index];
-    if (upload.width != layer.width || upload.height != layer.height) {
-        upload = {};
-        D3D11_TEXTURE2D_DESC design{};
-        design.Width = static_cast<UINT>(layer.width);
-        design.Height = static_cast<UINT>(layer.height);
-        design.MipLevels = design.ArraySize = 1;
-        design.Format = kFormat;
-        design.SampleDesc.Count = 1;
-        design.Usage = D3D11_USAGE_DYNAMIC;
-        design.BindFlags = D3D11_BIND_SHADER_RESOURCE;
-        design.CPUAccessFlags = D3D11_CPU_ACCESS_WRITE;
-        HRESULT made = device_->device()->CreateTexture2D(&design, nullptr, &upload.texture);
-        if (SUCCEEDED(made)) {
-            made = device_->device()->CreateShaderResourceView(upload.texture.Get(), nullptr,
-                                                               &upload.view);
-        }
-        if (FAILED(made)) {
-            upload = {};
-            fail(made);
-            return nullptr;
-        }
-        upload.width = layer.width;
-        upload.height = layer.height;
+    const HRESULT result =
+        uploads_[index].upload(*device_, layer.pixels, layer.stride, layer.width, layer.height);
+    if (FAILED(result)) {
+        fail(result);
+        return nullptr;
+    }
+    return uploads_[index].view();
+}
+
+HRESULT D3dUpload::make(const D3dDevice& device, int width, int height, bool dynamic) {
+    if (texture_ && width_ == width && height_ == height && dynamic_ == dynamic) {
+        return S_OK;
+    }
+    *this = {};
+    D3D11_TEXTURE2D_DESC design{};
+    design.Width = static_cast<UINT>(width);
+    design.Height = static_cast<UINT>(height);
+    design.MipLevels = design.ArraySize = 1;
+    design.Format = kFormat;
+    design.SampleDesc.Count = 1;
+    design.Usage = dynamic ? D3D11_USAGE_DYNAMIC : D3D11_USAGE_DEFAULT;
+    design.BindFlags = D3D11_BIND_SHADER_RESOURCE;
+    design.CPUAccessFlags = dynamic ? D3D11_CPU_ACCESS_WRITE : 0;
+    HRESULT made = device.device()->CreateTexture2D(&design, nullptr, &texture_);
+    if (SUCCEEDED(made)) {
+        made = device.device()->CreateShaderResourceView(texture_.Get(), nullptr, &view_);
+    }
+    if (FAILED(made)) {
+        *this = {};
+        return made;
+    }
+    width_ = width;
+    height_ = height;
+    dynamic_ = dynamic;
+    return S_OK;
+}
+
+HRESULT D3dUpload::copy(const D3dDevice& device, ID3D11Texture2D* from, int width, int height) {
+    D3D11_TEXTURE2D_DESC design{};
+    from->GetDesc(&design);
+    width = width > 0 ? std::min<int>(width, static_cast<int>(design.Width))
+                      : static_cast<int>(design.Width);
+    height = height > 0 ? std::min<int>(height, static_cast<int>(design.Height))
+                        : static_cast<int>(design.Height);
+    const HRESULT made = make(device, width, height, false);
+    if (FAILED(made)) {
+        return made;
+    }
+    const D3D11_BOX part{0, 0, 0, static_cast<UINT>(width), static_cast<UINT>(height), 1};
+    device.context()->CopySubresourceRegion(texture_.Get(), 0, 0, 0, 0, from, 0, &part);
+    return S_OK;
+}
+
+HRESULT D3dUpload::upload(const D3dDevice& device, const void* pixels, int stride, int width,
+                          int height) {
+    if (pixels == nullptr || width <= 0 || height <= 0 || stride < width * 4) {
+        return E_INVALIDARG;
+    }
+    const HRESULT made = make(device, width, height, true);
+    if (FAILED(made)) {
+        return made;
     }
     D3D11_MAPPED_SUBRESOURCE mapped{};
     const HRESULT opened =
-        device_->context()->Map(upload.texture.Get(), 0, D3D11_MAP_WRITE_DISCARD, 0, &mapped);
+        device.context()->Map(texture_.Get(), 0, D3D11_MAP_WRITE_DISCARD, 0, &mapped);
     if (FAILED(opened)) {
-        fail(opened);
-        return nullptr;
+        return opened;
     }
-    const auto* from = static_cast<const std::uint8_t*>(layer.pixels);
+    const auto* from = static_cast<const std::uint8_t*>(pixels);
     auto* to = static_cast<std::uint8_t*>(mapped.pData);
-    const std::size_t rowBytes = static_cast<std::size_t>(layer.width) * 4;
-    for (int row = 0; row < layer.height; ++row) {
+    const std::size_t rowBytes = static_cast<std::size_t>(width) * 4;
+    for (int row = 0; row < height; ++row) {
         std::memcpy(to + static_cast<std::size_t>(row) * mapped.RowPitch,
-                    from + static_cast<std::size_t>(row) * static_cast<std::size_t>(layer.stride),
+                    from + static_cast<std::size_t>(row) * static_cast<std::size_t>(stride),
                     rowBytes);
     }
-    device_->context()->Unmap(upload.texture.Get(), 0);
-    return upload.view.Get();
+    device.context()->Unmap(texture_.Get(), 0);
+    return S_OK;
 }
 
 bool D3dWindow::present() {

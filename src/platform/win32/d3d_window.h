@@ -44,6 +44,31 @@ struct D3dLayer {
     int height = 0;
     media::VideoRect place;
     double weight = 1.0;  // 0 to 1
+    // The part of the window the layer may draw in (a panel's area); empty: all of it.
+    RECT clip{};
+    // Laid over what is below by its own alpha (premultiplied), not added: text.
+    bool over = false;
+};
+
+// A picture of the CPU's on the device: a dynamic texture, made again only when the
+// picture's size changes. Used under the device's lock.
+class D3dUpload {
+  public:
+    // Copies the rows in; a failure of the device is returned for the caller to record.
+    HRESULT upload(const D3dDevice& device, const void* pixels, int stride, int width, int height);
+    // Copies the top left width x height (0: all) of a BGRA texture of the same device.
+    HRESULT copy(const D3dDevice& device, ID3D11Texture2D* from, int width, int height);
+    ID3D11Texture2D* texture() const { return texture_.Get(); }
+    ID3D11ShaderResourceView* view() const { return view_.Get(); }
+
+  private:
+    HRESULT make(const D3dDevice& device, int width, int height, bool dynamic);
+
+    ComPtr<ID3D11Texture2D> texture_;
+    ComPtr<ID3D11ShaderResourceView> view_;
+    bool dynamic_ = false;
+    int width_ = 0;
+    int height_ = 0;
 };
 
 class D3dWindow {
@@ -82,22 +107,16 @@ class D3dWindow {
     // Records a failure; a lost device is forgotten, so that the next window makes a new one.
     bool fail(HRESULT result);
 
-    struct Upload {
-        ComPtr<ID3D11Texture2D> texture;
-        ComPtr<ID3D11ShaderResourceView> view;
-        int width = 0;
-        int height = 0;
-    };
-
     HWND window_;
     std::shared_ptr<D3dDevice> device_;
     ComPtr<IDXGISwapChain1> swapChain_;
     ComPtr<ID3D11RenderTargetView> target_;
     ComPtr<ID3D11BlendState> additive_;
+    ComPtr<ID3D11BlendState> over_;
     ComPtr<ID3D11SamplerState> sampler_;
     ComPtr<ID3D11RasterizerState> rasterizer_;
     ComPtr<ID3D11Buffer> constants_;
-    std::vector<Upload> uploads_;  // one per layer of CPU pixels, by the layer's place
+    std::vector<D3dUpload> uploads_;  // one per layer of CPU pixels, by the layer's place
     int width_ = 0;
     int height_ = 0;
     bool failed_ = false;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <memory>
 
+#include "platform/win32/d3d_device.h"
 #include "platform/win32/mp4_picture.h"
 #include "platform/win32/win32_text.h"
 
@@ -79,7 +80,7 @@ bool SoundDevicePresent() {
 
 // --- MeEngine --------------------------------------------------------------------------------
 
-MeEngine::MeEngine(std::span<const LibraryImport> imports, FrameSink sink)
+MeEngine::MeEngine(std::span<const LibraryImport> imports, EngineFrameSink sink)
     : libraries_(imports), sink_(std::move(sink)) {}
 
 MeEngine::~MeEngine() {
@@ -87,6 +88,7 @@ MeEngine::~MeEngine() {
     factory_.Reset();
     manager_.Reset();
     device_ = {};
+    shared_.reset();
     if (started_) {
         MFShutdown();
     }
@@ -105,6 +107,14 @@ HRESULT MeEngine::prepare() {
         started_ = true;
     }
     HRESULT result = S_OK;
+    // The windows' device where there is one, so that they compose its frames as they are;
+    // after a loss, the new one.
+    std::shared_ptr<D3dDevice> shared = SharedD3dDevice();
+    if (shared && shared->device() != device_.device.Get()) {
+        manager_.Reset();
+        device_ = {shared->device(), shared->videoSupport()};
+        shared_ = std::move(shared);
+    }
     if (!device_.device) {
         result = MakeVideoDevice(device_);
     }
@@ -284,9 +294,11 @@ void MeEngine::deliverFrame(LONGLONG presentationTime) {
     EngineFrame frame;
     frame.texture = frame_.Get();
     frame.presentationTime = presentationTime;
+    frame.engine = this;
     {
         const std::scoped_lock hold(lock_);
         frame.place = place_;
+        frame.window = window_;
         frame.weight = fade_.weightAt(media::FadeRamp::Clock::now());
     }
     if (sink_) {
@@ -310,6 +322,7 @@ bool MeEngine::hasVideo() const {
 }
 
 std::uint32_t MeEngine::setWindow(std::uintptr_t display) {
+    const std::scoped_lock hold(lock_);
     window_ = display;
     return 0;
 }

@@ -18,6 +18,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <span>
 #include <string>
@@ -25,6 +26,7 @@
 
 #include "media/fade_ramp.h"
 #include "media/media_engine.h"
+#include "platform/win32/d3d_device.h"
 #include "platform/win32/me_engine_notices.h"
 #include "platform/win32/me_video_device.h"
 #include "platform/win32/mf_library.h"
@@ -43,13 +45,15 @@ struct EngineFrame {
     media::VideoRect place;
     double weight = 1.0;
     LONGLONG presentationTime = 0;  // 100 ns units from the clip's start
+    std::uintptr_t window = 0;      // setWindow's
+    const void* engine = nullptr;   // the engine that made it
 };
-using FrameSink = std::function<void(const EngineFrame&)>;
+using EngineFrameSink = std::function<void(const EngineFrame&)>;
 
 class MeEngine final : public media::MediaEngine {
   public:
     // `sink` receives every new frame; `imports` is what Media Foundation must offer.
-    MeEngine(std::span<const LibraryImport> imports, FrameSink sink);
+    MeEngine(std::span<const LibraryImport> imports, EngineFrameSink sink);
     ~MeEngine() override;
     MeEngine(const MeEngine&) = delete;
     MeEngine& operator=(const MeEngine&) = delete;
@@ -76,8 +80,6 @@ class MeEngine final : public media::MediaEngine {
     std::uint32_t mode(int& mode) override;
     std::optional<std::string> errorText(std::uint32_t code) override;
 
-    // The window the picture belongs in (setWindow), for the compositor.
-    std::uintptr_t window() const { return window_; }
     // The device the frames are made on; empty until the first open.
     ID3D11Device* device() const { return device_.device.Get(); }
 
@@ -94,22 +96,23 @@ class MeEngine final : public media::MediaEngine {
     void shutDown();
 
     SystemLibraries libraries_;
-    FrameSink sink_;
+    EngineFrameSink sink_;
     bool started_ = false;
     VideoDevice device_;
+    std::shared_ptr<D3dDevice> shared_;  // keeps the windows' device while the engine uses it
     MeComPtr<IMFDXGIDeviceManager> manager_;
     MeComPtr<mediaengine::IMFMediaEngineClassFactory> factory_;
     EngineNotices notices_;
     MeComPtr<mediaengine::IMFMediaEngine> engine_;
     MeComPtr<ID3D11Texture2D> frame_;
     media::VideoShape shape_;
-    std::uintptr_t window_ = 0;
     int mode_ = media::kNotReady;
 
     // Shared with the pump: what the sink is told and how loud the sound is.
     std::mutex lock_;
     std::condition_variable_any wake_;
     media::VideoRect place_;
+    std::uintptr_t window_ = 0;
     media::FadeRamp fade_;
     int volumePercent_ = 100;
     std::jthread pump_;

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "platform/win32/d3d_panels.h"
 #include "platform/win32/mp4_picture.h"
 #include "platform/win32/win32_text.h"
 
@@ -49,6 +50,16 @@ bool OnMciAviDevice(const std::string& file) {
     return dot != std::string::npos && lstrcmpiA(file.substr(dot).c_str(), ".avi") == 0;
 }
 
+// An engine's frame, a texture of the windows' device, composed into its window.
+void ComposeFrame(const EngineFrame& frame) {
+    D3dLayer layer;
+    layer.texture = frame.texture;
+    layer.place = frame.place;
+    layer.weight = std::clamp(frame.weight, 0.0, 1.0);
+    D3dPanels::Show(reinterpret_cast<HWND>(frame.window), frame.engine,
+                    std::span<const D3dLayer>(&layer, 1));
+}
+
 }  // namespace
 
 std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
@@ -56,9 +67,30 @@ std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
         current_->close(true);
         current_ = &mci_;
     }
+    file_ = file;
+    placed_.reset();
+    fading_.reset();
+    audible_ = true;
+    volume_ = 100;
+    playing_ = false;
+    const HWND window = reinterpret_cast<HWND>(display_);
+    D3dPanels::Prepare(window);
+    // A window the graphics card composes shows only pictures handed over as frames: as for
+    // blending, MCI keeps only the AVI device, whose frames its pump hands over.
+    const bool frames = blending_ || D3dPanels::Wanted();
+    mci_.preferBlending(frames);
+    for (MciMirror& mirror : mciMirrors_) {
+        mirror.engine->preferBlending(frames);
+    }
     // Media Foundation's answer, where it was asked first.
     std::optional<std::uint32_t> foundation;
-    if (blending_ && !OnMciAviDevice(file)) {
+    if (frames && !OnMciAviDevice(file)) {
+        // The Media Engine draws into one window: a clip shown on several monitors stays with
+        // the session engine, which draws its one decoding into each.
+        if (mciMirrors_.empty() && D3dPanels::WillCompose(window) &&
+            openOnMediaEngine(file, wait) == 0) {
+            return 0;
+        }
         foundation = openOnFoundation(file, wait);
         if (*foundation == 0) {
             return 0;
@@ -102,6 +134,41 @@ std::uint32_t ChoosingEngine::openOnFoundation(const std::string& file, bool wai
     return result;
 }
 
+std::uint32_t ChoosingEngine::openOnMediaEngine(const std::string& file, bool wait) {
+    if (!media_) {
+        media_ = std::make_unique<MeEngine>(foundationImports_, ComposeFrame);
+    }
+    media_->setWindow(display_);
+    const std::uint32_t result = media_->open(file, wait);
+    if (result == 0) {
+        current_ = media_.get();
+    }
+    return result;
+}
+
+std::uint32_t ChoosingEngine::handOver(std::uint32_t ms) {
+    media_->close(true);
+    D3dPanels::Release(reinterpret_cast<HWND>(display_), media_.get());
+    current_ = &mci_;
+    std::uint32_t result = openOnFoundation(file_, true);
+    if (result != 0) {
+        return result;
+    }
+    if (placed_) {
+        foundation_->put(*placed_);
+    }
+    foundation_->setAudible(audible_);
+    foundation_->setVolume(volume_);
+    if (fading_) {
+        foundation_->fade(fading_->from, fading_->to, fading_->durationMs);
+    }
+    result = ms == 0 ? 0 : foundation_->seek(ms);
+    if (result == 0 && playing_) {
+        result = foundation_->play();
+    }
+    return result;
+}
+
 // Only the first device is heard: two sound tracks never play at once.
 std::uint32_t ChoosingEngine::openMciMirrors(const std::string& file, bool wait) {
     for (MciMirror& mirror : mciMirrors_) {
@@ -120,7 +187,25 @@ std::uint32_t ChoosingEngine::openMciMirrors(const std::string& file, bool wait)
     return 0;
 }
 
+std::uint32_t ChoosingEngine::put(media::VideoRect rect) {
+    placed_ = rect;
+    return current_->put(rect);
+}
+
+std::uint32_t ChoosingEngine::setAudible(bool audible) {
+    audible_ = audible;
+    return current_->setAudible(audible);
+}
+
+std::uint32_t ChoosingEngine::setVolume(int percent) {
+    volume_ = percent;
+    return current_->setVolume(percent);
+}
+
 std::uint32_t ChoosingEngine::setWindow(std::uintptr_t display) {
+    if (display != display_) {
+        D3dPanels::Prepare(reinterpret_cast<HWND>(display));
+    }
     display_ = display;
     return current_->setWindow(display);
 }
@@ -173,37 +258,58 @@ bool ChoosingEngine::canFade() const {
 }
 
 std::uint32_t ChoosingEngine::fade(double from, double to, std::uint32_t durationMs) {
+    fading_ = Fade{from, to, durationMs};
     return everyDevice(
         [=](media::MediaEngine& engine) { return engine.fade(from, to, durationMs); });
 }
 
 std::uint32_t ChoosingEngine::seek(std::uint32_t ms) {
+    if (onMediaEngine()) {
+        return media_->seek(ms) == 0 ? 0 : handOver(ms);
+    }
     return everyDevice([ms](media::MediaEngine& engine) { return engine.seek(ms); });
 }
 
 std::uint32_t ChoosingEngine::play() {
-    return everyDevice([](media::MediaEngine& engine) { return engine.play(); });
+    const std::uint32_t result =
+        everyDevice([](media::MediaEngine& engine) { return engine.play(); });
+    playing_ = result == 0;
+    return result;
 }
 
 std::uint32_t ChoosingEngine::stop(bool wait) {
+    playing_ = false;
     return everyDevice([wait](media::MediaEngine& engine) { return engine.stop(wait); });
 }
 
 std::uint32_t ChoosingEngine::pause() {
+    playing_ = false;
     return everyDevice([](media::MediaEngine& engine) { return engine.pause(); });
 }
 
 std::uint32_t ChoosingEngine::resume() {
+    playing_ = true;
     return everyDevice([](media::MediaEngine& engine) { return engine.resume(); });
 }
 
 std::uint32_t ChoosingEngine::close(bool wait) {
+    if (onMediaEngine()) {
+        D3dPanels::Release(reinterpret_cast<HWND>(display_), media_.get());
+    }
+    playing_ = false;
     return everyDevice([wait](media::MediaEngine& engine) { return engine.close(wait); });
 }
 
 // The clip plays on while any of its devices does: a mirror that started a moment later
 // shows its last frames too.
 std::uint32_t ChoosingEngine::mode(int& mode) {
+    // The saver asks often: where the Media Engine's window has gone back to GDI, its clip
+    // goes on from where it is, drawn by the session engine.
+    if (onMediaEngine() && !D3dPanels::WillCompose(reinterpret_cast<HWND>(display_))) {
+        std::uint32_t ms = 0;
+        media_->position(ms);
+        handOver(ms);
+    }
     const std::uint32_t result = current_->mode(mode);
     if (result != 0 || mode != media::kStopped || !onMci()) {
         return result;

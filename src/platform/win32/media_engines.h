@@ -9,17 +9,24 @@
 // but for the AVI device, which can hand over its frames (see mci_frame_pump.h). With
 // blending preferred an AVI file goes to MCI as ever, every other file to Media Foundation
 // first (Wine's plays MPEG-1 and MP4, not Video 1 AVI); a file it cannot play goes to MCI,
-// whose other devices cannot fade, and the program cuts to it.
+// whose other devices cannot fade, and the program cuts to it. The same holds wherever the
+// graphics card draws the pictures (d3d_panels.h); there a file goes to the Media Engine
+// first (decoding on the graphics card, its frames textures), one engine per file. A clip it
+// refuses (no sound device, a format) goes to the session engine; so does the rest of a clip
+// it cannot seek into (Wine's has no seeking) or whose window went back to GDI.
 #pragma once
 
 #include <windows.h>
 
 #include <memory>
+#include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "media/media_engine.h"
 #include "platform/win32/mci_engine.h"
+#include "platform/win32/me_engine.h"
 #include "platform/win32/mf_engine.h"
 
 namespace morvel::win32 {
@@ -36,17 +43,17 @@ class ChoosingEngine final : public media::MediaEngine {
     std::uint32_t open(const std::string& file, bool wait) override;
     bool hasVideo() const override { return current_->hasVideo(); }
     std::uint32_t setWindow(std::uintptr_t display) override;
-    std::uint32_t put(media::VideoRect rect) override { return current_->put(rect); }
+    std::uint32_t put(media::VideoRect rect) override;
     std::uint32_t where(media::VideoRect& rect) override { return current_->where(rect); }
     std::uint32_t describe(media::VideoShape& shape) override { return current_->describe(shape); }
     bool addMirror(std::uintptr_t display) override;
     std::uint32_t putMirror(std::size_t mirror, media::VideoRect rect) override;
-    std::uint32_t setAudible(bool audible) override { return current_->setAudible(audible); }
+    std::uint32_t setAudible(bool audible) override;
     std::uint32_t length(std::uint32_t& ms) override { return current_->length(ms); }
     std::uint32_t position(std::uint32_t& ms) override { return current_->position(ms); }
     std::uint32_t seek(std::uint32_t ms) override;
     // Only the first device is heard; its mirrors' stay silent.
-    std::uint32_t setVolume(int percent) override { return current_->setVolume(percent); }
+    std::uint32_t setVolume(int percent) override;
     void preferBlending(bool blending) override;
     bool canFade() const override;
     std::uint32_t fade(double from, double to, std::uint32_t durationMs) override;
@@ -66,7 +73,12 @@ class ChoosingEngine final : public media::MediaEngine {
 
     std::uint32_t openMciMirrors(const std::string& file, bool wait);
     std::uint32_t openOnFoundation(const std::string& file, bool wait);
+    std::uint32_t openOnMediaEngine(const std::string& file, bool wait);
+    // The Media Engine's clip goes on in the session engine from `ms`: where the Media Engine
+    // cannot seek (Wine's), or where its window went back to GDI (a lost device).
+    std::uint32_t handOver(std::uint32_t ms);
     bool onMci() const { return current_ == &mci_; }
+    bool onMediaEngine() const { return media_ && current_ == media_.get(); }
     // The same request to the first device, then to each MCI mirror's; the first's answer.
     template <typename Request>
     std::uint32_t everyDevice(Request request);
@@ -76,10 +88,25 @@ class ChoosingEngine final : public media::MediaEngine {
     std::span<const LibraryImport> foundationImports_;
     // Made at the first file MCI refuses: starting Media Foundation costs time.
     std::unique_ptr<MfEngine> foundation_;
+    // Where the graphics card composes the window, for every file but an AVI: its frames are
+    // textures of the shared device (d3d_panels.h).
+    std::unique_ptr<MeEngine> media_;
     media::MediaEngine* current_ = &mci_;  // the engine of the open file, else MCI
     std::uintptr_t display_ = 0;           // the window the last file was drawn into
     std::vector<MciMirror> mciMirrors_;
     bool blending_ = false;  // files go to Media Foundation first, whose pictures blend
+    // What the callers asked of the open file, told again to the engine it is handed to.
+    std::string file_;
+    std::optional<media::VideoRect> placed_;
+    struct Fade {
+        double from;
+        double to;
+        std::uint32_t durationMs;
+    };
+    std::optional<Fade> fading_;  // the last asked for, begun again where the clip moves
+    bool audible_ = true;
+    int volume_ = 100;
+    bool playing_ = false;
 };
 
 }  // namespace morvel::win32

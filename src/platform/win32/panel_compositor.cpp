@@ -65,25 +65,21 @@ void Compose(HWND window, Panel& panel) {
     panel.stale = false;
 }
 
-// The graphics card adds the layers where it draws the panel (d3d_panels.h); the pictures
-// were turned on the CPU already.
-bool ComposeOnDevice(HWND window, const void* owner, const Panel& panel) {
+// The graphics card adds the layers where it draws the panel (d3d_panels.h), each device's
+// own as it comes; the pictures were turned on the CPU already.
+bool ComposeOnDevice(HWND window, const void* owner, const Layer& layer) {
     if (!D3dPanels::Wanted()) {
         return false;
     }
-    std::vector<D3dLayer> layers;
-    const auto now = FadeRamp::Clock::now();
-    for (const auto& [device, layer] : panel.layers) {
-        D3dLayer& added = layers.emplace_back();
-        added.pixels = layer.pixels.data();
-        added.stride = static_cast<int>(layer.size.cx) * 4;
-        added.width = layer.size.cx;
-        added.height = layer.size.cy;
-        added.place = layer.to;
-        added.place.rotation = 0;
-        added.weight = std::clamp(layer.ramp.weightAt(now), 0.0, 1.0);
-    }
-    return D3dPanels::Show(window, owner, layers);
+    D3dLayer added;
+    added.pixels = layer.pixels.data();
+    added.stride = static_cast<int>(layer.size.cx) * 4;
+    added.width = layer.size.cx;
+    added.height = layer.size.cy;
+    added.place = layer.to;
+    added.place.rotation = 0;
+    added.weight = std::clamp(layer.ramp.weightAt(FadeRamp::Clock::now()), 0.0, 1.0);
+    return D3dPanels::Show(window, owner, std::span<const D3dLayer>(&added, 1));
 }
 
 }  // namespace
@@ -159,7 +155,7 @@ bool PanelCompositor::Show(HWND window, const void* owner, PixelsView frame,
     layer.size = frame.size;
     layer.to = to;
     layer.ramp = ramp;
-    if (ComposeOnDevice(window, owner, panel)) {
+    if (ComposeOnDevice(window, owner, layer)) {
         panel.stale = false;
         return true;
     }

@@ -15,6 +15,9 @@
 
 namespace morvel::win32 {
 
+// The window class of the panels, the controls that show video.
+inline constexpr const wchar_t* kPanelClass = L"MorvelPanel";
+
 // One device's mark on the panel it draws into, given back when it leaves the panel or goes.
 // Marks are counted: a panel may be handed from one device to the next.
 class PanelMark {

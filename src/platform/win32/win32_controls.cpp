@@ -11,6 +11,7 @@
 #include <stdexcept>
 
 #include "common/ascii.h"
+#include "platform/win32/video_panel.h"
 #include "platform/win32/win32_overlay.h"
 #include "platform/win32/win32_text.h"
 
@@ -20,7 +21,6 @@ using platform::ControlKind;
 
 namespace {
 
-constexpr const wchar_t* kPanelClass = L"MorvelPanel";
 constexpr int kTooltipWidth = 400;
 constexpr int kImageSize = 16;
 constexpr UINT_PTR kGroupBoxSubclass = 1;

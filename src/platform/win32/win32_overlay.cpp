@@ -1,9 +1,12 @@
 #include "platform/win32/win32_overlay.h"
 
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <vector>
 
+#include "platform/win32/d3d_panels.h"
 #include "platform/win32/owned.h"
 
 namespace morvel::win32 {
@@ -113,6 +116,45 @@ void Uncover(HWND window) {
     RedrawWindow(parent, &area, nullptr, RDW_INVALIDATE | RDW_ALLCHILDREN);
 }
 
+// Where `region` is, the colour (opaque, so premultiplied as it is) in the picture.
+void FillPixels(std::vector<std::uint32_t>& pixels, SIZE size, HRGN region, COLORREF colour) {
+    const DWORD bytes = GetRegionData(region, 0, nullptr);
+    std::vector<std::byte> data(bytes);
+    auto* rects = reinterpret_cast<RGNDATA*>(data.data());
+    if (bytes == 0 || GetRegionData(region, bytes, rects) != bytes) {
+        return;
+    }
+    const std::uint32_t bgra = 0xff000000u | (static_cast<std::uint32_t>(GetRValue(colour)) << 16) |
+                               (static_cast<std::uint32_t>(GetGValue(colour)) << 8) |
+                               GetBValue(colour);
+    const auto* rect = reinterpret_cast<const RECT*>(rects->Buffer);
+    for (DWORD index = 0; index < rects->rdh.nCount; ++index, ++rect) {
+        const LONG left = std::clamp(rect->left, 0L, size.cx);
+        const LONG right = std::clamp(rect->right, 0L, size.cx);
+        for (LONG row = std::clamp(rect->top, 0L, size.cy);
+             row < std::clamp(rect->bottom, 0L, size.cy); ++row) {
+            std::fill_n(pixels.begin() + row * size.cx + left, right - left, bgra);
+        }
+    }
+}
+
+// The same letters for a window the graphics card composes (d3d_panels.h), transparent
+// around them.
+void ShowOnGraphicsCard(HWND window, HRGN letters, HRGN whole) {
+    RECT client{};
+    GetClientRect(window, &client);
+    const SIZE size{client.right, client.bottom};
+    if (size.cx <= 0 || size.cy <= 0) {
+        D3dPanels::HideOverlay(window);
+        return;
+    }
+    std::vector<std::uint32_t> pixels(static_cast<std::size_t>(size.cx) *
+                                      static_cast<std::size_t>(size.cy));
+    FillPixels(pixels, size, whole, kShadow);
+    FillPixels(pixels, size, letters, kText);
+    D3dPanels::ShowOverlay(window, std::move(pixels), size);
+}
+
 void Paint(HWND window) {
     PAINTSTRUCT paint;
     const HDC dc = BeginPaint(window, &paint);
@@ -124,6 +166,9 @@ void Paint(HWND window) {
     FillRgn(dc, whole.get(), shadow.get());
     FillRgn(dc, letters.get(), text.get());
     EndPaint(window, &paint);
+    if (D3dPanels::Wanted()) {
+        ShowOnGraphicsCard(window, letters.get(), whole.get());
+    }
 }
 
 LRESULT CALLBACK OverlayProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam) {
@@ -145,6 +190,14 @@ LRESULT CALLBACK OverlayProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam)
         case WM_SIZE:
             Reshape(window);
             return 0;
+        case WM_MOVE:
+            InvalidateRect(window, nullptr, FALSE);  // painted, and so composed, at its place
+            return 0;
+        case WM_SHOWWINDOW:
+            if (wParam == FALSE) {
+                D3dPanels::HideOverlay(window);
+            }
+            break;
         case WM_ERASEBKGND:
             return 1;
         case WM_PAINT:
@@ -152,6 +205,7 @@ LRESULT CALLBACK OverlayProc(HWND window, UINT id, WPARAM wParam, LPARAM lParam)
             return 0;
         case WM_NCDESTROY:
             RemovePropW(window, kFontProperty);
+            D3dPanels::HideOverlay(window);
             break;
         default:
             break;

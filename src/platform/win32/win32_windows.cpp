@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <stdexcept>
 
+#include "platform/win32/d3d_panels.h"
 #include "platform/win32/video_panel.h"
 #include "platform/win32/win32_screens.h"
 #include "platform/win32/win32_text.h"
@@ -446,6 +447,13 @@ LRESULT Win32Platform::handlePanelMessage(HWND window, UINT id, WPARAM wParam, L
             EndPaint(window, &paint);
             return 0;
         }
+        case WM_WINDOWPOSCHANGED:
+            // Shown or hidden: where the graphics card composes the panel, it draws that.
+            if ((reinterpret_cast<const WINDOWPOS*>(lParam)->flags &
+                 (SWP_SHOWWINDOW | SWP_HIDEWINDOW)) != 0) {
+                D3dPanels::Redraw(window);
+            }
+            return DefWindowProcW(window, id, wParam, lParam);
         case WM_LBUTTONUP:
             platform::invokeHandler(*this, std::function<void()>(panel->design.onClick));
             return 0;

@@ -5,13 +5,16 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/win32/d3d_panels.h"
 #include "platform/win32/d3d_window.h"
+#include "platform/win32/media_engines.h"
 #include "win32_platform_fixture.h"
 
 namespace morvel::win32 {
@@ -41,14 +44,21 @@ Picture Plain(std::uint32_t colour) {
     return {8, 8, std::vector<std::uint32_t>(64, colour)};
 }
 
-// Whether Wine's 3D has been turned off in this prefix (the end-to-end lab does, for Wine's
-// own MPEG renderer): then no Direct3D 11 device can be made, as on a machine without one.
+// Whether Wine's 3D is turned off for this program (the end-to-end lab turns it off in its
+// prefix, for Wine's own MPEG renderer, and on for one program at a time): then no Direct3D
+// 11 device can be made, as on a machine without one. The program's own setting comes first.
 bool WineWithout3d() {
-    wchar_t value[16] = {};
-    DWORD size = sizeof(value);
-    return RegGetValueW(HKEY_CURRENT_USER, L"Software\\Wine\\Direct3D", L"renderer", RRF_RT_REG_SZ,
-                        nullptr, value, &size) == ERROR_SUCCESS &&
-           std::wstring(value) == L"gdi";
+    const auto renderer = [](const std::wstring& key) {
+        wchar_t value[16] = {};
+        DWORD size = sizeof(value);
+        return RegGetValueW(HKEY_CURRENT_USER, key.c_str(), L"renderer", RRF_RT_REG_SZ, nullptr,
+                            value, &size) == ERROR_SUCCESS
+                   ? std::wstring(value)
+                   : std::wstring();
+    };
+    const std::wstring own =
+        renderer(L"Software\\Wine\\AppDefaults\\morvel_win32_tests.exe\\Direct3D");
+    return (own.empty() ? renderer(L"Software\\Wine\\Direct3D") : own) == L"gdi";
 }
 
 class D3dWindowTest : public Win32PlatformTest {
@@ -146,29 +156,93 @@ TEST_F(D3dWindowTest, ALostDeviceIsReportedAndANewOneServesTheNextWindow) {
     EXPECT_TRUE(renderer_->present());
 }
 
-// A panel's frames go to the graphics card only where Direct3D is asked for; a device lost in
-// the middle of play hands the panel to GDI at once (the frame of the loss included) until
-// every device has left it; the next file draws on a new device.
-TEST_F(D3dWindowTest, APanelFallsBackToGdiWhenTheDeviceIsLostInPlay) {
-    renderer_.reset();  // the panel's own renderer takes the window
-    const HWND panel = ToHwnd(window_);
+// A saver's window (panels and overlays only) is composed whole, under the automatic choice
+// too; a panel among other controls gets a swap chain of its own only where Direct3D is asked
+// for. A device lost in the middle of play hands the window to GDI at once, the clip playing
+// on; the next file draws on a new device.
+TEST_F(D3dWindowTest, ASaverWindowIsComposedWholeAndGoesToGdiWhenTheDeviceIsLostInPlay) {
+    const std::string clip = "C:\\clips\\blue.mp4";
+    if (GetFileAttributesA(clip.c_str()) == INVALID_FILE_ATTRIBUTES) {
+        GTEST_SKIP() << clip << " is missing";
+    }
+    renderer_.reset();  // the window's canvas takes it
+    const HWND saver = ToHwnd(window_);
+    const HWND panel = ToHwnd(control(window_, ControlKind::Panel, {50, 40, 200, 150}));
+    control(window_, ControlKind::Overlay, {0, 240, 400, 60});
+    const auto blueByGdi = [&] {
+        const HDC dc = GetDC(panel);
+        const COLORREF colour = GetPixel(dc, 100, 75);
+        ReleaseDC(panel, dc);
+        return GetBValue(colour) > 200 && GetRValue(colour) < 60;
+    };
+    const auto waitFor = [](const auto& condition) {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+        while (!condition() && std::chrono::steady_clock::now() < deadline) {
+            MSG message;
+            while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+                DispatchMessageW(&message);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        return condition();
+    };
+    D3dPanels::Prefer(platform::Renderer::Automatic);
+    // As the saver does: the window after the open, which makes the window ready (the first
+    // file of a window plays on the session engine; the next on the Media Engine).
+    ChoosingEngine engine(GetModuleHandleA(nullptr));
+    ASSERT_EQ(engine.open(clip, true), 0u);
+    ASSERT_EQ(engine.setWindow(ToHandle(panel)), 0u);
+    ASSERT_EQ(engine.put({200, 150}), 0u);
+    ASSERT_EQ(engine.play(), 0u);
+    const auto played = [&] {
+        std::uint32_t at = 0;
+        return engine.position(at) == 0 && at > 500;
+    };
+    ASSERT_TRUE(waitFor(played));
+    EXPECT_TRUE(D3dPanels::Composes(saver));
+    EXPECT_FALSE(blueByGdi()) << "the graphics card draws the frames, not GDI";
+
+    SharedD3dDevice()->forceLossForTesting();
+    EXPECT_TRUE(waitFor(blueByGdi)) << "GDI takes the frames over";
+    EXPECT_FALSE(D3dPanels::Composes(saver));
+    int mode = media::kNotReady;
+    EXPECT_EQ(engine.mode(mode), 0u);
+    EXPECT_EQ(mode, media::kPlaying) << "the clip plays on";
+    EXPECT_EQ(engine.close(true), 0u);
+
+    ASSERT_EQ(engine.open(clip, true), 0u);
+    ASSERT_EQ(engine.setWindow(ToHandle(panel)), 0u);
+    ASSERT_EQ(engine.put({200, 150}), 0u);
+    // The Media Engine plays it now; where it cannot seek (Wine's), the session engine
+    // takes the clip from there.
+    ASSERT_EQ(engine.seek(1500), 0u);
+    ASSERT_EQ(engine.play(), 0u);
+    std::uint32_t at = 0;
+    EXPECT_TRUE(waitFor([&] { return engine.position(at) == 0 && at > 0; }));
+    EXPECT_GE(at, 1400u) << "it starts where it was sought";
+    EXPECT_TRUE(D3dPanels::Composes(saver)) << "on a new device";
+    EXPECT_TRUE(waitFor([&] { return engine.position(at) == 0 && at > 2000; }));
+    EXPECT_TRUE(D3dPanels::Composes(saver));
+    EXPECT_EQ(engine.close(true), 0u);
+
+    // Among other controls, a panel draws on the graphics card only when asked to.
     const std::vector<std::uint32_t> frame(64, kRed);
     const int owner = 0;
-    const auto frameShown = [&] {
-        return D3dPanels::ShowPicture(panel, &owner, frame.data(), SIZE{8, 8}, {400, 300, 0, 0});
+    platform_.destroyWindow(window_);
+    window_ = form("TD3dTest");
+    control(window_, ControlKind::Button, {300, 0, 80, 24});
+    const HWND inDialog = ToHwnd(control(window_, ControlKind::Panel, {0, 0, 100, 80}));
+    const auto previewShown = [&] {
+        return D3dPanels::ShowPicture(inDialog, &owner, frame.data(), SIZE{8, 8}, {100, 80, 0, 0});
     };
-    for (const platform::Renderer gdi : {platform::Renderer::Gdi, platform::Renderer::Automatic}) {
-        D3dPanels::Prefer(gdi);
-        EXPECT_FALSE(frameShown());
-    }
+    EXPECT_FALSE(previewShown());
+    D3dPanels::Release(inDialog, &owner);
     D3dPanels::Prefer(platform::Renderer::Direct3D);
-    ASSERT_TRUE(frameShown());
-    SharedD3dDevice()->forceLossForTesting();
-    EXPECT_FALSE(frameShown()) << "the lost frame goes to GDI";
-    EXPECT_FALSE(frameShown()) << "and the ones after it";
-    D3dPanels::Release(panel, &owner);
-    EXPECT_TRUE(frameShown()) << "the next file, on a new device";
-    D3dPanels::Release(panel, &owner);
+    EXPECT_TRUE(previewShown());
+    D3dPanels::Release(inDialog, &owner);
+    D3dPanels::Prefer(platform::Renderer::Gdi);
+    EXPECT_FALSE(previewShown());
+    D3dPanels::Release(inDialog, &owner);
     D3dPanels::Prefer(platform::Renderer::Automatic);
 }
 

@@ -69,7 +69,7 @@ Pixel CentreOf(ID3D11Texture2D* texture) {
     return pixel;
 }
 
-FrameSink ReadingBack(SeenFrames& seen) {
+EngineFrameSink ReadingBack(SeenFrames& seen) {
     return [&seen](const EngineFrame& frame) {
         const Pixel centre = CentreOf(frame.texture);
         const std::scoped_lock hold(seen.lock);

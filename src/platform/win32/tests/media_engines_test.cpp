@@ -12,12 +12,21 @@
 #include <thread>
 #include <utility>
 
+#include "platform/win32/d3d_panels.h"
 #include "platform/win32/media_engines.h"
 #include "platform/win32/owned.h"
 #include "platform/win32/panel_compositor.h"
 
 namespace morvel::win32 {
 namespace {
+
+// These read what GDI drew into the windows: the graphics card, where the prefix has one,
+// is left out (d3d_window_test.cpp covers it).
+class ChoosingEngineTest : public ::testing::Test {
+  protected:
+    void SetUp() override { D3dPanels::Prefer(platform::Renderer::Gdi); }
+    void TearDown() override { D3dPanels::Prefer(platform::Renderer::Automatic); }
+};
 
 TEST(MciEngineTest, RequestsWithoutAnOpenDeviceFailWithTheDeviceError) {
     MciEngine engine(GetModuleHandleA(nullptr));
@@ -52,7 +61,7 @@ int ModeOf(media::MediaEngine& engine) {
     return mode;
 }
 
-TEST(ChoosingEngineTest, AnMp4PlaysThroughMediaFoundationWithTheSameContract) {
+TEST_F(ChoosingEngineTest, AnMp4PlaysThroughMediaFoundationWithTheSameContract) {
     const std::string mp4 = Clip("blue.mp4");
     if (mp4.empty()) {
         GTEST_SKIP() << "C:\\clips\\blue.mp4 is missing";
@@ -101,7 +110,7 @@ TEST(ChoosingEngineTest, AnMp4PlaysThroughMediaFoundationWithTheSameContract) {
 
 // A second monitor's video is silenced between open and play: MCI's AVI device (a clip
 // without sound) and Media Foundation (a clip with sound) accept it and play on.
-TEST(ChoosingEngineTest, ASilencedClipPlaysOnThroughEitherEngine) {
+TEST_F(ChoosingEngineTest, ASilencedClipPlaysOnThroughEitherEngine) {
     OwnedWindow panel(CreateWindowExA(0, "STATIC", nullptr, WS_POPUP | WS_VISIBLE, 0, 0, 320, 240,
                                       nullptr, nullptr, GetModuleHandleA(nullptr), nullptr));
     ChoosingEngine engine(GetModuleHandleA(nullptr));
@@ -127,7 +136,7 @@ TEST(ChoosingEngineTest, ASilencedClipPlaysOnThroughEitherEngine) {
 
 // Windows N editions, Server Core, a Wine with mf and mfplat switched off: the first call
 // into a missing library would end the process, so the engine looks for all of it first.
-TEST(ChoosingEngineTest, WithoutMediaFoundationAnMp4IsRefusedWithTheReasonAndAnAviStillPlays) {
+TEST_F(ChoosingEngineTest, WithoutMediaFoundationAnMp4IsRefusedWithTheReasonAndAnAviStillPlays) {
     EXPECT_TRUE(SystemLibraries(FoundationImports()).present());
     const LibraryImport noLibrary[] = {{"kernel32.dll", "GetTickCount"},
                                        {"morvel-no-such-library.dll", "MFStartup"}};
@@ -245,7 +254,7 @@ bool Shows(HWND window, COLORREF colour) {
 
 // The same clip on a second monitor: a mirror window shows it as the first does, from Media
 // Foundation's one decoding, and from a second MCI device for a file on MCI.
-TEST(ChoosingEngineTest, AMirrorWindowShowsTheClipThroughEitherEngine) {
+TEST_F(ChoosingEngineTest, AMirrorWindowShowsTheClipThroughEitherEngine) {
     auto window = [](int left) {
         return OwnedWindow(CreateWindowExA(0, "STATIC", nullptr, WS_POPUP | WS_VISIBLE, left, 0,
                                            160, 120, nullptr, nullptr, GetModuleHandleA(nullptr),
@@ -284,7 +293,7 @@ TEST(ChoosingEngineTest, AMirrorWindowShowsTheClipThroughEitherEngine) {
     }
 }
 
-TEST(ChoosingEngineTest, WhenBothRefuseTheEngineThatKnowsTheTypeGivesTheReason) {
+TEST_F(ChoosingEngineTest, WhenBothRefuseTheEngineThatKnowsTheTypeGivesTheReason) {
     ChoosingEngine engine(GetModuleHandleA(nullptr));
     // No MCI device plays .mp4: Media Foundation's reason, an HRESULT with the system's text.
     const std::uint32_t missing = engine.open("C:\\no\\such\\clip.mp4", true);
@@ -307,7 +316,7 @@ TEST(ChoosingEngineTest, WhenBothRefuseTheEngineThatKnowsTheTypeGivesTheReason) 
 // With blending preferred an MPEG-1 file goes to Media Foundation rather than MCI's MPEG
 // device, and an AVI file's frames are copied from MCI's AVI device: both can fade. Without,
 // they go to MCI as ever, straight into the window, and cannot.
-TEST(ChoosingEngineTest, WithBlendingPreferredMciFilesCanFade) {
+TEST_F(ChoosingEngineTest, WithBlendingPreferredMciFilesCanFade) {
     OwnedWindow panel(CreateWindowExA(0, "STATIC", nullptr, WS_POPUP | WS_VISIBLE, 0, 0, 320, 240,
                                       nullptr, nullptr, GetModuleHandleA(nullptr), nullptr));
     ChoosingEngine engine(GetModuleHandleA(nullptr));
@@ -332,7 +341,7 @@ TEST(ChoosingEngineTest, WithBlendingPreferredMciFilesCanFade) {
 // copies, and Media Foundation (an MP4 with sound, an MPEG-1 file with blending preferred).
 // The length is told, and a seek before play makes the first picture the one there: the AVI
 // clip is lime for its first seconds only.
-TEST(ChoosingEngineTest, ALongClipTellsItsLengthAndStartsWhereItWasSought) {
+TEST_F(ChoosingEngineTest, ALongClipTellsItsLengthAndStartsWhereItWasSought) {
     struct Case {
         const char* name;
         bool blending;
