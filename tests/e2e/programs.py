@@ -324,13 +324,10 @@ class WaylandProgram(LinuxProgram):
     # A layout of two outputs has no pixels between them to look at.
     off_monitors = {}
     missing = {
-        "one-video-across-all": "one video across all outputs is not drawn on Wayland yet",
         # The search for a running saver looks through X windows; a Wayland client sees
         # no other client's surfaces.
         "test_a_second_start_while_running": "a second start does not find the running "
                                              "saver on Wayland yet",
-        "test_the_clock_and_the_name": "the clock and caption are not drawn on Wayland yet",
-        "test_each_clips_name_replaces": "the clock and caption are not drawn on Wayland yet",
     }
 
     def __init__(self):
