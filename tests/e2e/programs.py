@@ -323,13 +323,6 @@ class WaylandProgram(LinuxProgram):
     modules = {"test_saver", "test_picture", "test_flow", "test_wayland"}
     # A layout of two outputs has no pixels between them to look at.
     off_monitors = {}
-    missing = {
-        # The search for a running saver looks through X windows; a Wayland client sees
-        # no other client's surfaces.
-        "test_a_second_start_while_running": "a second start does not find the running "
-                                             "saver on Wayland yet",
-    }
-
     def __init__(self):
         Program.__init__(self, WaylandLab(lab_folder()))
 

@@ -27,6 +27,7 @@
 #include "platform/linux/linux_host.h"
 #include "platform/linux/linux_overlay.h"
 #include "platform/linux/linux_power.h"
+#include "platform/linux/linux_window_marker.h"
 #include "platform/platform.h"
 
 namespace morvel::linux_backend {
@@ -161,6 +162,7 @@ class LinuxPlatform final : public platform::Platform {
         // A full-screen form's black windows over the other monitors, shown and hidden with
         // it and destroyed with it.
         std::vector<GtkWidget*> covers;
+        std::unique_ptr<WindowMarker> marker;  // where no search can find the window
     };
     struct ControlData {
         platform::ControlSpec design;

@@ -1,5 +1,5 @@
-// The system services: the settings folder, files, the clock, the X11 search for a running
-// saver, the shell's open, and the media engine.
+// The system services: the settings folder, files, the clock, the search for a running saver
+// (X11's windows, Wayland's marks), the shell's open, and the media engine.
 // The seam first: the X headers define names (None, Status) its declarations use.
 #include "platform/linux/linux_platform.h"
 
@@ -183,8 +183,11 @@ std::string LinuxPlatform::localDateText() {
 // directly), as a locker starts one for each of its windows and ends them itself.
 bool LinuxPlatform::findWindow(const std::string& className, const std::string& caption) {
     GdkDisplay* display = gdk_display_get_default();
-    if (display == nullptr || !GDK_IS_X11_DISPLAY(display)) {
+    if (display == nullptr) {
         return false;
+    }
+    if (!GDK_IS_X11_DISPLAY(display)) {
+        return WindowMarker::Held(className, caption);
     }
     Display* x = GDK_DISPLAY_XDISPLAY(display);
     return SearchWindows(x, DefaultRootWindow(x), className, caption, kWindowSearchDepth);

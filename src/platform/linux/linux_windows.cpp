@@ -6,6 +6,9 @@
 
 #include "platform/linux/linux_platform.h"
 
+// After the seam: the X headers define names (None, Status) its declarations use.
+#include <gdk/gdkx.h>
+
 namespace morvel::linux_backend {
 
 namespace {
@@ -78,6 +81,9 @@ Handle LinuxPlatform::createWindow(const platform::WindowSpec& design) {
     GtkWidget* window = fullScreen ? host_->makeSaverWindow(design, data->fixed, data->covers)
                                    : makeDialogWindow(design, data->fixed);
     data->window = window;
+    if (!GDK_IS_X11_DISPLAY(gtk_widget_get_display(window))) {
+        data->marker = std::make_unique<WindowMarker>(design.className, design.caption);
+    }
     gtk_widget_set_app_paintable(window, FALSE);
     data->css = gtk_css_provider_new();
     gtk_style_context_add_provider(gtk_widget_get_style_context(window),
