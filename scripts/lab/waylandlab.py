@@ -100,7 +100,10 @@ class WaylandLab(LinuxLab):
         runtime = self.work / "run"
         self.own(runtime)
         self.env.pop("DISPLAY", None)
-        self.env.update({"WAYLAND_DISPLAY": "wayland-1", "GDK_BACKEND": "wayland",
+        # No GDK_BACKEND: the program finds the layer shell by itself, as it does when an
+        # idle daemon starts it.
+        self.env.pop("GDK_BACKEND", None)
+        self.env.update({"WAYLAND_DISPLAY": "wayland-1",
                          "XDG_CURRENT_DESKTOP": "sway"})
         width, height = self.screen
         config = self.work / "sway.conf"

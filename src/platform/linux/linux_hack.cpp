@@ -77,8 +77,9 @@ constexpr const char* kHelpText =
     "  --help         this text;  --version  the version\n"
     "\n"
     "Switches are matched without regard to case. The settings are in\n"
-    "$XDG_CONFIG_HOME/morvel4.ini (else ~/.config/morvel4.ini). On Wayland run it with\n"
-    "GDK_BACKEND=wayland. More in morvel(1).\n";
+    "$XDG_CONFIG_HOME/morvel4.ini (else ~/.config/morvel4.ini). On a Wayland compositor\n"
+    "with the layer shell it covers each output natively; GDK_BACKEND=x11 keeps X11.\n"
+    "More in morvel(1).\n";
 
 std::optional<std::string> InformationRequested(const std::vector<std::string>& arguments) {
     if (arguments.size() != 1) {

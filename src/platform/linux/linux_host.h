@@ -78,7 +78,8 @@ class Host {
 };
 
 // The saver on its own: its window over the primary monitor and black covers over the
-// others, or one window over every monitor; input, cursor and boxes its own; it ends by input.
+// others, or one window over every monitor; input, cursor and boxes its own; it ends by input,
+// or at SIGTERM as by a key (an idle daemon's resume command ends it so).
 class OwnScreenHost final : public Host {
   public:
     GtkWidget* makeSaverWindow(const platform::WindowSpec& design, GtkWidget* layout,
@@ -89,8 +90,11 @@ class OwnScreenHost final : public Host {
     bool inputIsOurs() const override { return true; }
     bool cursorIsOurs() const override { return true; }
     bool logInsteadOfBox(const std::string&, const std::string&) override { return false; }
-    void watchForEnd(std::function<void()>) override {}
+    void watchForEnd(std::function<void()> end) override { termination_.start(std::move(end)); }
     bool endsAt(const GdkEvent&) const override { return false; }
+
+  private:
+    TerminationWatch termination_;
 };
 
 // The saver in a locker's window (linux_hack.cpp): drawn over all of it, whatever the form's

@@ -3,8 +3,10 @@
 
 #include <gdk/gdkwayland.h>
 #include <gtk-layer-shell/gtk-layer-shell.h>
+#include <wayland-client.h>
 
 #include <algorithm>
+#include <memory>
 #include <string_view>
 
 #include "platform/linux/linux_common.h"
@@ -39,10 +41,33 @@ GtkWidget* MakeLayerCover(GdkMonitor* monitor) {
 
 }  // namespace
 
-const char* AllowedBackends(const char* requested) {
-    return requested != nullptr && std::string_view(requested).starts_with("wayland")
-               ? "wayland,x11"
-               : "x11";
+const char* AllowedBackends(const char* requested, bool layerShellOffered) {
+    if (requested != nullptr && *requested != '\0') {
+        return std::string_view(requested).starts_with("wayland") ? "wayland,x11" : "x11";
+    }
+    return layerShellOffered ? "wayland,x11" : "x11";
+}
+
+bool CompositorOffersLayerShell() {
+    const std::unique_ptr<wl_display, decltype(&wl_display_disconnect)> display(
+        wl_display_connect(nullptr), wl_display_disconnect);
+    if (!display) {
+        return false;
+    }
+    const std::unique_ptr<wl_registry, decltype(&wl_registry_destroy)> registry(
+        wl_display_get_registry(display.get()), wl_registry_destroy);
+    static constexpr wl_registry_listener kListener{
+        .global =
+            [](void* offered, wl_registry*, uint32_t, const char* interface, uint32_t) {
+                if (std::string_view(interface) == "zwlr_layer_shell_v1") {
+                    *static_cast<bool*>(offered) = true;
+                }
+            },
+        .global_remove = [](void*, wl_registry*, uint32_t) {},
+    };
+    bool offered = false;
+    wl_registry_add_listener(registry.get(), &kListener, &offered);
+    return wl_display_roundtrip(display.get()) >= 0 && offered;
 }
 
 bool OnWaylandDisplay() {

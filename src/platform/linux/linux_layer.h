@@ -15,9 +15,16 @@
 
 namespace morvel::linux_backend {
 
-// The GDK backends the program may open: X11 only, unless GDK_BACKEND (`requested`) asks for
-// Wayland first, as long as the video draws into X windows only.
-const char* AllowedBackends(const char* requested);
+// The GDK backends the program may open. GDK_BACKEND (`requested`) decides where it is set:
+// Wayland first when it asks for Wayland, else X11 alone. Unset, Wayland first where the
+// compositor offers the layer shell (`layerShellOffered`), so that an idle daemon's `morvel /s`
+// covers every output natively; elsewhere (a compositor without it, such as GNOME's, or no
+// Wayland at all) X11, through the compositor's X server where there is one.
+const char* AllowedBackends(const char* requested, bool layerShellOffered);
+
+// Whether the compositor at WAYLAND_DISPLAY offers the layer shell: asked on a connection of
+// its own before GDK opens any display; false where no compositor answers.
+bool CompositorOffersLayerShell();
 
 // GDK's display is a Wayland connection.
 bool OnWaylandDisplay();

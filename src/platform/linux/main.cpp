@@ -26,19 +26,22 @@ int main(int argc, char** argv) {
     // The decoders' libraries alone take longer to load than GTK takes to start: loaded
     // beside it, they are there when the first video opens.
     const std::jthread plugins(LoadMediaPlugins);
-    // X11, unless GDK_BACKEND asks for Wayland: the saver's window is found by its X class,
-    // the video drawn into X windows.
-    gdk_set_allowed_backends(AllowedBackends(std::getenv("GDK_BACKEND")));
-    if (!gtk_init_check(&argc, &argv)) {
-        std::fputs("morvel: cannot open the X display\n", stderr);
-        return 1;
-    }
     // Settled here, once: the saver on its own screen, or in the window a locker gives it.
     const std::vector<std::string> arguments(argv + 1, argv + argc);
     const HackRequest hack = ReadHackRequest(arguments, std::getenv("XSCREENSAVER_WINDOW"));
     if (!hack.error.empty()) {
         std::fprintf(stderr, "morvel: %s\n", hack.error.c_str());
         return 2;
+    }
+    // A locker's window is an X window; the program's own windows are layer surfaces where the
+    // compositor has them, X windows everywhere else.
+    const char* requested = std::getenv("GDK_BACKEND");
+    const bool asked = requested != nullptr && *requested != '\0';
+    gdk_set_allowed_backends(
+        AllowedBackends(requested, !hack.hack && !asked && CompositorOffersLayerShell()));
+    if (!gtk_init_check(&argc, &argv)) {
+        std::fputs("morvel: cannot open the display\n", stderr);
+        return 1;
     }
     std::unique_ptr<Host> host = HostFor(hack);
     if (!host) {

@@ -9,12 +9,15 @@
 namespace morvel::linux_backend {
 namespace {
 
-TEST(LinuxBackendChoiceTest, OnlyARequestForWaylandLetsGdkOpenIt) {
-    EXPECT_STREQ(AllowedBackends(nullptr), "x11");
-    EXPECT_STREQ(AllowedBackends(""), "x11");
-    EXPECT_STREQ(AllowedBackends("x11"), "x11");
-    EXPECT_STREQ(AllowedBackends("x11,wayland"), "x11");
-    EXPECT_STREQ(AllowedBackends("wayland"), "wayland,x11");
+// GDK_BACKEND wins where it is set; unset, the layer shell decides.
+TEST(LinuxBackendChoiceTest, WaylandOpensWhereAskedForOrWhereTheLayerShellIsOffered) {
+    for (const bool offered : {false, true}) {
+        EXPECT_STREQ(AllowedBackends(nullptr, offered), offered ? "wayland,x11" : "x11");
+        EXPECT_STREQ(AllowedBackends("", offered), offered ? "wayland,x11" : "x11");
+        EXPECT_STREQ(AllowedBackends("x11", offered), "x11");
+        EXPECT_STREQ(AllowedBackends("x11,wayland", offered), "x11");
+        EXPECT_STREQ(AllowedBackends("wayland", offered), "wayland,x11");
+    }
 }
 
 TEST(LinuxBackendChoiceTest, OnAnXDisplayTheSaverKeepsItsOwnScreensWindows) {
