@@ -17,7 +17,7 @@ sys.path.insert(0, str(Path(__file__).resolve().parents[2] / "scripts" / "lab"))
 
 from programs import PROGRAMS  # noqa: E402  (the lab's modules are on the path only now)
 
-GTESTS = pytest.StashKey[list]()
+GTESTS = pytest.StashKey[dict]()
 
 
 def pytest_addoption(parser):
@@ -70,6 +70,13 @@ def pytest_collection_modifyitems(config, items):
         deselected = [item for item in items if program_of(item) != chosen]
         config.hook.pytest_deselected(items=deselected)
         items[:] = [item for item in items if program_of(item) == chosen]
+    # Direct3D through Wine's OpenGL renderer over Mesa's software rasteriser, and the Win32
+    # backend's suite, have each failed once in a clean run on a two-core machine and passed
+    # alone, the cause not yet found: one more try each (python3-pytest-rerunfailures).
+    for item in items:
+        params = item.callspec.params if hasattr(item, "callspec") else {}
+        if params.get("renderer") == 2 or "win32_backend" in item.name:
+            item.add_marker(pytest.mark.flaky(reruns=1))
 
 
 @pytest.hookimpl(hookwrapper=True)
@@ -113,7 +120,10 @@ def program(adapter, request):
 def gtest_results(request):
     """Where a test that runs a GoogleTest suite leaves (passed, failed) names of its tests,
     counted in the totals with ours."""
-    return request.config.stash.setdefault(GTESTS, [])
+    results = []
+    # By test, so that a test tried again counts its last try alone.
+    request.config.stash.setdefault(GTESTS, {})[request.node.nodeid] = results
+    return results
 
 
 def pytest_terminal_summary(terminalreporter, config):
@@ -123,7 +133,8 @@ def pytest_terminal_summary(terminalreporter, config):
     failed = list(dict.fromkeys(r.nodeid for key in ("failed", "error") for r in stats.get(key, [])
                                 if hasattr(r, "nodeid")))
     passed = len({r.nodeid for r in stats.get("passed", []) if r.when == "call"} - set(failed))
-    for gtest_passed, gtest_failed in config.stash.get(GTESTS, []):
+    for gtest_passed, gtest_failed in (run for runs in config.stash.get(GTESTS, {}).values()
+                                       for run in runs):
         passed += len(gtest_passed)
         failed += gtest_failed
     write = terminalreporter.write_line
