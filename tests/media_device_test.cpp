@@ -63,6 +63,8 @@ TEST_F(MediaDeviceTest, PlaysToTheEndAndReopensFromTheStart) {
     EXPECT_EQ(device.Mode(), media::kPlaying);
     ASSERT_EQ(os.plays.size(), 2u);
     EXPECT_EQ(os.plays[1].display, 0x77u);
+    // The engine knows the window before each open, where it chooses how to decode.
+    EXPECT_EQ(os.opens[0].expectedWindow, 0x77u);
 }
 
 TEST_F(MediaDeviceTest, PauseTogglesAndResumeFallsBackToPlay) {

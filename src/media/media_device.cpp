@@ -39,6 +39,9 @@ void MediaDevice::Open() {
     if (open_) {
         Close();
     }
+    if (display_ != 0) {
+        engine_->expectWindow(display_);
+    }
     if (record(engine_->open(FileName, takeWait())) != 0) {
         throw EMCIDeviceError(ErrorMessage());
     }

@@ -71,6 +71,10 @@ class MediaEngine {
     virtual bool hasVideo() const = 0;
     // Draws the video into the window with this handle (a platform::Handle).
     virtual std::uint32_t setWindow(std::uintptr_t display) = 0;
+    // The window the next files' video will be drawn into, told before they open: an engine
+    // that chooses its decoder by how the window is drawn (on the graphics card or not) can
+    // choose at the open. setWindow still follows the open.
+    virtual void expectWindow(std::uintptr_t /*display*/) {}
     // Destination rectangle; right and bottom 0 give the video its own size.
     virtual std::uint32_t put(VideoRect rect) = 0;
     virtual std::uint32_t where(VideoRect& rect) = 0;

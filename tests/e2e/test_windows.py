@@ -169,12 +169,12 @@ def test_the_win32_backend_suite(program, gtest_results):
 
 
 def test_the_win32_backend_direct3d_tests_on_wines_opengl(program, gtest_results):
-    """The Direct3D renderer's tests, Wine's OpenGL renderer on for them alone: a device lost
-    in the middle of play hands the saver's window to GDI."""
+    """The Direct3D renderer's and the Media Engine's tests, Wine's OpenGL renderer on for them
+    alone: a device lost in the middle of play hands the saver's window to GDI."""
     program.lab.wine_output(
         "reg", "add", "HKCU\\Software\\Wine\\AppDefaults\\morvel_win32_tests.exe\\Direct3D",
         "/v", "renderer", "/d", "gl", "/f")
-    run_backend_suite(program, gtest_results, "--gtest_filter=D3dWindowTest.*")
+    run_backend_suite(program, gtest_results, "--gtest_filter=D3dWindowTest.*:MeEngineTest.*")
 
 
 def test_the_win32_backend_monitor_tests_on_two_monitors(program, gtest_results):

@@ -46,7 +46,7 @@ class ScriptedEngine final : public media::MediaEngine {
     }
 
     std::uint32_t open(const std::string& file, bool wait) override {
-        platform_.opens.push_back({file, wait, platform_.now()});
+        platform_.opens.push_back({file, wait, platform_.now(), expectedWindow_});
         if (open_) {
             platform_.misuse.push_back("open on an open engine: " + file);
         }
@@ -75,6 +75,7 @@ class ScriptedEngine final : public media::MediaEngine {
         }
         return 0;
     }
+    void expectWindow(std::uintptr_t display) override { expectedWindow_ = display; }
     bool hasVideo() const override { return open_ && script_.hasVideo; }
     std::uint32_t setWindow(std::uintptr_t display) override {
         if (!open_) {
@@ -312,6 +313,7 @@ class ScriptedEngine final : public media::MediaEngine {
     std::int64_t positionMs_ = 0;
     std::int64_t startedAtMs_ = 0;
     std::uintptr_t display_ = 0;
+    std::uintptr_t expectedWindow_ = 0;
     media::VideoRect destination_;
     std::vector<Mirror> mirrors_;
 };

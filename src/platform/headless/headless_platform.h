@@ -80,6 +80,7 @@ struct OpenRecord {
     std::string file;
     bool wait = true;
     std::int64_t atMs = 0;
+    std::uintptr_t expectedWindow = 0;  // the window told before the open
 };
 
 // A modal box or dialog the program showed; the driver answers it.

@@ -188,6 +188,9 @@ std::uint32_t MeEngine::open(const std::string& file, bool) {
     {
         const std::scoped_lock hold(lock_);
         place_ = {shape_.width, shape_.height, 0, 0, shape_.rotation};
+        for (Mirror& mirror : mirrors_) {
+            mirror.place = place_;
+        }
         fade_ = media::FadeRamp();
         volumePercent_ = 100;
     }
@@ -295,13 +298,21 @@ void MeEngine::deliverFrame(LONGLONG presentationTime) {
     frame.texture = frame_.Get();
     frame.presentationTime = presentationTime;
     frame.engine = this;
+    std::vector<Mirror> mirrors;
     {
         const std::scoped_lock hold(lock_);
         frame.place = place_;
         frame.window = window_;
         frame.weight = fade_.weightAt(media::FadeRamp::Clock::now());
+        mirrors = mirrors_;
     }
-    if (sink_) {
+    if (!sink_) {
+        return;
+    }
+    sink_(frame);
+    for (const Mirror& mirror : mirrors) {
+        frame.window = mirror.window;
+        frame.place = mirror.place;
         sink_(frame);
     }
 }
@@ -331,9 +342,7 @@ std::uint32_t MeEngine::put(media::VideoRect rect) {
     if (!engine_) {
         return static_cast<std::uint32_t>(MF_E_INVALIDREQUEST);
     }
-    if (rect.right == 0 || rect.bottom == 0) {
-        rect = {shape_.width, shape_.height, 0, 0, rect.rotation};
-    }
+    rect = placeOrOwnSize(rect);
     const std::scoped_lock hold(lock_);
     place_ = rect;
     return 0;
@@ -345,6 +354,36 @@ std::uint32_t MeEngine::where(media::VideoRect& rect) {
     }
     const std::scoped_lock hold(lock_);
     rect = place_;
+    return 0;
+}
+
+// Right and bottom 0 give the video its own size.
+media::VideoRect MeEngine::placeOrOwnSize(media::VideoRect rect) const {
+    if (rect.right == 0 || rect.bottom == 0) {
+        return {shape_.width, shape_.height, 0, 0, rect.rotation};
+    }
+    return rect;
+}
+
+bool MeEngine::addMirror(std::uintptr_t display) {
+    if (engine_) {
+        return false;  // a file is open
+    }
+    const std::scoped_lock hold(lock_);
+    mirrors_.push_back(Mirror{display, {}});
+    return true;
+}
+
+std::uint32_t MeEngine::putMirror(std::size_t mirror, media::VideoRect rect) {
+    if (!engine_) {
+        return static_cast<std::uint32_t>(MF_E_INVALIDREQUEST);
+    }
+    rect = placeOrOwnSize(rect);
+    const std::scoped_lock hold(lock_);
+    if (mirror >= mirrors_.size()) {
+        return static_cast<std::uint32_t>(E_INVALIDARG);
+    }
+    mirrors_[mirror].place = rect;
     return 0;
 }
 

@@ -1,7 +1,9 @@
 // A playback device over Media Foundation's Media Engine in frame-server mode: the engine
 // decodes (on the graphics card where the system can) into the program's Direct3D 11 device,
 // and this class transfers each new frame into a BGRA texture of the video's size and hands
-// it to a frame sink, which composes the picture. It draws into no window itself.
+// it to a frame sink, which composes the picture. It draws into no window itself: the sink is
+// told the window and place of each frame, once for the device's window and once for each
+// mirror, so that a clip on several monitors is decoded once.
 //
 // Threads: requests come on the user-interface thread, as for every engine. The Media Engine
 // gives its notices on threads of its own; a frame pump, a thread of this class, asks the
@@ -23,6 +25,7 @@
 #include <span>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "media/fade_ramp.h"
 #include "media/media_engine.h"
@@ -64,6 +67,8 @@ class MeEngine final : public media::MediaEngine {
     std::uint32_t put(media::VideoRect rect) override;
     std::uint32_t where(media::VideoRect& rect) override;
     std::uint32_t describe(media::VideoShape& shape) override;
+    bool addMirror(std::uintptr_t display) override;
+    std::uint32_t putMirror(std::size_t mirror, media::VideoRect rect) override;
     std::uint32_t setAudible(bool audible) override;
     std::uint32_t length(std::uint32_t& ms) override;
     std::uint32_t position(std::uint32_t& ms) override;
@@ -93,6 +98,7 @@ class MeEngine final : public media::MediaEngine {
     void stopPump();
     void pumpFrames(std::stop_token stop);
     void deliverFrame(LONGLONG presentationTime);
+    media::VideoRect placeOrOwnSize(media::VideoRect rect) const;
     void shutDown();
 
     SystemLibraries libraries_;
@@ -113,6 +119,11 @@ class MeEngine final : public media::MediaEngine {
     std::condition_variable_any wake_;
     media::VideoRect place_;
     std::uintptr_t window_ = 0;
+    struct Mirror {
+        std::uintptr_t window;
+        media::VideoRect place;
+    };
+    std::vector<Mirror> mirrors_;
     media::FadeRamp fade_;
     int volumePercent_ = 100;
     std::jthread pump_;

@@ -69,12 +69,14 @@ std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
     }
     file_ = file;
     placed_.reset();
+    mirrorsPlaced_.clear();
     fading_.reset();
     audible_ = true;
     volume_ = 100;
     playing_ = false;
-    const HWND window = reinterpret_cast<HWND>(display_);
-    D3dPanels::Prepare(window);
+    for (const HWND window : framedWindows()) {
+        D3dPanels::Prepare(window);
+    }
     // A window the graphics card composes shows only pictures handed over as frames: as for
     // blending, MCI keeps only the AVI device, whose frames its pump hands over.
     const bool frames = blending_ || D3dPanels::Wanted();
@@ -85,10 +87,7 @@ std::uint32_t ChoosingEngine::open(const std::string& file, bool wait) {
     // Media Foundation's answer, where it was asked first.
     std::optional<std::uint32_t> foundation;
     if (frames && !OnMciAviDevice(file)) {
-        // The Media Engine draws into one window: a clip shown on several monitors stays with
-        // the session engine, which draws its one decoding into each.
-        if (mciMirrors_.empty() && D3dPanels::WillCompose(window) &&
-            openOnMediaEngine(file, wait) == 0) {
+        if (allComposed() && openOnMediaEngine(file, wait) == 0) {
             return 0;
         }
         foundation = openOnFoundation(file, wait);
@@ -137,6 +136,9 @@ std::uint32_t ChoosingEngine::openOnFoundation(const std::string& file, bool wai
 std::uint32_t ChoosingEngine::openOnMediaEngine(const std::string& file, bool wait) {
     if (!media_) {
         media_ = std::make_unique<MeEngine>(foundationImports_, ComposeFrame);
+        for (const MciMirror& mirror : mciMirrors_) {
+            media_->addMirror(mirror.display);
+        }
     }
     media_->setWindow(display_);
     const std::uint32_t result = media_->open(file, wait);
@@ -148,11 +150,14 @@ std::uint32_t ChoosingEngine::openOnMediaEngine(const std::string& file, bool wa
 
 std::uint32_t ChoosingEngine::handOver(std::uint32_t ms) {
     media_->close(true);
-    D3dPanels::Release(reinterpret_cast<HWND>(display_), media_.get());
+    releaseFramedWindows();
     current_ = &mci_;
     std::uint32_t result = openOnFoundation(file_, true);
     if (result != 0) {
         return result;
+    }
+    for (const auto& [mirror, rect] : mirrorsPlaced_) {
+        foundation_->putMirror(mirror, rect);
     }
     if (placed_) {
         foundation_->put(*placed_);
@@ -167,6 +172,25 @@ std::uint32_t ChoosingEngine::handOver(std::uint32_t ms) {
         result = foundation_->play();
     }
     return result;
+}
+
+std::vector<HWND> ChoosingEngine::framedWindows() const {
+    std::vector<HWND> windows{reinterpret_cast<HWND>(display_)};
+    for (const MciMirror& mirror : mciMirrors_) {
+        windows.push_back(reinterpret_cast<HWND>(mirror.display));
+    }
+    return windows;
+}
+
+bool ChoosingEngine::allComposed() const {
+    const std::vector<HWND> windows = framedWindows();
+    return std::all_of(windows.begin(), windows.end(), D3dPanels::WillCompose);
+}
+
+void ChoosingEngine::releaseFramedWindows() {
+    for (const HWND window : framedWindows()) {
+        D3dPanels::Release(window, media_.get());
+    }
 }
 
 // Only the first device is heard: two sound tracks never play at once.
@@ -212,7 +236,8 @@ std::uint32_t ChoosingEngine::setWindow(std::uintptr_t display) {
 
 bool ChoosingEngine::addMirror(std::uintptr_t display) {
     int mode = media::kNotReady;
-    if (current_->mode(mode) == 0 || (foundation_ && !foundation_->addMirror(display))) {
+    if (current_->mode(mode) == 0 || (foundation_ && !foundation_->addMirror(display)) ||
+        (media_ && !media_->addMirror(display))) {
         return false;  // a file is open
     }
     mciMirrors_.push_back(MciMirror{display, std::make_unique<MciEngine>(instance_)});
@@ -221,6 +246,7 @@ bool ChoosingEngine::addMirror(std::uintptr_t display) {
 }
 
 std::uint32_t ChoosingEngine::putMirror(std::size_t mirror, media::VideoRect rect) {
+    mirrorsPlaced_[mirror] = rect;
     if (!onMci()) {
         return current_->putMirror(mirror, rect);
     }
@@ -294,7 +320,7 @@ std::uint32_t ChoosingEngine::resume() {
 
 std::uint32_t ChoosingEngine::close(bool wait) {
     if (onMediaEngine()) {
-        D3dPanels::Release(reinterpret_cast<HWND>(display_), media_.get());
+        releaseFramedWindows();
     }
     playing_ = false;
     return everyDevice([wait](media::MediaEngine& engine) { return engine.close(wait); });
@@ -305,7 +331,7 @@ std::uint32_t ChoosingEngine::close(bool wait) {
 std::uint32_t ChoosingEngine::mode(int& mode) {
     // The saver asks often: where the Media Engine's window has gone back to GDI, its clip
     // goes on from where it is, drawn by the session engine.
-    if (onMediaEngine() && !D3dPanels::WillCompose(reinterpret_cast<HWND>(display_))) {
+    if (onMediaEngine() && !allComposed()) {
         std::uint32_t ms = 0;
         media_->position(ms);
         handOver(ms);

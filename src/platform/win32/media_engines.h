@@ -11,13 +11,15 @@
 // first (Wine's plays MPEG-1 and MP4, not Video 1 AVI); a file it cannot play goes to MCI,
 // whose other devices cannot fade, and the program cuts to it. The same holds wherever the
 // graphics card draws the pictures (d3d_panels.h); there a file goes to the Media Engine
-// first (decoding on the graphics card, its frames textures), one engine per file. A clip it
+// first (decoding on the graphics card, its frames textures, one decoding for the window and
+// its mirrors), one engine per file. A clip it
 // refuses (no sound device, a format) goes to the session engine; so does the rest of a clip
 // it cannot seek into (Wine's has no seeking) or whose window went back to GDI.
 #pragma once
 
 #include <windows.h>
 
+#include <map>
 #include <memory>
 #include <optional>
 #include <span>
@@ -43,6 +45,7 @@ class ChoosingEngine final : public media::MediaEngine {
     std::uint32_t open(const std::string& file, bool wait) override;
     bool hasVideo() const override { return current_->hasVideo(); }
     std::uint32_t setWindow(std::uintptr_t display) override;
+    void expectWindow(std::uintptr_t display) override { display_ = display; }
     std::uint32_t put(media::VideoRect rect) override;
     std::uint32_t where(media::VideoRect& rect) override { return current_->where(rect); }
     std::uint32_t describe(media::VideoShape& shape) override { return current_->describe(shape); }
@@ -77,6 +80,10 @@ class ChoosingEngine final : public media::MediaEngine {
     // The Media Engine's clip goes on in the session engine from `ms`: where the Media Engine
     // cannot seek (Wine's), or where its window went back to GDI (a lost device).
     std::uint32_t handOver(std::uint32_t ms);
+    // The device's window and its mirrors': where the Media Engine's frames go.
+    std::vector<HWND> framedWindows() const;
+    bool allComposed() const;
+    void releaseFramedWindows();
     bool onMci() const { return current_ == &mci_; }
     bool onMediaEngine() const { return media_ && current_ == media_.get(); }
     // The same request to the first device, then to each MCI mirror's; the first's answer.
@@ -98,6 +105,7 @@ class ChoosingEngine final : public media::MediaEngine {
     // What the callers asked of the open file, told again to the engine it is handed to.
     std::string file_;
     std::optional<media::VideoRect> placed_;
+    std::map<std::size_t, media::VideoRect> mirrorsPlaced_;
     struct Fade {
         double from;
         double to;

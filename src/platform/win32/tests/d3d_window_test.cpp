@@ -187,9 +187,10 @@ TEST_F(D3dWindowTest, ASaverWindowIsComposedWholeAndGoesToGdiWhenTheDeviceIsLost
         return condition();
     };
     D3dPanels::Prefer(platform::Renderer::Automatic);
-    // As the saver does: the window after the open, which makes the window ready (the first
-    // file of a window plays on the session engine; the next on the Media Engine).
+    // As the saver does: the window told before the open, which makes it ready, so the file
+    // plays on the Media Engine where the system has one.
     ChoosingEngine engine(GetModuleHandleA(nullptr));
+    engine.expectWindow(ToHandle(panel));
     ASSERT_EQ(engine.open(clip, true), 0u);
     ASSERT_EQ(engine.setWindow(ToHandle(panel)), 0u);
     ASSERT_EQ(engine.put({200, 150}), 0u);
@@ -203,9 +204,11 @@ TEST_F(D3dWindowTest, ASaverWindowIsComposedWholeAndGoesToGdiWhenTheDeviceIsLost
     EXPECT_FALSE(blueByGdi()) << "the graphics card draws the frames, not GDI";
 
     SharedD3dDevice()->forceLossForTesting();
-    EXPECT_TRUE(waitFor(blueByGdi)) << "GDI takes the frames over";
-    EXPECT_FALSE(D3dPanels::Composes(saver));
+    // The saver polls the mode; the Media Engine's clip goes to the session engine there.
     int mode = media::kNotReady;
+    EXPECT_TRUE(waitFor([&] { return engine.mode(mode) == 0 && blueByGdi(); }))
+        << "GDI takes the frames over";
+    EXPECT_FALSE(D3dPanels::Composes(saver));
     EXPECT_EQ(engine.mode(mode), 0u);
     EXPECT_EQ(mode, media::kPlaying) << "the clip plays on";
     EXPECT_EQ(engine.close(true), 0u);
@@ -213,8 +216,8 @@ TEST_F(D3dWindowTest, ASaverWindowIsComposedWholeAndGoesToGdiWhenTheDeviceIsLost
     ASSERT_EQ(engine.open(clip, true), 0u);
     ASSERT_EQ(engine.setWindow(ToHandle(panel)), 0u);
     ASSERT_EQ(engine.put({200, 150}), 0u);
-    // The Media Engine plays it now; where it cannot seek (Wine's), the session engine
-    // takes the clip from there.
+    // Where the Media Engine cannot seek (Wine's), the session engine takes the clip from
+    // there.
     ASSERT_EQ(engine.seek(1500), 0u);
     ASSERT_EQ(engine.play(), 0u);
     std::uint32_t at = 0;

@@ -11,6 +11,7 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -33,12 +34,13 @@ struct Pixel {
     int blue = -1;
 };
 
-// What the sink saw: how many frames, the centre pixel of the last one read back.
+// What the sink saw: how many frames, the centre pixel of the last one read back, and the
+// last place in each window.
 struct SeenFrames {
     std::mutex lock;
     int count = 0;
     Pixel centre;
-    media::VideoRect place;
+    std::map<std::uintptr_t, media::VideoRect> places;
     double weight = 0;
 };
 
@@ -75,7 +77,7 @@ EngineFrameSink ReadingBack(SeenFrames& seen) {
         const std::scoped_lock hold(seen.lock);
         ++seen.count;
         seen.centre = centre;
-        seen.place = frame.place;
+        seen.places[frame.window] = frame.place;
         seen.weight = frame.weight;
     };
 }
@@ -118,6 +120,11 @@ TEST_F(MeEngineTest, AClipsFramesArriveInATextureWithItsColourAndItsEndIsSeen) {
     }
     SeenFrames seen;
     MeEngine engine(FoundationImports(), ReadingBack(seen));
+    // One decoding for the window and its mirror, each frame handed over for each.
+    constexpr std::uintptr_t kWindow = 0x10;
+    constexpr std::uintptr_t kMirror = 0x20;
+    ASSERT_EQ(engine.setWindow(kWindow), 0u);
+    ASSERT_TRUE(engine.addMirror(kMirror));
     const std::uint32_t opened = engine.open(mp4, true);
     if (opened == static_cast<std::uint32_t>(REGDB_E_CLASSNOTREG)) {
         GTEST_SKIP() << "this system has no Media Engine";
@@ -141,6 +148,10 @@ TEST_F(MeEngineTest, AClipsFramesArriveInATextureWithItsColourAndItsEndIsSeen) {
 
     // A picture placed for a window of 640x480 that will be filled, seen at half weight.
     const media::VideoRect place{640, 480, 0, 0, 0};
+    const media::VideoRect mirrorPlace{800, 600, 10, 20, 0};
+    EXPECT_FALSE(engine.addMirror(0x30)) << "not while a file is open";
+    ASSERT_EQ(engine.putMirror(0, mirrorPlace), 0u);
+    EXPECT_NE(engine.putMirror(1, mirrorPlace), 0u);
     ASSERT_EQ(engine.put(place), 0u);
     ASSERT_EQ(engine.fade(0.5, 0.5, 0), 0u);
     ASSERT_EQ(engine.setVolume(50), 0u);
@@ -158,7 +169,8 @@ TEST_F(MeEngineTest, AClipsFramesArriveInATextureWithItsColourAndItsEndIsSeen) {
         EXPECT_LE(seen.centre.red, 16);
         EXPECT_LE(seen.centre.green, 16);
         EXPECT_GE(seen.centre.blue, 230);
-        EXPECT_EQ(seen.place, place);
+        EXPECT_EQ(seen.places, (std::map<std::uintptr_t, media::VideoRect>{
+                                   {kWindow, place}, {kMirror, mirrorPlace}}));
         EXPECT_DOUBLE_EQ(seen.weight, 0.5);
     }
     ASSERT_TRUE(WaitFor(

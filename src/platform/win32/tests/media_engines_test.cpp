@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "platform/win32/d3d_panels.h"
 #include "platform/win32/media_engines.h"
@@ -195,33 +196,43 @@ TEST(MfEngineTest, TheModeIsWhatWasLastCommandedWhateverTheSessionStillHasToSay)
 }
 
 // Opening and closing wait for the session; meanwhile the thread's windows must still answer
-// what other threads send them, or the system takes the program for hung.
+// what other threads send them, or the system takes the program for hung. A wait that did not
+// answer could answer no message sent and replied to within it, however slow the machine.
 TEST(MfEngineTest, WhileARequestWaitsForTheSessionTheWindowsStillAnswer) {
     const std::string mp4 = Clip("blue.mp4");
     if (mp4.empty()) {
         GTEST_SKIP() << "C:\\clips\\blue.mp4 is missing";
     }
+    using Clock = std::chrono::steady_clock;
+    using Span = std::pair<Clock::time_point, Clock::time_point>;
     OwnedWindow window(CreateWindowExA(0, "STATIC", nullptr, WS_POPUP, 0, 0, 10, 10, nullptr,
                                        nullptr, GetModuleHandleA(nullptr), nullptr));
     std::atomic<bool> done{false};
     std::atomic<bool> finished{false};
-    std::atomic<int> answered{0};
-    std::atomic<int> unanswered{0};
+    std::vector<Span> answers;  // the other thread's, read once it has finished
+    int unanswered = 0;
     std::thread other([&] {
         while (!done) {
+            const Clock::time_point sent = Clock::now();
             DWORD_PTR result = 0;
-            if (SendMessageTimeoutA(window.get(), WM_NULL, 0, 0, SMTO_BLOCK, 100, &result)) {
-                ++answered;
+            // Five seconds: the time after which the system takes a window for hung.
+            if (SendMessageTimeoutA(window.get(), WM_NULL, 0, 0, SMTO_BLOCK, 5000, &result)) {
+                answers.emplace_back(sent, Clock::now());
             } else {
                 ++unanswered;
             }
         }
         finished = true;
     });
+    std::vector<Span> waits;
     MfEngine engine;
     for (int round = 0; round < 3; ++round) {
+        const Clock::time_point opening = Clock::now();
         EXPECT_EQ(engine.open(mp4, true), 0u);
+        waits.emplace_back(opening, Clock::now());
+        const Clock::time_point closing = Clock::now();
         EXPECT_EQ(engine.close(true), 0u);
+        waits.emplace_back(closing, Clock::now());
     }
     done = true;
     while (!finished) {
@@ -232,7 +243,13 @@ TEST(MfEngineTest, WhileARequestWaitsForTheSessionTheWindowsStillAnswer) {
         Sleep(1);
     }
     other.join();
-    EXPECT_GT(answered, 0);
+    const auto within = [&](const Span& answer) {
+        return std::any_of(waits.begin(), waits.end(), [&](const Span& wait) {
+            return wait.first <= answer.first && answer.second <= wait.second;
+        });
+    };
+    EXPECT_GT(std::count_if(answers.begin(), answers.end(), within), 0)
+        << "no message was answered while a request waited";
     EXPECT_EQ(unanswered, 0);
 }
 
