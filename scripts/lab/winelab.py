@@ -583,7 +583,7 @@ class Lab(ScreenLab):
         """Solid-colour clips, so one pixel says which clip shows. Video-1 is a codec Wine's
         own AVI player decodes; it codes 4x4 blocks, so sizes are multiples of 4."""
         clips = self.clips
-        if (clips / ".complete-6").exists():
+        if (clips / ".complete-7").exists():
             return clips
         clips.mkdir(parents=True, exist_ok=True)
 
@@ -604,14 +604,15 @@ class Lab(ScreenLab):
                  "2", str(clips / name)])
         # What Media Foundation plays: H.264 pictures with AAC sound, as phones and cameras
         # make them.
-        for name, colour, seconds in (("blue.mp4", "blue", 3), ("yellow.mov", "yellow", 120)):
+        for name, colour, seconds in (("red.mp4", "red", 3), ("blue.mp4", "blue", 3),
+                                      ("lime.mp4", "lime", 120), ("yellow.mov", "yellow", 120)):
             run(["ffmpeg", "-loglevel", "error", "-y", "-f", "lavfi", "-i",
                  f"color=c={colour}:s=320x240:d={seconds}:r=25", "-f", "lavfi", "-i",
                  f"sine=frequency=440:duration={seconds}", "-c:v", "libx264", "-pix_fmt",
                  "yuv420p", "-c:a", "aac", "-shortest", str(clips / name)])
         make_wmv_clip(clips)
         make_tone_and_corrupt_clip(clips, "corrupt.avi")
-        (clips / ".complete-6").write_text("")
+        (clips / ".complete-7").write_text("")
         return clips
 
     def write_settings(self, videos, options=None, sound="Null"):

@@ -191,6 +191,7 @@ class WindowsProgram(Program):
                   "magenta-mpeg": "magenta.mpg", "yellow-own-size": "yellow-own-size.avi", "tone": "tone.wav",
                   "wmv": "magenta.wmv",
                   "corrupt": "corrupt.avi", "gone": "gone.avi", "lime-then-red": "lime-then-red.avi"}
+    media_engine_clips = {"red": "red.mp4", "blue": "blue.mp4", "lime": "lime.mp4"}
     # Wine keeps the mixer's mute to itself: the saver ending with code 0 and no report is
     # what says that mute and un-mute went through.
     mute_seen_on_sink = False
@@ -207,6 +208,7 @@ class WindowsProgram(Program):
     def fresh(self):
         self.lab.fresh_prefix()
         self.renderer = None
+        self.clip_files = WindowsProgram.clip_files
 
     def use_renderer(self, renderer):
         """Direct3D draws through Wine's OpenGL renderer (Mesa's software one on the lab's
@@ -214,6 +216,8 @@ class WindowsProgram(Program):
         (Wine's own MPEG pictures, which a GDI saver draws through MCI)."""
         self.renderer = renderer
         if renderer == 2:
+            # The graphics card's own decoder (the Media Engine) takes every file but an AVI.
+            self.clip_files = {**WindowsProgram.clip_files, **self.media_engine_clips}
             self.lab.wine_output("reg", "add",
                                  "HKCU\\Software\\Wine\\AppDefaults\\morvel.scr\\Direct3D",
                                  "/v", "renderer", "/d", "gl", "/f")
