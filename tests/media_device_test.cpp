@@ -4,6 +4,7 @@
 
 #include "media/fade_ramp.h"
 #include "media/media_device.h"
+#include "media/progress_watch.h"
 #include "saver_fixture.h"
 
 namespace morvel::testing {
@@ -132,6 +133,38 @@ TEST(FadeRamp, MovesFromItsStartToItsEndOverItsLengthAndStaysThere) {
     FadeRamp atOnce;
     atOnce.start(0.3, 0.6, 0, start);
     EXPECT_DOUBLE_EQ(atOnce.weightAt(start), 0.6);
+}
+
+// A clip whose position stays put for three seconds, or runs a second past its length, is
+// taken as ended where it is at its end (or past it), and as stalled before it.
+TEST(ProgressWatch, AClipThatStopsMovingIsEndedAtItsEndAndStalledBeforeIt) {
+    using media::ProgressWatch;
+    using Verdict = ProgressWatch::Verdict;
+    using std::chrono::milliseconds;
+    struct Case {
+        std::uint32_t stillAtMs;
+        std::uint32_t lengthMs;
+        Verdict after3s;
+    };
+    for (const Case& c : {Case{1000, 3000, Verdict::Stalled}, Case{2600, 3000, Verdict::Ended},
+                          Case{500, 0, Verdict::Stalled}}) {
+        const auto start = ProgressWatch::Clock::now();
+        ProgressWatch watch;
+        watch.restart(start);
+        EXPECT_EQ(watch.look(0, c.lengthMs, start + milliseconds(2900)), Verdict::Moving)
+            << "a slow start is no stall";
+        EXPECT_EQ(watch.look(c.stillAtMs, c.lengthMs, start + milliseconds(3000)), Verdict::Moving);
+        EXPECT_EQ(watch.look(c.stillAtMs, c.lengthMs, start + milliseconds(5900)), Verdict::Moving);
+        EXPECT_EQ(watch.look(c.stillAtMs, c.lengthMs, start + milliseconds(6000)), c.after3s)
+            << c.stillAtMs << " of " << c.lengthMs;
+        watch.restart(start + milliseconds(6000));  // resumed: three seconds more
+        EXPECT_EQ(watch.look(c.stillAtMs, c.lengthMs, start + milliseconds(8000)), Verdict::Moving);
+    }
+    ProgressWatch running;
+    const auto start = ProgressWatch::Clock::now();
+    running.restart(start);
+    EXPECT_EQ(running.look(3900, 3000, start), Verdict::Moving);
+    EXPECT_EQ(running.look(4000, 3000, start), Verdict::Ended) << "a second past its length";
 }
 
 }  // namespace

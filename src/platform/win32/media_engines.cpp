@@ -300,6 +300,7 @@ std::uint32_t ChoosingEngine::play() {
     const std::uint32_t result =
         everyDevice([](media::MediaEngine& engine) { return engine.play(); });
     playing_ = result == 0;
+    progress_.restart(media::ProgressWatch::Clock::now());
     return result;
 }
 
@@ -315,6 +316,7 @@ std::uint32_t ChoosingEngine::pause() {
 
 std::uint32_t ChoosingEngine::resume() {
     playing_ = true;
+    progress_.restart(media::ProgressWatch::Clock::now());
     return everyDevice([](media::MediaEngine& engine) { return engine.resume(); });
 }
 
@@ -329,12 +331,8 @@ std::uint32_t ChoosingEngine::close(bool wait) {
 // The clip plays on while any of its devices does: a mirror that started a moment later
 // shows its last frames too.
 std::uint32_t ChoosingEngine::mode(int& mode) {
-    // The saver asks often: where the Media Engine's window has gone back to GDI, its clip
-    // goes on from where it is, drawn by the session engine.
-    if (onMediaEngine() && !allComposed()) {
-        std::uint32_t ms = 0;
-        media_->position(ms);
-        handOver(ms);
+    if (onMediaEngine()) {
+        watchMediaEngine();
     }
     const std::uint32_t result = current_->mode(mode);
     if (result != 0 || mode != media::kStopped || !onMci()) {
@@ -347,6 +345,31 @@ std::uint32_t ChoosingEngine::mode(int& mode) {
         }
     }
     return result;
+}
+
+void ChoosingEngine::watchMediaEngine() {
+    std::uint32_t ms = 0;
+    media_->position(ms);
+    if (!allComposed()) {
+        handOver(ms);
+        return;
+    }
+    int now = media::kNotReady;
+    if (!playing_ || media_->mode(now) != 0 || now != media::kPlaying) {
+        return;
+    }
+    std::uint32_t length = 0;
+    media_->length(length);
+    switch (progress_.look(ms, length, media::ProgressWatch::Clock::now())) {
+        case media::ProgressWatch::Verdict::Ended:
+            media_->stop(true);
+            break;
+        case media::ProgressWatch::Verdict::Stalled:
+            handOver(ms);
+            break;
+        case media::ProgressWatch::Verdict::Moving:
+            break;
+    }
 }
 
 std::optional<std::string> ChoosingEngine::errorText(std::uint32_t code) {

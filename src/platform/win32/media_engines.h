@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "media/media_engine.h"
+#include "media/progress_watch.h"
 #include "platform/win32/mci_engine.h"
 #include "platform/win32/me_engine.h"
 #include "platform/win32/mf_engine.h"
@@ -78,8 +79,12 @@ class ChoosingEngine final : public media::MediaEngine {
     std::uint32_t openOnFoundation(const std::string& file, bool wait);
     std::uint32_t openOnMediaEngine(const std::string& file, bool wait);
     // The Media Engine's clip goes on in the session engine from `ms`: where the Media Engine
-    // cannot seek (Wine's), or where its window went back to GDI (a lost device).
+    // cannot seek (Wine's), where its window went back to GDI (a lost device), or where the
+    // clip stopped moving.
     std::uint32_t handOver(std::uint32_t ms);
+    // At each poll of the Media Engine's clip: to the session engine where its window went
+    // back to GDI or the clip stopped moving, ended where it stopped at its end.
+    void watchMediaEngine();
     // The device's window and its mirrors': where the Media Engine's frames go.
     std::vector<HWND> framedWindows() const;
     bool allComposed() const;
@@ -115,6 +120,7 @@ class ChoosingEngine final : public media::MediaEngine {
     bool audible_ = true;
     int volume_ = 100;
     bool playing_ = false;
+    media::ProgressWatch progress_;
 };
 
 }  // namespace morvel::win32
