@@ -12,9 +12,10 @@
 // whose other devices cannot fade, and the program cuts to it. The same holds wherever the
 // graphics card draws the pictures (d3d_panels.h); there a file goes to the Media Engine
 // first (decoding on the graphics card, its frames textures, one decoding for the window and
-// its mirrors), one engine per file. A clip it
-// refuses (no sound device, a format) goes to the session engine; so does the rest of a clip
-// it cannot seek into (Wine's has no seeking) or whose window went back to GDI.
+// its mirrors), one engine per file. A clip it refuses (no sound device, a format) goes to
+// the session engine; so does the rest of a clip it cannot seek into (Wine's has no
+// seeking), whose window went back to GDI, or that stops moving (Wine's now and then never
+// ends a clip).
 #pragma once
 
 #include <windows.h>
