@@ -108,12 +108,14 @@ def corner_text(lab):
 
 
 def shows_now(text):
-    """Whether `text` holds the time of now (or of a minute ago), in 24 or 12 hours."""
+    """Whether `text` holds the time of now (or of a minute ago), in 24 or 12 hours. OCR reads
+    the bold "5" of the hours as "9" at times (seen at 5:31 PM): either stands for the other."""
     now = time.time()
     for hours, minutes in re.findall(r"(\d{1,2})\s*[:.]\s*(\d{2})", text):
+        readings = {int(hours), int(hours.replace("9", "5")), int(hours.replace("5", "9"))}
         for moment in (now, now - 60):
             local = datetime.fromtimestamp(moment)
-            if int(minutes) == local.minute and int(hours) % 12 == local.hour % 12:
+            if int(minutes) == local.minute and local.hour % 12 in {h % 12 for h in readings}:
                 return True
     return False
 
